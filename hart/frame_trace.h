@@ -1,0 +1,33 @@
+// The frame trace: one line per request that leaves and one per outcome event.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+
+namespace hart {
+
+class FrameTrace {
+ public:
+  // Writes to `out`, which the caller keeps open (a file, or standard error).
+  explicit FrameTrace(std::FILE* out) : out_(out) {}
+  FrameTrace(const FrameTrace&) = delete;
+  FrameTrace& operator=(const FrameTrace&) = delete;
+  ~FrameTrace() { Flush(); }
+
+  void Request(std::int64_t ms, std::span<const std::uint8_t> bytes, int preambles, int linkParam1,
+               int linkParam2, int frameIsLong);
+  // The outcome line stays open until the next line, so that the reply bytes can follow it.
+  void Outcome(std::int64_t ms, const char* event);
+  void ReplyBytes(std::span<const std::uint8_t> bytes);
+  void Flush();
+
+  static std::string Hex(std::span<const std::uint8_t> bytes);
+
+ private:
+  std::FILE* out_;
+  std::string pending_;
+};
+
+}  // namespace hart

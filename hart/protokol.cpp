@@ -1,0 +1,130 @@
+#include "hart/protokol.h"
+
+#include "ui/platform.h"
+
+namespace {
+const char* const kPortNames[4] = {"COM1", "COM2", "COM3", "COM4"};
+}
+
+THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
+                             const TSerialPortSettings& settings, ui::Window* panelWindow)
+    : ui::Dialog(parent, std::move(tpl)), panelWindow(panelWindow), trace_(settings.trace) {
+  for (int i = 0; i < 4; ++i) {
+    if (settings.portFlags[i] == 1) portName = kPortNames[i];
+  }
+}
+
+THartProtokol::~THartProtokol() {
+  Wait();
+  if (trace_ != nullptr) trace_->Flush();
+}
+
+void THartProtokol::SetupWindow() {
+  ui::Dialog::SetupWindow();
+  Start();
+}
+
+void THartProtokol::CleanupWindow() {
+  ui::Dialog::CleanupWindow();
+  KillTimer(kReplyTimerId);
+  Wait();
+}
+
+void THartProtokol::EndDialog(int result) {
+  ui::Dialog::EndDialog(result);
+  KillTimer(kReplyTimerId);
+}
+
+void THartProtokol::StartReplyTimer() {
+  if (trace_ != nullptr) {
+    trace_->Request(ui::ThePlatform().NowMs(), Request(), preambleCount, linkParam1, linkParam2,
+                    frameIsLong);
+  }
+  SetTimer(kReplyTimerId, kReplyDelayMs);
+  replyTimerId = kReplyTimerId;
+}
+
+void THartProtokol::StartCloseTimer() {
+  SetTimer(kCloseTimerId, kCloseDelayMs);
+  closeTimerId = kCloseTimerId;
+}
+
+void THartProtokol::OnTimer(int id) {
+  if (replyTimerId != 0 && id == replyTimerId) {
+    KillTimer(kReplyTimerId);
+    SendMessage(kEvReply);
+  } else if (closeTimerId != 0 && id == closeTimerId) {
+    EndDialog(0);
+  }
+}
+
+ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) {
+  const char* event = nullptr;
+  switch (message) {
+    case kEvReply: event = "reply"; break;
+    case kEvNoAnswer: event = "no-answer"; break;
+    case kEvLineBusy: event = "line-busy"; break;
+    case kEvStatusError: event = "status"; break;
+    default: break;
+  }
+  if (event != nullptr) {
+    if (trace_ != nullptr) trace_->Outcome(ui::ThePlatform().NowMs(), event);
+    ui::LResult result = 0;
+    switch (message) {
+      case kEvReply: result = EvReply(); break;
+      case kEvNoAnswer: result = EvNoAnswer(); break;
+      case kEvLineBusy: result = EvLineBusy(); break;
+      default: result = EvStatusError(); break;
+    }
+    if (trace_ != nullptr) trace_->Flush();
+    return result;
+  }
+  if (message == ui::kMsgCommand && ui::LowWord(wParam) == kCmdStartReplyTimer) {
+    StartReplyTimer();
+    return 0;
+  }
+  return ui::Dialog::HandleMessage(message, wParam, lParam);
+}
+
+ui::LResult THartProtokol::EvNoAnswer() {
+  MessageBox("Ошибки передачи.\nОтсутствие связи!!!", "", ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}
+
+ui::LResult THartProtokol::EvLineBusy() {
+  MessageBox("Передача или нагрузка на линии.\nПередача не возможна!!!", "",
+             ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}
+
+ui::LResult THartProtokol::EvStatusError() {
+  MessageBox("Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", "",
+             ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}
+
+void THartProtokol::TraceReplyFrame(int length) {
+  if (trace_ != nullptr) {
+    trace_->ReplyBytes(Reply().first(static_cast<std::size_t>(std::clamp(length, 0, 71))));
+  }
+}
+
+void THartProtokol::IssueShort(std::uint8_t pollingAddress, std::uint8_t command, int preambles,
+                               int param1) {
+  requestLength = hart::WriteShortFrame(std::span(frame).first(hart::kRequestCapacity),
+                                        pollingAddress, command);
+  preambleCount = preambles;
+  linkParam1 = param1;
+  linkParam2 = kLinkParam2;
+  frameIsLong = 0;
+}
+
+void THartProtokol::IssueLong(const hart::LongAddress& address, std::uint8_t command,
+                              std::span<const std::uint8_t> data, int preambles, int param1) {
+  requestLength = hart::WriteLongFrame(std::span(frame).first(hart::kRequestCapacity), address,
+                                       command, data);
+  preambleCount = preambles;
+  linkParam1 = param1;
+  linkParam2 = kLinkParam2;
+  frameIsLong = 1;
+}

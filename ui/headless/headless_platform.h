@@ -1,0 +1,173 @@
+// The platform in memory: a virtual clock that tests advance, and every message box, file
+// dialog, print job and painted text recorded and answered from queues the test fills.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/device_context.h"
+#include "ui/dialog.h"
+#include "ui/platform.h"
+
+namespace ui {
+
+struct DrawOp {
+  enum class Kind { Text, Fill };
+  Kind kind = Kind::Text;
+  int x = 0;
+  int y = 0;
+  std::string text;
+  Color color;  // text colour, or the fill colour
+  Font font;
+  BkMode bkMode = BkMode::Opaque;
+  Rect rect;  // fills
+};
+
+// A device context that only records what is drawn on it.
+class RecordingContext : public DeviceContext {
+ public:
+  RecordingContext(std::vector<DrawOp>& ops, Rect area) : ops_(ops), area_(area) {}
+  void SetBkMode(BkMode mode) override { bkMode_ = mode; }
+  void SetTextColor(Color color) override { textColor_ = color; }
+  Color TextColor() const override { return textColor_; }
+  Font SelectFont(const Font& font) override;
+  void TextOut(int x, int y, std::string_view text) override;
+  void FillRect(const Rect& rect, Color color) override;
+  Rect Area() const override { return area_; }
+
+ private:
+  std::vector<DrawOp>& ops_;
+  Rect area_;
+  BkMode bkMode_ = BkMode::Opaque;
+  Color textColor_;
+  Font font_{"System", 16};
+};
+
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  unsigned flags = 0;
+  int answer = 0;
+};
+
+class HeadlessPlatform : public Platform {
+ public:
+  HeadlessPlatform();
+  ~HeadlessPlatform() override;
+
+  // The clock. Advance fires every timer that falls due within `ms`, in time order.
+  void Advance(std::int64_t ms);
+  // Fires timers, whenever due, until `done` holds or no timer is left or `limitMs` has passed.
+  void RunUntil(const std::function<bool()>& done, std::int64_t limitMs);
+  std::int64_t NowMs() const override { return now_; }
+  bool TimerRunning(const Window& window, int id) const;
+  void SetToday(Date date) { today_ = date; }
+  Date Today() const override { return today_; }
+
+  // A modal dialog with this resource id hands control to the handler; when the handler
+  // returns and the dialog still runs, it is ended with the cancel result. Without a handler
+  // the dialog runs on the clock until it ends (ten virtual minutes at most).
+  void OnModal(int resourceId, std::function<void(Dialog&)> handler);
+  void ClearModalHandlers() { modalHandlers_.clear(); }
+  int ModalDepth() const { return modalDepth_; }
+
+  // Answers for message boxes; with none queued a box answers with its first button.
+  void QueueAnswer(int answer) { answers_.push_back(answer); }
+  const std::vector<MessageBoxRecord>& MessageBoxes() const { return messageBoxes_; }
+  void ClearMessageBoxes() { messageBoxes_.clear(); }
+
+  // Answers for the open and save dialogs: a name is OK with that name, nullopt is Cancel.
+  // With none queued the dialog is cancelled.
+  void QueueFileAnswer(std::optional<std::string> answer) { fileAnswers_.push_back(std::move(answer)); }
+  const std::vector<FileDialogData>& FileDialogs() const { return fileDialogs_; }
+
+  // Print dialog answers (true: OK); with none queued the dialog is confirmed.
+  void QueuePrintAnswer(bool ok) { printAnswers_.push_back(ok); }
+  void SetPageSize(int width, int height) { pageSize_ = Rect{0, 0, width, height}; }
+  const std::vector<std::vector<DrawOp>>& PrintedPages() const { return printedPages_; }
+  int PrinterSetups() const { return printerSetups_; }
+
+  // What was painted on a window, through client contexts and paint messages.
+  const std::vector<DrawOp>& Drawing(const Window& window) const;
+  void ClearDrawing(const Window& window);
+  // Sends the paint message with a recording paint context.
+  void Paint(Window& window);
+
+  bool IsAlive(const Window& window) const;
+  const std::vector<Window*>& Windows() const { return windows_; }
+  bool IsShown(const Window& window) const;
+
+  // Platform
+  void CreateWindow(Window& window) override;
+  void DestroyWindow(Window& window) override;
+  void ShowWindow(Window& window, bool show) override;
+  void ControlChanged(Window&, int) override {}
+  void CaptionChanged(Window&) override {}
+  Rect WindowRect(const Window& window) const override;
+  void MoveWindow(Window& window, const Rect& rect) override;
+  Rect ClientRect(const Window& window) const override;
+  std::unique_ptr<DeviceContext> ClientContext(Window& window) override;
+  void Invalidate(Window&) override {}
+  void RunModal(Dialog& dialog) override;
+  void ModalEnded(Dialog&) override {}
+  void SetTimer(Window& window, int id, int ms) override;
+  void KillTimer(Window& window, int id) override;
+  void KillTimers(Window& window) override;
+  int MessageBox(Window* owner, const std::string& text, const std::string& caption,
+                 unsigned flags) override;
+  bool OpenFileDialog(Window* owner, FileDialogData& data) override;
+  bool SaveFileDialog(Window* owner, FileDialogData& data) override;
+  bool Print(Window* owner, Printout& printout, bool prompt) override;
+  void PrinterSetup(Window*) override { ++printerSetups_; }
+  Color GetSysColor(SysColor which) const override;
+  void Broadcast(unsigned message, WParam wParam, LParam lParam) override;
+
+ private:
+  struct Timer {
+    std::int64_t due = 0;
+    int period = 0;
+    std::uint64_t order = 0;
+  };
+  using TimerKey = std::pair<const Window*, int>;
+
+  bool FireNext(std::optional<std::int64_t> until);
+  bool AnswerFileDialog(FileDialogData& data);
+
+  std::int64_t now_ = 0;
+  std::uint64_t timerOrder_ = 0;
+  std::map<TimerKey, Timer> timers_;
+  Date today_{7, 12, 2026};
+  std::map<int, std::function<void(Dialog&)>> modalHandlers_;
+  int modalDepth_ = 0;
+  std::deque<int> answers_;
+  std::vector<MessageBoxRecord> messageBoxes_;
+  std::deque<std::optional<std::string>> fileAnswers_;
+  std::vector<FileDialogData> fileDialogs_;
+  std::deque<bool> printAnswers_;
+  Rect pageSize_{0, 0, 4800, 6600};
+  std::vector<std::vector<DrawOp>> printedPages_;
+  int printerSetups_ = 0;
+  std::vector<Window*> windows_;
+  std::map<const Window*, Rect> rects_;
+  std::map<const Window*, bool> shown_;
+  std::map<const Window*, std::vector<DrawOp>> drawings_;
+};
+
+// Installs a headless platform for the lifetime of the object (tests, the command line).
+class ScopedHeadlessPlatform {
+ public:
+  ScopedHeadlessPlatform() { SetPlatform(&platform_); }
+  ~ScopedHeadlessPlatform() { SetPlatform(nullptr); }
+  HeadlessPlatform& operator*() { return platform_; }
+  HeadlessPlatform* operator->() { return &platform_; }
+
+ private:
+  HeadlessPlatform platform_;
+};
+
+}  // namespace ui
