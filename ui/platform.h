@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/device_context.h"
 #include "ui/types.h"
@@ -73,6 +74,10 @@ class Platform {
   virtual bool Print(Window* owner, Printout& printout, bool prompt) = 0;
   virtual void PrinterSetup(Window* owner) = 0;
   virtual Color GetSysColor(SysColor which) const = 0;
+  // A pop-up pick list at a point of the owner's client area: the index picked, or -1.
+  virtual int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) = 0;
+  // The program is done: the platform's event loop ends once the current message returns.
+  virtual void Quit() = 0;
 
   // Sends the message to every created window that has no parent, in creation order.
   virtual void Broadcast(unsigned message, WParam wParam, LParam lParam) = 0;

@@ -240,6 +240,16 @@ Color HeadlessPlatform::GetSysColor(SysColor which) const {
   return Color{};
 }
 
+int HeadlessPlatform::TrackPopupMenu(Window&, const std::vector<std::string>& items, Point) {
+  popupMenus_.push_back(items);
+  int answer = -1;
+  if (!popupAnswers_.empty()) {
+    answer = popupAnswers_.front();
+    popupAnswers_.pop_front();
+  }
+  return answer >= 0 && answer < static_cast<int>(items.size()) ? answer : -1;
+}
+
 void HeadlessPlatform::Broadcast(unsigned message, WParam wParam, LParam lParam) {
   const std::vector<Window*> targets = windows_;
   for (Window* window : targets) {

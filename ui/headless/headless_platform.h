@@ -98,6 +98,11 @@ class HeadlessPlatform : public Platform {
   // Sends the paint message with a recording paint context.
   void Paint(Window& window);
 
+  // Pop-up menu answers (the index picked, -1 to dismiss); with none queued it is dismissed.
+  void QueuePopupAnswer(int index) { popupAnswers_.push_back(index); }
+  const std::vector<std::vector<std::string>>& PopupMenus() const { return popupMenus_; }
+  bool QuitRequested() const { return quitRequested_; }
+
   bool IsAlive(const Window& window) const;
   const std::vector<Window*>& Windows() const { return windows_; }
   bool IsShown(const Window& window) const;
@@ -125,6 +130,8 @@ class HeadlessPlatform : public Platform {
   bool Print(Window* owner, Printout& printout, bool prompt) override;
   void PrinterSetup(Window*) override { ++printerSetups_; }
   Color GetSysColor(SysColor which) const override;
+  int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) override;
+  void Quit() override { quitRequested_ = true; }
   void Broadcast(unsigned message, WParam wParam, LParam lParam) override;
 
  private:
@@ -152,6 +159,9 @@ class HeadlessPlatform : public Platform {
   Rect pageSize_{0, 0, 4800, 6600};
   std::vector<std::vector<DrawOp>> printedPages_;
   int printerSetups_ = 0;
+  std::deque<int> popupAnswers_;
+  std::vector<std::vector<std::string>> popupMenus_;
+  bool quitRequested_ = false;
   std::vector<Window*> windows_;
   std::map<const Window*, Rect> rects_;
   std::map<const Window*, bool> shown_;

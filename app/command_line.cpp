@@ -1,0 +1,192 @@
+#include "app/command_line.h"
+
+#include <ctime>
+#include <string_view>
+
+#include "app/main_window.h"
+#include "data/data_file.h"
+#include "data/data_panel.h"
+#include "data/report.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+// Identification takes six transactions and the close delay; this leaves it ample room.
+constexpr std::int64_t kStartUpMs = 10000;
+
+constexpr const char* kDamagedFile = "Файл данных повреждён.\nСчитано записей: ";
+constexpr const char* kMissingFile = "Не найдено файла данных";
+
+void PrintRecord(std::FILE* out, const TDaneIPPC& record, std::size_t number) {
+  // The panel itself formats the fields, so the text is exactly what it shows.
+  TDane one;
+  one.Append(record);
+  TMonitorHart panel(nullptr, one);
+  panel.Refresh();
+  std::fprintf(out, "Запись %zu\n", number);
+  for (const TMonitorHart::Row& row : TMonitorHart::Rows()) {
+    std::fprintf(out, "%s %s\n", row.label, panel.Item(row.fieldId)->Text().c_str());
+  }
+}
+
+void PrintDatabase(std::FILE* out, const TDane& db) {
+  for (std::size_t i = 0; i < db.Count(); ++i) {
+    if (i > 0) std::fputc('\n', out);
+    PrintRecord(out, db.At(i), i + 1);
+  }
+}
+
+// Reads a data file; on failure says why on `err` and returns false, keeping what was read.
+bool LoadForCommandLine(const std::string& path, TDane& db, std::FILE* err) {
+  const auto result = datafile::ReadDatabaseFile(path, db);
+  if (!result) {
+    std::fprintf(err, "%s: %s\n", kMissingFile, path.c_str());
+    return false;
+  }
+  if (result->damaged) {
+    std::fprintf(err, "%s%zu.\n", kDamagedFile, result->appended);
+    return false;
+  }
+  return true;
+}
+
+std::string WithExtension(const std::string& path, const char* extension) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? path.substr(0, dot) : path) + extension;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+  CommandLine args;
+  int i = 1;
+  auto takeValue = [&](std::string& into, std::string_view option) {
+    if (i + 1 >= argc) {
+      args.command = CommandLine::Command::Error;
+      args.error = "после " + std::string(option) + " нужно имя файла";
+      return;
+    }
+    into = argv[++i];
+  };
+  bool commandSeen = false;
+  for (; i < argc && args.command != CommandLine::Command::Error; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      args.command = CommandLine::Command::Help;
+      return args;
+    } else if (arg == "--trace") {
+      takeValue(args.trace, arg);
+    } else if (arg == "-o") {
+      takeValue(args.output, arg);
+    } else if (!commandSeen && arg == "identify") {
+      args.command = CommandLine::Command::Identify;
+      commandSeen = true;
+    } else if (!commandSeen && (arg == "show" || arg == "report")) {
+      args.command = arg == "show" ? CommandLine::Command::Show : CommandLine::Command::Report;
+      commandSeen = true;
+      takeValue(args.file, arg);
+    } else {
+      args.command = CommandLine::Command::Error;
+      args.error = "непонятный аргумент: " + std::string(arg);
+    }
+  }
+  if (args.command == CommandLine::Command::Desktop && !args.output.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = "-o относится к командам identify и report";
+  }
+  return args;
+}
+
+std::string HelpText() {
+  return "Kestrel7 — программа коммуникации с преобразователями давления HART.\n"
+         "\n"
+         "Использование:\n"
+         "  kestrel7 [--trace ФАЙЛ]                      окно программы\n"
+         "  kestrel7 identify [-o ФАЙЛ] [--trace ФАЙЛ]   идентификация преобразователя;\n"
+         "                                               с -o запись в файл данных (.pom),\n"
+         "                                               без -o вывод данных на экран\n"
+         "  kestrel7 show ФАЙЛ                           данные всех записей файла данных\n"
+         "  kestrel7 report ФАЙЛ [-o ВЫХОД.pdf]          рапорт первой записи в PDF\n"
+         "                                               (по умолчанию ФАЙЛ с расширением .pdf)\n"
+         "  kestrel7 --help                              эта справка\n"
+         "\n"
+         "--trace ФАЙЛ записывает все кадры HART в ФАЙЛ (- : стандартный поток ошибок).\n";
+}
+
+ui::Date LocalToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return ui::Date{local.tm_mday, local.tm_mon + 1, local.tm_year + 1900};
+}
+
+std::FILE* OpenTrace(const std::string& name, std::string& error) {
+  if (name.empty()) return nullptr;
+  if (name == "-") return stderr;
+  std::FILE* file = std::fopen(name.c_str(), "w");
+  if (file == nullptr) error = "Не удалось открыть файл трассировки: " + name;
+  return file;
+}
+
+void CloseTrace(std::FILE* file) {
+  if (file != nullptr && file != stderr) std::fclose(file);
+}
+
+int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
+  std::string traceError;
+  std::FILE* traceFile = OpenTrace(args.trace, traceError);
+  if (!traceError.empty()) {
+    std::fprintf(err, "%s\n", traceError.c_str());
+    return 1;
+  }
+  int status = 0;
+  {
+    ui::ScopedHeadlessPlatform platform;
+    platform->SetToday(LocalToday());
+    std::optional<hart::FrameTrace> trace;
+    if (traceFile != nullptr) trace.emplace(traceFile);
+    TMyWindow window(trace ? &*trace : nullptr);
+    window.Create();
+    platform->Advance(kStartUpMs);
+    const TDane& db = window.Database();
+    if (db.Count() == 0) {
+      std::fputs("Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!\n", err);
+      status = 1;
+    } else if (!args.output.empty()) {
+      if (!datafile::WriteDatabaseFile(args.output, db)) {
+        std::fprintf(err, "%s: %s\n", kMissingFile, args.output.c_str());
+        status = 1;
+      }
+    } else {
+      PrintDatabase(out, db);
+    }
+    window.Destroy();
+  }
+  CloseTrace(traceFile);
+  return status;
+}
+
+int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err) {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  const bool ok = LoadForCommandLine(args.file, db, err);
+  PrintDatabase(out, db);
+  return ok ? 0 : 1;
+}
+
+int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err) {
+  TDane db;
+  {
+    ui::ScopedHeadlessPlatform platform;
+    if (!LoadForCommandLine(args.file, db, err)) return 1;
+  }
+  const std::string output = args.output.empty() ? WithExtension(args.file, ".pdf") : args.output;
+  TDrukuj report(db);
+  if (!print(report, output)) {
+    std::fprintf(err, "Не удалось напечатать рапорт в файл: %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}

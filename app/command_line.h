@@ -1,0 +1,37 @@
+// The command line of kestrel7: identification, showing and printing data files without a window.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "ui/printing.h"
+#include "ui/types.h"
+
+struct CommandLine {
+  enum class Command { Desktop, Help, Identify, Show, Report, Error };
+  Command command = Command::Desktop;
+  std::string file;    // show, report
+  std::string output;  // -o
+  std::string trace;   // --trace: a file, or "-" for standard error
+  std::string error;   // what was wrong with the arguments
+};
+
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+std::string HelpText();
+
+// Prints a printout into a PDF file with no window; false when it could not.
+using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
+
+// Each returns the process exit status.
+int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err);
+int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err);
+int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err);
+
+// Today's date from the computer's clock, in local time.
+ui::Date LocalToday();
+
+// Opens the trace named on the command line: nullptr when none is asked for or it cannot be
+// opened (then `error` says why). Standard error is never closed.
+std::FILE* OpenTrace(const std::string& name, std::string& error);
+void CloseTrace(std::FILE* file);

@@ -1,0 +1,143 @@
+#include "app/main_window.h"
+
+#include "app/menu.h"
+#include "hart/identification_dialog.h"
+
+TMyWindow::TMyWindow(hart::FrameTrace* trace) : ui::Window(nullptr), dataFile_(database_) {
+  settings_.trace = trace;
+  SetCaption(kCaption);
+  SetMenu(&CommandsMenu());
+}
+
+TMyWindow::~TMyWindow() {
+  // The panel and the About box go before the window they belong to.
+  about_.reset();
+  panel_.reset();
+}
+
+void TMyWindow::SetupWindow() {
+  ui::Window::SetupWindow();
+  panel_ = std::make_unique<TMonitorHart>(this, database_);
+  about_ = std::make_unique<TAboutBox>(this);
+  SetTimer(kStartTimerId, kSplashDelayMs);
+  startPhase_ = 0;
+}
+
+void TMyWindow::CleanupWindow() {
+  KillTimer(kStartTimerId);
+  if (about_) about_->Destroy();
+  if (panel_) panel_->Destroy();
+  ui::Window::CleanupWindow();
+}
+
+void TMyWindow::OnTimer(int id) {
+  if (id != kStartTimerId) return;
+  if (startPhase_ == 0) {
+    ShowPanel();
+    if (about_) about_->CreateModeless();
+    SetTimer(kStartTimerId, kSplashShownMs);
+    startPhase_ = 1;
+  } else {
+    KillTimer(kStartTimerId);
+    if (about_) about_->EndDialog(ui::kIdOk);
+    about_.reset();
+    startPhase_ = 0;
+    SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
+  }
+}
+
+void TMyWindow::ShowPanel() {
+  if (!panel_) panel_ = std::make_unique<TMonitorHart>(this, database_);
+  if (!panel_->IsCreated()) {
+    // A closed panel ended as a dialog; a fresh object shows it again.
+    if (panel_->Ended()) panel_ = std::make_unique<TMonitorHart>(this, database_);
+    panel_->CreateModeless();
+    panel_->Refresh();
+  }
+}
+
+void TMyWindow::Identify() {
+  THartKom0 identification(this, settings_, this, workingRecord_, 0, panel_.get());
+  identification.Execute();
+}
+
+template <class Dialog, class... Extra>
+void TMyWindow::RunListDialog(Extra&&... extra) {
+  Dialog dialog(this, database_, dataFile_.ChangedFlag(), listPosition_[0], settings_,
+                panel_.get(), std::forward<Extra>(extra)...);
+  dialog.Execute();
+}
+
+void TMyWindow::OnCommand(int id, unsigned /*code*/) {
+  switch (id) {
+    case kCmdIdentify:
+      Identify();
+      break;
+    case kCmdOpen:
+      dataFile_.Open(*this, panel_.get());
+      break;
+    case kCmdSaveAs:
+      dataFile_.SaveAs(*this);
+      break;
+    case kCmdSave:
+      dataFile_.Save(*this);
+      break;
+    case kCmdNewFile:
+      dataFile_.NewFile(*this, panel_.get());
+      break;
+    case kCmdRecreatePanel:
+      ShowPanel();
+      break;
+    case kCmdAbout: {
+      TAboutBox about(this);
+      about.Execute();
+      break;
+    }
+    case kCmdPrinterSetup:
+      ui::ThePlatform().PrinterSetup(this);
+      break;
+    case kCmdExit:
+      Exit();
+      break;
+    default:
+      // 101 and 138 do nothing in this edition.
+      break;
+  }
+}
+
+ui::LResult TMyWindow::HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) {
+  switch (message) {
+    case kMsgIdentified:
+      dataFile_.StoreIdentified(*this, panel_.get(), workingRecord_);
+      return 0;
+    case kMsgFileChanged:
+      // The file name follows the caption once the data file has one.
+      SetCaption(std::string(kCaption) + (wParam != 1 ? dataFile_.FileName() : std::string()));
+      return 0;
+    default:
+      return ui::Window::HandleMessage(message, wParam, lParam);
+  }
+}
+
+bool TMyWindow::EraseBackground(ui::DeviceContext& dc) {
+  const ui::Rect area = dc.Area();
+  const int w = area.width;
+  const int h = area.height;
+  auto& platform = ui::ThePlatform();
+  const ui::Color highlight = platform.GetSysColor(ui::SysColor::ButtonHighlight);
+  const ui::Color shadow = platform.GetSysColor(ui::SysColor::ButtonShadow);
+  dc.FillRect({0, 0, w, h}, platform.GetSysColor(ui::SysColor::ButtonFace));
+  dc.FillRect({0, 0, w, 2}, highlight);
+  dc.FillRect({0, 2, 2, h - 2}, highlight);
+  dc.FillRect({1, h - 2, w - 1, 2}, shadow);
+  dc.FillRect({w - 2, 1, 2, h - 3}, shadow);
+  return true;
+}
+
+void TMyWindow::OnClose() { Exit(); }
+
+void TMyWindow::Exit() {
+  if (!dataFile_.MayClose(*this)) return;
+  Destroy();
+  ui::ThePlatform().Quit();
+}

@@ -1,0 +1,58 @@
+// The main window: owns the shared state, runs the start-up sequence and turns menu commands
+// into modal operation dialogs.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "app/about_dialog.h"
+#include "data/data_file_commands.h"
+#include "data/data_panel.h"
+#include "data/database.h"
+#include "hart/protokol.h"
+#include "ui/window.h"
+
+// Broadcast after the database or the data file changed; wParam 1: the file is untitled.
+constexpr unsigned kMsgFileChanged = 117;
+
+class TMyWindow : public ui::Window {
+ public:
+  static constexpr int kStartTimerId = 345;
+  static constexpr int kSplashDelayMs = 100;
+  static constexpr int kSplashShownMs = 1500;
+  static constexpr const char* kCaption = "Программа Коммуникации Kestrel7";
+
+  explicit TMyWindow(hart::FrameTrace* trace = nullptr);
+  ~TMyWindow() override;
+
+  TDane& Database() { return database_; }
+  TDataFile& DataFile() { return dataFile_; }
+  const TDaneIPPC& WorkingRecord() const { return workingRecord_; }
+  TMonitorHart* Panel() { return panel_.get(); }
+  TAboutBox* AboutBox() { return about_.get(); }
+
+ protected:
+  void SetupWindow() override;
+  void CleanupWindow() override;
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override;
+  void OnCommand(int id, unsigned code) override;
+  void OnTimer(int id) override;
+  bool EraseBackground(ui::DeviceContext& dc) override;
+  void OnClose() override;
+
+ private:
+  void Identify();
+  void Exit();
+  void ShowPanel();
+  template <class Dialog, class... Extra>
+  void RunListDialog(Extra&&... extra);
+
+  TSerialPortSettings settings_;
+  std::array<int, 4> listPosition_{};
+  TDane database_;
+  TDaneIPPC workingRecord_;
+  TDataFile dataFile_;
+  std::unique_ptr<TMonitorHart> panel_;
+  std::unique_ptr<TAboutBox> about_;
+  int startPhase_ = 0;
+};

@@ -1,0 +1,117 @@
+#include "config/damping_dialog.h"
+
+#include <algorithm>
+
+#include "data/float_form.h"
+
+namespace {
+
+using ui::ControlKind;
+
+constexpr int kRequestLinkParam1 = 3;
+
+constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
+constexpr const char* kSetupCaption = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
+constexpr const char* kRangeCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+constexpr const char* kNotLinear =
+    "Характеристика преобразователя отлична от линейной.\nИзмени характеристику на линейную.\n"
+    "Постоянная времени не изменена.";
+constexpr const char* kTooLarge =
+    "Величина постоянной времени очень большая.\nПостоянная времени не изменена.";
+constexpr const char* kNegative =
+    "Величина постоянной времени меньше нуля.\nПостоянная времени не изменена.";
+constexpr const char* kOtherStatus =
+    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
+
+}  // namespace
+
+ui::DialogTemplate TDamping::BuildTemplate() {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = kResourceId;
+  tpl.caption = "Изменение постоянной времени";
+  tpl.rect = {20, 20, 268, 130};
+  TLista::AddListControls(tpl);
+  auto& c = tpl.controls;
+  // The list base's group box frames this dialog's fields.
+  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
+  *frame = {kGroupBoxId, ControlKind::GroupBox, "Постоянные времени", {7, 6, 254, 94}};
+  c.push_back({kCurrentLabel, ControlKind::Static, "Действительная постоянная времени [секунды]",
+               {15, 20, 232, 8}});
+  c.push_back({kCurrentField, ControlKind::Edit, "", {15, 30, 64, 12},
+               ui::kStyleDisabled | ui::kStyleBorder, kCurrentTextLimit});
+  c.push_back({kNewLabel, ControlKind::Static, "Новая постоянная времени", {15, 50, 232, 8}});
+  c.push_back({kNewField, ControlKind::Edit, "", {15, 60, 64, 12},
+               ui::kStyleBorder | ui::kStyleTabStop, kNewTextLimit});
+  c.push_back({kHint, ControlKind::Static, "Выбери постоянную времени с точностью до 0,1 секунды.",
+               {15, 82, 242, 8}});
+  c.push_back({kSendButtonId, ControlKind::DefPushButton, "Вышли", {72, 108, 50, 14},
+               ui::kStyleTabStop});
+  c.push_back({ui::kIdCancel, ControlKind::PushButton, "Отмена", {146, 108, 50, 14},
+               ui::kStyleTabStop});
+  return tpl;
+}
+
+TDamping::TDamping(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
+                   const TSerialPortSettings& settings, ui::Window* panelWindow)
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
+      current_(*this, kCurrentField, kCurrentTextLimit),
+      new_(*this, kNewField, kNewTextLimit) {}
+
+void TDamping::SetupWindow() {
+  TLista::SetupWindow();
+  current_.Enable(false);
+  if (RecordsExist()) ShowRecord();
+}
+
+void TDamping::TransmitterSelected() {
+  TLista::TransmitterSelected();
+  if (RecordsExist()) ShowRecord();
+}
+
+void TDamping::ShowRecord() {
+  const float damping = CurrentRecord()->damping;
+  current_.ShowValue(damping);
+  new_.ShowValue(damping);
+}
+
+void TDamping::Send() {
+  if (!RecordsExist()) return;
+  TDaneIPPC& record = *CurrentRecord();
+  // Stored before the transmitter confirms it, and sent as typed: no range check, no rounding.
+  record.damping = new_.ReadValue();
+  std::uint8_t data[4];
+  int length = 0;
+  floatform::AppendFloat(record.damping, data, length);
+  IssueLong(AddressOf(record), kCmdWriteDamping, data, record.preambles, kRequestLinkParam1);
+  StartReplyTimer();
+}
+
+ui::LResult TDamping::EvReply() {
+  TLista::EvReply();
+  if (CurrentRecord() != nullptr) ShowRecord();
+  if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);
+  return 0;
+}
+
+ui::LResult TDamping::EvNoAnswer() {
+  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}
+
+ui::LResult TDamping::EvStatusError() {
+  switch (Reply()[hart::kReplyResponseCode]) {
+    case 1:
+      MessageBox(kNotLinear, kSetupCaption, ui::kMbOk | ui::kMbIconStop);
+      break;
+    case 3:
+      MessageBox(kTooLarge, kSetupCaption, ui::kMbOk | ui::kMbIconStop);
+      break;
+    case 4:
+      MessageBox(kNegative, kRangeCaption, ui::kMbOk | ui::kMbIconStop);
+      break;
+    default:
+      MessageBox(kOtherStatus, kRangeCaption, ui::kMbOk | ui::kMbIconStop);
+      break;
+  }
+  return 0;
+}

@@ -1,0 +1,135 @@
+#include "data/data_file_commands.h"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "data/data_file.h"
+#include "hart/protokol.h"
+
+namespace {
+
+constexpr const char* kFileErrorCaption = "Ошибка считывания данных";
+
+}  // namespace
+
+TDataFile::TDataFile(TDane& database) : database_(database) {
+  dialogData_.filter = "Файл измерений (*.pom)|*.pom|Все файлы (*.*)|*.*|";
+  dialogData_.defaultExt = "POM";
+  dialogData_.flags = kOfnHideReadOnly | kOfnFileMustExist;
+}
+
+bool TDataFile::Open(ui::Window& owner, ui::Window* panel) {
+  if (!MayClose(owner, panel)) return false;
+  std::string previousName = dialogData_.fileName;
+  if (!ui::ThePlatform().OpenFileDialog(&owner, dialogData_)) {
+    dialogData_.fileName = std::move(previousName);
+    return false;
+  }
+  database_.Clear();
+  const std::optional<datafile::ReadResult> read =
+      datafile::ReadDatabaseFile(dialogData_.fileName, database_);
+  if (!read) {
+    // The document is still the one named before, now empty.
+    dialogData_.fileName = std::move(previousName);
+    Refresh(panel);
+    Broadcast();
+    ShowFileError(owner);
+    return false;
+  }
+  // A damaged file stays unsaved and untitled, so that saving asks for a name instead of
+  // overwriting the original.
+  changed_ = read->damaged;
+  untitled_ = read->damaged;
+  Refresh(panel);
+  Broadcast();
+  if (read->damaged) {
+    owner.MessageBox(
+        "Файл данных повреждён.\nСчитано записей: " + std::to_string(read->appended) + ".",
+        kFileErrorCaption, ui::kMbOk | ui::kMbIconExclamation);
+  }
+  return true;
+}
+
+bool TDataFile::SaveAs(ui::Window& owner, ui::Window*) {
+  std::string previousName = dialogData_.fileName;
+  if (untitled_) {
+    std::error_code ec;
+    std::string folder = std::filesystem::current_path(ec).string();
+    // The current folder with a trailing '/', this platform's separator.
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    dialogData_.fileName = folder;
+  }
+  // The save dialog takes a new name too: it does not pass on the existing-files-only flag.
+  ui::FileDialogData saveData = dialogData_;
+  saveData.flags &= ~kOfnFileMustExist;
+  if (!ui::ThePlatform().SaveFileDialog(&owner, saveData)) {
+    dialogData_.fileName = std::move(previousName);
+    return false;
+  }
+  dialogData_.fileName = saveData.fileName;
+  if (!WriteTo(owner)) {
+    dialogData_.fileName = std::move(previousName);
+    return false;
+  }
+  return true;
+}
+
+bool TDataFile::Save(ui::Window& owner, ui::Window* panel) {
+  if (untitled_) return SaveAs(owner, panel);
+  return WriteTo(owner);
+}
+
+bool TDataFile::MayClose(ui::Window& owner, ui::Window* panel) {
+  if (!changed_) return true;
+  const int answer = owner.MessageBox("Рапорт составлен. Куда хочешь записать?", "Внимание Рапорта",
+                                      ui::kMbYesNoCancel | ui::kMbIconQuestion);
+  if (answer == ui::kIdNo) return true;
+  if (answer == ui::kIdYes) return Save(owner, panel);
+  return false;
+}
+
+bool TDataFile::NewFile(ui::Window& owner, ui::Window* panel) {
+  if (!MayClose(owner, panel)) return false;
+  // As at start: no records, nothing to save, no name.
+  database_.Clear();
+  changed_ = false;
+  untitled_ = true;
+  dialogData_.fileName.clear();
+  Refresh(panel);
+  Broadcast();
+  return true;
+}
+
+void TDataFile::StoreIdentified(ui::Window&, ui::Window* panel, const TDaneIPPC& record) {
+  database_.Clear();
+  changed_ = true;
+  untitled_ = true;
+  database_.Append(record);  // never grows: the storage holds 11 places at least
+  Refresh(panel);
+  Broadcast();
+}
+
+bool TDataFile::WriteTo(ui::Window& owner) {
+  if (!datafile::WriteDatabaseFile(dialogData_.fileName, database_)) {
+    ShowFileError(owner);
+    return false;
+  }
+  changed_ = false;
+  untitled_ = false;
+  Broadcast();
+  return true;
+}
+
+void TDataFile::ShowFileError(ui::Window& owner) {
+  owner.MessageBox("Не найдено файла данных", kFileErrorCaption,
+                   ui::kMbOk | ui::kMbIconExclamation);
+}
+
+void TDataFile::Refresh(ui::Window* panel) {
+  if (panel != nullptr) panel->SendMessage(kMsgShowRecord);
+}
+
+void TDataFile::Broadcast() {
+  ui::ThePlatform().Broadcast(kMsgDocumentChanged, untitled_ ? 1 : 0, 0);
+}

@@ -1,0 +1,515 @@
+#include "hart/identification_dialog.h"
+
+#include <array>
+#include <charconv>
+#include <string>
+
+#include "config/value_text.h"
+#include "data/float_form.h"
+#include "ui/platform.h"
+#include "ui/utf8.h"
+
+namespace hart {
+
+long LeadingInteger(std::string_view text, std::size_t count) {
+  const std::string head = ui::utf8::Left(text, count);
+  std::size_t i = 0;
+  while (i < head.size() && (head[i] == ' ' || head[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < head.size() && (head[i] == '+' || head[i] == '-')) {
+    negative = head[i] == '-';
+    ++i;
+  }
+  constexpr long kSaturation = 100'000'000'000L;
+  long value = 0;
+  for (; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i) {
+    if (value < kSaturation) value = value * 10 + (head[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace hart
+
+namespace {
+
+using ui::ControlKind;
+
+// The simulated transmitter's answers, byte for byte as they arrive.
+constexpr std::array<std::uint8_t, 19> kReply0{0x06, 0x00, 0x00, 0x0E, 0x00, 0x00, 0xFE,
+                                               0x3F, 0xC8, 0x05, 0x05, 0x03, 0x01, 0x01,
+                                               0x05, 0x00, 0x31, 0x0C, 0x3A};
+constexpr std::array<std::uint8_t, 28> kReply15{
+    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0F, 0x13, 0x00, 0x00, 0xFA, 0x00, 0x0C, 0x43,
+    0x79, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFA, 0x3F, 0xA6};
+constexpr std::array<std::uint8_t, 27> kReply14{
+    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0E, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0C,
+    0x43, 0x79, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x41, 0xC7, 0xFF, 0x00, 0xE0};
+constexpr std::array<std::uint8_t, 35> kReply12{
+    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0C, 0x1A, 0x00, 0x00, 0x2C, 0xF4,
+    0x96, 0x04, 0xC1, 0x4E, 0x82, 0xD8, 0x14, 0x40, 0x7D, 0x31, 0xC3, 0x08,
+    0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x9C};
+constexpr std::array<std::uint8_t, 32> kReply13{
+    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0D, 0x17, 0x00, 0x00, 0x41, 0x0C, 0x71, 0xCF, 0x3D, 0x20,
+    0x23, 0x24, 0xF0, 0xD2, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x1F, 0x08, 0x64, 0xC6};
+constexpr std::array<std::uint8_t, 14> kReply16{0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x10,
+                                                0x05, 0x00, 0x00, 0x00, 0x2B, 0xE2, 0x90};
+
+constexpr std::size_t kData = hart::kReplyData;
+constexpr std::uint8_t kSimulatedDeviceType = 1;
+constexpr int kRequestLinkParam1 = 3;
+constexpr int kPollPreambles = 5;
+constexpr int kYearBase = 1900;
+
+const char* const kWaitText = " Ожидай!!! ";
+const char* const kAnsweredText = " Есть Ответ! Ожидай!";
+const char* const kNoAnswerText = " Отсутствие Ответа! Ожидай!";
+const char* const kNoAnswerMessage = "Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!";
+
+// Every data field of the dialog: what a poll clears.
+constexpr std::array<int, 32> kDataFields{344, 345, 346, 347, 348, 349, 350, 351, 352, 353, 354,
+                                          355, 356, 357, 358, 359, 360, 361, 362, 363, 364, 365,
+                                          366, 367, 370, 376, 377, 378, 379, 380, 381, 382};
+
+struct FieldRange {
+  int id;
+  long min;
+  long max;
+};
+constexpr std::array<FieldRange, 10> kManualRanges{{
+    {344, 0, 255},
+    {345, 1, 63},
+    {346, 0, 255},
+    {347, 3, 20},
+    {348, 0, 255},
+    {349, 0, 255},
+    {350, 0, 255},
+    {351, 0, 255},
+    {352, 0, 255},
+    {353, 0, 16'777'215},
+}};
+constexpr FieldRange kSensorSerialRange{362, 0, 16'777'215};
+
+// Layout in dialog units. The upper part is all the operator sees while identifying; the
+// field grid below it is part of the window only in the manual-entry mode.
+constexpr int kMargin = 7;
+constexpr int kVisibleWidth = 200;
+constexpr int kVisibleHeight = 88;
+constexpr int kGridTop = 92;
+constexpr int kRowPitch = 14;
+constexpr int kEditHeight = 12;
+constexpr int kLabelHeight = 8;
+constexpr int kLeftLabelX = kMargin;
+constexpr int kLeftLabelWidth = 142;
+constexpr int kLeftFieldX = 152;
+constexpr int kLeftFieldWidth = 50;
+constexpr int kRightLabelX = 210;
+constexpr int kRightLabelWidth = 112;
+constexpr int kRightFieldX = 326;
+constexpr int kRightFieldMaxWidth = 156;
+constexpr int kGridRows = 14;
+constexpr int kButtonTop = kGridTop + kGridRows * kRowPitch + 4;
+constexpr int kButtonHeight = 14;
+constexpr int kManualWidth = kRightFieldX + kRightFieldMaxWidth + kMargin;
+constexpr int kManualHeight = kButtonTop + kButtonHeight + kMargin;
+constexpr int kValueLimit = 11;
+
+constexpr std::uint32_t kEditStyle = ui::kStyleBorder | ui::kStyleTabStop;
+constexpr std::uint32_t kHiddenEdit = kEditStyle | ui::kStyleHidden;
+
+struct GridField {
+  int labelId;
+  const char* label;
+  int fieldId;
+  const char* text;
+  int limit;
+  int width;
+  std::uint32_t extraStyle = 0;
+};
+
+const std::array<GridField, 14> kLeftGrid{{
+    {320, "Kod rozszerzenia :", 344, "254", 4, kLeftFieldWidth},
+    {321, "Fabryczny kod identyfikacyjny :", 345, "63", 4, kLeftFieldWidth},
+    {322, "Typ urządzenia :", 346, "200", 3, kLeftFieldWidth},
+    {323, "Liczba preambuł :", 347, "", 3, kLeftFieldWidth},
+    {324, "Wersja komend uniwersalnych :", 348, "5", 4, kLeftFieldWidth},
+    {325, "Wersja komend specyficznych :", 349, "3", 4, kLeftFieldWidth},
+    {326, "Wersja programu :", 350, "1", 4, kLeftFieldWidth},
+    {327, "Wersja sprzętu :", 351, "1", 4, kLeftFieldWidth},
+    {328, "Flagi urządzenia :", 352, "5", 4, kLeftFieldWidth},
+    {331, "Numer identyfikacyjny :", 353, "", 10, kLeftFieldWidth},
+    {332, "Kod alarmu :", 354, "250", 4, kLeftFieldWidth},
+    {338, "Kod zabezpieczenia zapisu :", 360, "250", 4, kLeftFieldWidth},
+    {340, "Kod dystrybutora :", 361, "63", 4, kLeftFieldWidth},
+    {341, "Numer seryjny czujnika :", 362, "", 10, kLeftFieldWidth},
+}};
+
+const std::array<GridField, 12> kRightGrid{{
+    {333, "Charakterystyka :", 355, "", 0, 100, ui::kStyleReadOnly},
+    {334, "Jednostka zakresu :", 356, "", 0, 100, ui::kStyleReadOnly},
+    {335, "Górna wartość zakresu :", 357, "", kValueLimit, 60},
+    {336, "Dolna wartość zakresu :", 358, "", kValueLimit, 60},
+    {337, "Tłumienie [s] :", 359, "", kValueLimit, 60},
+    {342, "Górna granica czujnika :", 363, "", kValueLimit, 60},
+    {368, "Dolna granica czujnika :", 364, "", kValueLimit, 60},
+    {369, "Minimalny zakres :", 365, "", kValueLimit, 60},
+    {371, "Wiadomość :", 376, "", 33, kRightFieldMaxWidth},
+    {372, "Znacznik :", 377, "", 9, 50},
+    {373, "Opis :", 378, "", 17, 88},
+    {375, "Numer zespołu :", 382, "", 9, 50},
+}};
+constexpr int kDateRow = 11;  // of the right column, between descriptor and assembly number
+constexpr int kDateLabelId = 374;
+
+ui::ControlTemplate MakeControl(int id, ControlKind kind, std::string text, ui::Rect rect,
+                                std::uint32_t style = ui::kStyleNone, int limit = 0) {
+  ui::ControlTemplate c;
+  c.id = id;
+  c.kind = kind;
+  c.text = std::move(text);
+  c.rect = rect;
+  c.style = style;
+  c.textLimit = limit;
+  return c;
+}
+
+int RowY(int row) { return kGridTop + row * kRowPitch; }
+
+void AddGridRow(std::vector<ui::ControlTemplate>& out, const GridField& f, int row, int labelX,
+                int labelWidth, int fieldX) {
+  out.push_back(MakeControl(f.labelId, ControlKind::Static, f.label,
+                            {labelX, RowY(row) + 2, labelWidth, kLabelHeight}, ui::kStyleHidden));
+  out.push_back(MakeControl(f.fieldId, ControlKind::Edit, f.text,
+                            {fieldX, RowY(row), f.width, kEditHeight}, kHiddenEdit | f.extraStyle,
+                            f.limit));
+}
+
+std::string Decimal(long value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::uint8_t Byte(long value) { return static_cast<std::uint8_t>(value & 0xFF); }
+
+long Bytes24(std::span<const std::uint8_t> reply, std::size_t at) {
+  return static_cast<long>(reply[at]) << 16 | static_cast<long>(reply[at + 1]) << 8 |
+         static_cast<long>(reply[at + 2]);
+}
+
+// The labelled fields that the manual-entry mode shows; 366, 367 and 370 stay hidden.
+bool ShownInManualEntry(int id) {
+  if (id >= 320 && id <= 365 && id != 329 && id != 330 && id != 339 && id != 343) {
+    return true;
+  }
+  return (id >= 368 && id <= 382 && id != 370) || id == THartKom0::kCmdStartPolling ||
+         id == THartKom0::kCmdStore;
+}
+
+}  // namespace
+
+ui::DialogTemplate THartKom0::BuildTemplate(bool manualEntry) {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = kResourceId;
+  tpl.caption = "Идентификация измерительного преобразователя";
+  tpl.rect = manualEntry ? ui::Rect{20, 20, kManualWidth, kManualHeight}
+                         : ui::Rect{20, 20, kVisibleWidth, kVisibleHeight};
+  auto& c = tpl.controls;
+  c.push_back(MakeControl(kFrame, ControlKind::GroupBox, "", {kMargin, 4, 186, 56}));
+  c.push_back(MakeControl(kAddressLabel, ControlKind::Static, "Адрес датчика:", {15, 17, 75, 8}));
+  c.push_back(
+      MakeControl(kAddress, ControlKind::Edit, "0", {95, 15, 28, kEditHeight}, kEditStyle, 4));
+  c.push_back(
+      MakeControl(kAnswerLabel, ControlKind::Static, "Ответ преобразователя:", {15, 31, 110, 8}));
+  c.push_back(MakeControl(kProgress, ControlKind::Static, "Номер датчика ", {15, 44, 170, 8}));
+  c.push_back(MakeControl(ui::kIdCancel, ControlKind::PushButton, "Отмена", {75, 66, 50, 14},
+                          ui::kStyleTabStop));
+
+  for (std::size_t i = 0; i < kLeftGrid.size(); ++i) {
+    AddGridRow(c, kLeftGrid[i], static_cast<int>(i), kLeftLabelX, kLeftLabelWidth, kLeftFieldX);
+  }
+  for (std::size_t i = 0; i < kRightGrid.size(); ++i) {
+    const int row = static_cast<int>(i) < kDateRow ? static_cast<int>(i) : static_cast<int>(i) + 1;
+    AddGridRow(c, kRightGrid[i], row, kRightLabelX, kRightLabelWidth, kRightFieldX);
+  }
+  const int dateY = RowY(kDateRow);
+  c.push_back(MakeControl(kDateLabelId, ControlKind::Static,
+                          "Data :", {kRightLabelX, dateY + 2, kRightLabelWidth, kLabelHeight},
+                          ui::kStyleHidden));
+  c.push_back(MakeControl(kDateDay, ControlKind::Edit, "", {kRightFieldX, dateY, 18, kEditHeight},
+                          kHiddenEdit, 3));
+  c.push_back(MakeControl(kDateMonth, ControlKind::Edit, "",
+                          {kRightFieldX + 22, dateY, 18, kEditHeight}, kHiddenEdit, 3));
+  c.push_back(MakeControl(kDateYear, ControlKind::Edit, "",
+                          {kRightFieldX + 44, dateY, 28, kEditHeight}, kHiddenEdit, 5));
+
+  const int spareY = RowY(kGridRows - 1);
+  c.push_back(MakeControl(kSpareValue1, ControlKind::Edit, "",
+                          {kRightLabelX, spareY, 60, kEditHeight}, kHiddenEdit, kValueLimit));
+  c.push_back(MakeControl(kSpareValue2, ControlKind::Edit, "",
+                          {kRightLabelX + 64, spareY, 60, kEditHeight}, kHiddenEdit, kValueLimit));
+  c.push_back(MakeControl(kScratch, ControlKind::Edit, "",
+                          {kRightLabelX + 128, spareY, 144, kEditHeight}, kHiddenEdit, 30));
+
+  c.push_back(MakeControl(kCmdStartPolling, ControlKind::PushButton, "Identyfikacja",
+                          {kMargin, kButtonTop, 70, kButtonHeight},
+                          ui::kStyleHidden | ui::kStyleDisabled | ui::kStyleTabStop));
+  c.push_back(MakeControl(kCmdStore, ControlKind::PushButton, "Dodaj",
+                          {84, kButtonTop, 60, kButtonHeight},
+                          ui::kStyleHidden | ui::kStyleColored | ui::kStyleTabStop));
+  c.push_back(MakeControl(kCmdEnterId, ControlKind::PushButton, "Wpisz ID",
+                          {151, kButtonTop, 60, kButtonHeight},
+                          ui::kStyleHidden | ui::kStyleTabStop));
+  return tpl;
+}
+
+THartKom0::THartKom0(ui::Window* parent, const TSerialPortSettings& settings,
+                     ui::Window* mainWindow, TDaneIPPC& workingRecord, int manualEntry,
+                     ui::Window* panelWindow)
+    : THartProtokol(parent, BuildTemplate(manualEntry != 0), settings, panelWindow),
+      mainWindow_(mainWindow),
+      record_(workingRecord),
+      manualEntry_(manualEntry),
+      address_(*this, kAddress),
+      transferFunction_(*this, kTransferFunction),
+      unit_(*this, kUnit),
+      upperRange_(*this, kUpperRange),
+      lowerRange_(*this, kLowerRange),
+      damping_(*this, kDamping),
+      upperSensorLimit_(*this, kUpperSensorLimit),
+      lowerSensorLimit_(*this, kLowerSensorLimit),
+      minimumSpan_(*this, kMinimumSpan),
+      message_(*this, kMessage, 32),
+      tag_(*this, kTag, 8),
+      descriptor_(*this, kDescriptor, 16) {}
+
+void THartKom0::SetupWindow() {
+  THartProtokol::SetupWindow();
+  address_.SetValidator(0, kLastPollingAddress);
+  if (manualEntry_ == 0) {
+    address_.Enable(false);
+    Item(kProgress)->SetText(kWaitText);
+    record_.pollingAddress = 0;
+    Poll();
+    return;
+  }
+  // Manual entry: the operator types the values and stores them with "Dodaj", or polls from the
+  // address typed with "Identyfikacja".
+  for (const FieldRange& r : kManualRanges) ui::Edit(*this, r.id).SetValidator(r.min, r.max);
+  ui::Edit(*this, kSensorSerialRange.id)
+      .SetValidator(kSensorSerialRange.min, kSensorSerialRange.max);
+  address_.SetText(Decimal(record_.pollingAddress));
+  for (const auto& control : Controls()) {
+    if (ShownInManualEntry(control->Id())) control->SetVisible(true);
+  }
+  Item(kCmdStartPolling)->SetEnabled(true);
+}
+
+void THartKom0::CloseWindow(int result) { EndDialog(result); }
+
+ui::LResult THartKom0::HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) {
+  if (message == kMsgDuplicateWarning) {
+    MessageBox("Дублирование в Базе Данных запрещено!!!", "Внимание Базы Данных",
+               ui::kMbOk | ui::kMbIconExclamation);
+    return 0;
+  }
+  return THartProtokol::HandleMessage(message, wParam, lParam);
+}
+
+void THartKom0::OnCommand(int id, unsigned code) {
+  if (code != ui::kNotifyClicked) return;
+  if (id == kCmdStartPolling) {
+    if (manualEntry_ != 0) {
+      if (!address_.IsValid()) return;
+      record_.pollingAddress = Byte(FieldInteger(kAddress, 3));
+    }
+    Poll();
+  } else if (id == kCmdStore) {
+    if (manualEntry_ != 0) {
+      if (!CanClose()) return;
+      record_.pollingAddress = Byte(FieldInteger(kAddress, 3));
+    }
+    StoreStep();
+  }
+}
+
+void THartKom0::Poll() {
+  Item(kScratch)->SetText("");
+  sequenceStep = 0;
+  IssueShort(record_.pollingAddress, 0, kPollPreambles, kRequestLinkParam1);
+  ClearDataFields();
+  StartReplyTimer();
+}
+
+void THartKom0::ClearDataFields() {
+  for (int id : kDataFields) Item(id)->SetText("");
+}
+
+void THartKom0::RequestLong(std::uint8_t command) {
+  hart::LongAddress address;
+  address.manufacturer = Byte(FieldInteger(kManufacturer, 3));
+  address.deviceType = Byte(FieldInteger(kDeviceType, 3));
+  address.deviceId = static_cast<std::uint32_t>(FieldInteger(kDeviceId, 8));
+  IssueLong(address, command, {}, static_cast<int>(FieldInteger(kPreambles, 2) & 0xFF),
+            kRequestLinkParam1);
+  StartReplyTimer();
+}
+
+ui::LResult THartKom0::EvReply() {
+  switch (sequenceStep) {
+    case 0:
+      Item(kProgress)->SetText(kAnsweredText);
+      DecodeCommand0(PutReply(kReply0));
+      sequenceStep = 15;
+      RequestLong(15);
+      break;
+    case 15:
+      DecodeCommand15(PutReply(kReply15));
+      sequenceStep = 14;
+      RequestLong(14);
+      break;
+    case 14:
+      DecodeCommand14(PutReply(kReply14));
+      sequenceStep = 12;
+      RequestLong(12);
+      break;
+    case 12:
+      DecodeCommand12(PutReply(kReply12));
+      sequenceStep = 13;
+      RequestLong(13);
+      break;
+    case 13:
+      DecodeCommand13(PutReply(kReply13));
+      sequenceStep = 16;
+      RequestLong(16);
+      break;
+    case 16:
+      DecodeCommand16(PutReply(kReply16));
+      sequenceStep = 0;
+      StoreStep();
+      StartCloseTimer();
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+ui::LResult THartKom0::EvNoAnswer() {
+  if (sequenceStep != 0 || record_.pollingAddress >= kLastPollingAddress) {
+    NoAnswerAndClose();
+    return 0;
+  }
+  ++record_.pollingAddress;
+  address_.SetText(Decimal(record_.pollingAddress));
+  Item(kProgress)->SetText(kNoAnswerText);
+  Poll();
+  return 0;
+}
+
+void THartKom0::NoAnswerAndClose() {
+  // Giving up: a late reply must not go on filling the record.
+  KillTimer(kReplyTimerId);
+  MessageBox(kNoAnswerMessage, "", ui::kMbOk | ui::kMbIconStop);
+  StartCloseTimer();
+}
+
+void THartKom0::StoreStep() {
+  const ui::Date today = ui::ThePlatform().Today();
+  record_.recordDay = static_cast<std::uint8_t>(today.day);
+  record_.recordMonth = static_cast<std::uint8_t>(today.month);
+  record_.recordYear = today.year;
+  record_.expansionCode = Byte(FieldInteger(kExpansionCode, 3));
+  record_.manufacturerId = Byte(FieldInteger(kManufacturer, 3));
+  // Field 346 shows what the transmitter said; the record names the first model whatever it is.
+  record_.deviceType = kSimulatedDeviceType;
+  record_.preambles = Byte(FieldInteger(kPreambles, 2));
+  record_.universalRevision = Byte(FieldInteger(kUniversalRevision, 3));
+  record_.specificRevision = Byte(FieldInteger(kSpecificRevision, 3));
+  record_.softwareRevision = Byte(FieldInteger(kSoftwareRevision, 3));
+  record_.hardwareRevision = Byte(FieldInteger(kHardwareRevision, 3));
+  record_.deviceFlags = Byte(FieldInteger(kFlags, 3));
+  record_.deviceId = static_cast<std::int32_t>(FieldInteger(kDeviceId, 8));
+  record_.alarmCode = Byte(FieldInteger(kAlarmCode, 3));
+  record_.transferFunction = Byte(transferFunction_.LookUpShownCharacteristic());
+  record_.unitCode = Byte(unit_.LookUpShownUnit());
+  record_.damping = config::ReadValueText(ui::utf8::Left(damping_.Text(), 7));
+  record_.writeProtect = Byte(FieldInteger(kWriteProtect, 3));
+  record_.distributorCode = Byte(FieldInteger(kDistributor, 3));
+  record_.sensorSerial = static_cast<std::int32_t>(FieldInteger(kSensorSerial, 8));
+  if (mainWindow_ != nullptr) mainWindow_->SendMessage(kMsgIdentified);
+}
+
+void THartKom0::ShowInteger(int id, long value) { Item(id)->SetText(Decimal(value)); }
+
+long THartKom0::FieldInteger(int id, std::size_t count) const {
+  return hart::LeadingInteger(Item(id)->Text(), count);
+}
+
+std::span<std::uint8_t> THartKom0::PutReply(std::span<const std::uint8_t> canned) {
+  std::span<std::uint8_t> reply = Reply();
+  std::copy(canned.begin(), canned.end(), reply.begin());
+  TraceReplyFrame(static_cast<int>(canned.size()));
+  return reply;
+}
+
+float THartKom0::ReplyFloat(std::span<std::uint8_t> reply, std::size_t at) {
+  const std::span<std::uint8_t, 4> bytes(reply.data() + at, 4);
+  floatform::WireToForm(bytes);
+  return floatform::FormToValue(std::span<const std::uint8_t, 3>(bytes.data(), 3));
+}
+
+void THartKom0::DecodeCommand0(std::span<std::uint8_t> reply) {
+  constexpr std::size_t kFirst = 6;
+  for (int id = kExpansionCode; id <= kFlags; ++id) {
+    ShowInteger(id, reply[kFirst + static_cast<std::size_t>(id - kExpansionCode)]);
+  }
+  ShowInteger(kDeviceId, Bytes24(reply, 15));
+}
+
+void THartKom0::DecodeCommand15(std::span<std::uint8_t> reply) {
+  ShowInteger(kAlarmCode, reply[kData]);
+  transferFunction_.ShowCharacteristic(reply[kData + 1]);
+  unit_.ShowUnit(reply[kData + 2]);
+  record_.upperRange = ReplyFloat(reply, kData + 3);
+  upperRange_.ShowValue(record_.upperRange);
+  record_.lowerRange = ReplyFloat(reply, kData + 7);
+  lowerRange_.ShowValue(record_.lowerRange);
+  damping_.ShowValue(ReplyFloat(reply, kData + 11));
+  ShowInteger(kWriteProtect, reply[kData + 15]);
+  ShowInteger(kDistributor, reply[kData + 16]);
+}
+
+void THartKom0::DecodeCommand14(std::span<std::uint8_t> reply) {
+  ShowInteger(kSensorSerial, Bytes24(reply, kData));
+  record_.upperSensorLimit = ReplyFloat(reply, kData + 4);
+  upperSensorLimit_.ShowValue(record_.upperSensorLimit);
+  record_.lowerSensorLimit = ReplyFloat(reply, kData + 8);
+  lowerSensorLimit_.ShowValue(record_.lowerSensorLimit);
+  record_.minimumSpan = ReplyFloat(reply, kData + 12);
+  minimumSpan_.ShowValue(record_.minimumSpan);
+}
+
+void THartKom0::DecodeCommand12(std::span<std::uint8_t> reply) {
+  std::copy_n(reply.begin() + kData, record_.message.size(), record_.message.begin());
+  message_.Show(record_.message);
+}
+
+void THartKom0::DecodeCommand13(std::span<std::uint8_t> reply) {
+  std::copy_n(reply.begin() + kData, record_.tag.size(), record_.tag.begin());
+  tag_.Show(record_.tag);
+  const std::size_t descriptorAt = kData + record_.tag.size();
+  std::copy_n(reply.begin() + descriptorAt, record_.descriptor.size(), record_.descriptor.begin());
+  descriptor_.Show(record_.descriptor);
+  const std::size_t dateAt = descriptorAt + record_.descriptor.size();
+  record_.dateDay = reply[dateAt];
+  record_.dateMonth = reply[dateAt + 1];
+  record_.dateYear = reply[dateAt + 2];
+  ShowInteger(kDateDay, record_.dateDay);
+  ShowInteger(kDateMonth, record_.dateMonth);
+  ShowInteger(kDateYear, kYearBase + record_.dateYear);
+}
+
+void THartKom0::DecodeCommand16(std::span<std::uint8_t> reply) {
+  record_.assemblyNumber = static_cast<std::uint32_t>(Bytes24(reply, kData));
+  ShowInteger(kAssemblyNumber, static_cast<long>(record_.assemblyNumber));
+}

@@ -1,0 +1,129 @@
+// THartKom0: finds the transmitter on the loop and reads what every other dialog needs of it.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "config/value_fields.h"
+#include "data/edit_message.h"
+#include "data/record.h"
+#include "hart/protokol.h"
+
+// Sent to the main window once the working record is complete.
+inline constexpr unsigned kMsgIdentified = 313;
+// A duplicate in the database; nothing in this edition sends it.
+inline constexpr unsigned kMsgDuplicateWarning = 314;
+
+namespace hart {
+
+// The leading integer of the first `count` characters: blanks, an optional sign, digits; anything
+// else ends it and no digits give 0. The same in every locale and for any text.
+long LeadingInteger(std::string_view text, std::size_t count);
+
+}  // namespace hart
+
+class THartKom0 : public THartProtokol {
+ public:
+  static constexpr int kResourceId = 310;
+  static constexpr int kCmdStartPolling = 311;
+  static constexpr int kCmdStore = 312;
+  static constexpr int kCmdEnterId = 315;
+  static constexpr std::uint8_t kLastPollingAddress = 15;
+
+  // Control ids of dialog 310.
+  enum : int {
+    kFrame = 317,
+    kAddressLabel = 329,
+    kAddress = 343,
+    kAnswerLabel = 330,
+    kProgress = 339,
+    kExpansionCode = 344,
+    kManufacturer = 345,
+    kDeviceType = 346,
+    kPreambles = 347,
+    kUniversalRevision = 348,
+    kSpecificRevision = 349,
+    kSoftwareRevision = 350,
+    kHardwareRevision = 351,
+    kFlags = 352,
+    kDeviceId = 353,
+    kAlarmCode = 354,
+    kTransferFunction = 355,
+    kUnit = 356,
+    kUpperRange = 357,
+    kLowerRange = 358,
+    kDamping = 359,
+    kWriteProtect = 360,
+    kDistributor = 361,
+    kSensorSerial = 362,
+    kUpperSensorLimit = 363,
+    kLowerSensorLimit = 364,
+    kMinimumSpan = 365,
+    kSpareValue1 = 366,
+    kSpareValue2 = 367,
+    kScratch = 370,
+    kMessage = 376,
+    kTag = 377,
+    kDescriptor = 378,
+    kDateDay = 379,
+    kDateMonth = 380,
+    kDateYear = 381,
+    kAssemblyNumber = 382,
+  };
+
+  // `manualEntry` 0 identifies at once; the main window passes 0.
+  THartKom0(ui::Window* parent, const TSerialPortSettings& settings, ui::Window* mainWindow,
+            TDaneIPPC& workingRecord, int manualEntry, ui::Window* panelWindow);
+
+  static ui::DialogTemplate BuildTemplate(bool manualEntry);
+
+  // 0 while polling with command 0; afterwards the command whose reply is awaited.
+  int sequenceStep = 0;
+
+  // Cancel closes in any state, whatever the fields hold.
+  void CloseWindow(int result = ui::kIdCancel) override;
+
+ protected:
+  void SetupWindow() override;
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override;
+  void OnCommand(int id, unsigned code) override;
+  ui::LResult EvReply() override;
+  ui::LResult EvNoAnswer() override;
+
+ private:
+  void Poll();
+  void RequestLong(std::uint8_t command);
+  void StoreStep();
+  void ClearDataFields();
+  void NoAnswerAndClose();
+  void ShowInteger(int id, long value);
+  long FieldInteger(int id, std::size_t count) const;
+  // Copies a canned frame into the reply area and shows it in the trace.
+  std::span<std::uint8_t> PutReply(std::span<const std::uint8_t> canned);
+  float ReplyFloat(std::span<std::uint8_t> reply, std::size_t at);
+
+  void DecodeCommand0(std::span<std::uint8_t> reply);
+  void DecodeCommand15(std::span<std::uint8_t> reply);
+  void DecodeCommand14(std::span<std::uint8_t> reply);
+  void DecodeCommand12(std::span<std::uint8_t> reply);
+  void DecodeCommand13(std::span<std::uint8_t> reply);
+  void DecodeCommand16(std::span<std::uint8_t> reply);
+
+  ui::Window* mainWindow_;
+  TDaneIPPC& record_;
+  int manualEntry_;
+
+  ui::Edit address_;
+  TEditChka transferFunction_;
+  TEditUnits unit_;
+  TEditValue upperRange_;
+  TEditValue lowerRange_;
+  TEditValue damping_;
+  TEditValue upperSensorLimit_;
+  TEditValue lowerSensorLimit_;
+  TEditValue minimumSpan_;
+  TEditMessage message_;
+  TEditMessage tag_;
+  TEditMessage descriptor_;
+};

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "app/menu.h"
+#include "data/data_file.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+class StartUp : public ::testing::Test {
+ protected:
+  void SetUp() override { platform->SetToday({7, 12, 2026}); }
+  ui::ScopedHeadlessPlatform platform;
+};
+
+TEST_F(StartUp, SplashThenIdentificationThenTheIdentifiedRecord) {
+  std::vector<std::int64_t> identificationStarts;
+  TMyWindow window;
+  window.Create();
+  EXPECT_EQ(window.Caption(), "Программа Коммуникации Kestrel7");
+  EXPECT_EQ(window.Menu()->name, "COMMANDS");
+
+  platform->Advance(99);
+  EXPECT_FALSE(window.Panel()->IsCreated());
+  platform->Advance(1);
+  EXPECT_TRUE(window.Panel()->IsCreated());
+  ASSERT_NE(window.AboutBox(), nullptr);
+  EXPECT_TRUE(window.AboutBox()->IsCreated());
+  EXPECT_EQ(window.Panel()->Item(732)->Text(), "0");
+
+  platform->OnModal(310, [&](ui::Dialog& dialog) {
+    identificationStarts.push_back(platform->NowMs());
+    EXPECT_EQ(window.AboutBox(), nullptr);
+    platform->RunUntil([&] { return dialog.Ended(); }, 10000);
+  });
+  platform->Advance(1499);
+  EXPECT_TRUE(identificationStarts.empty());
+  platform->Advance(1);
+  EXPECT_EQ(identificationStarts, (std::vector<std::int64_t>{1600}));
+  // Six transactions of 400 ms and the 500 ms close delay.
+  EXPECT_EQ(platform->NowMs(), 1600 + 6 * 400 + 500);
+
+  const TDane& db = window.Database();
+  ASSERT_EQ(db.Count(), 1u);
+  const TDaneIPPC& record = db.At(0);
+  EXPECT_EQ(record.deviceId, 12556);
+  EXPECT_EQ(record.deviceType, 1);
+  EXPECT_EQ(record.unitCode, 12);
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(record.upperRange),
+            std::bit_cast<std::uint32_t>(249.99609375f));
+  EXPECT_EQ(record.recordDay, 7);
+  EXPECT_EQ(record.recordMonth, 12);
+  EXPECT_EQ(record.recordYear, 2026);
+  EXPECT_TRUE(window.DataFile().Changed());
+  EXPECT_TRUE(window.DataFile().Untitled());
+  EXPECT_EQ(window.Panel()->Item(732)->Text(), "12556");
+  EXPECT_EQ(window.Caption(), "Программа Коммуникации Kestrel7");
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+}
+
+TEST_F(StartUp, IdentificationAgainReplacesALoadedDatabase) {
+  TMyWindow window;
+  window.Create();
+  platform->Advance(5000);
+  TDane& db = window.Database();
+  for (int i = 0; i < 3; ++i) db.Append(TDaneIPPC{});
+  ASSERT_EQ(db.Count(), 4u);
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
+  EXPECT_EQ(db.Count(), 1u);
+  EXPECT_EQ(db.At(0).deviceId, 12556);
+}
+
+TEST_F(StartUp, CaptionNamesTheFileOnceItHasOne) {
+  const std::string path = ::testing::TempDir() + "k7_caption.pom";
+  TMyWindow window;
+  window.Create();
+  platform->Advance(5000);
+  platform->QueueFileAnswer(path);
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdSaveAs, 0));
+  EXPECT_EQ(window.Caption(), "Программа Коммуникации Kestrel7" + path);
+  std::remove(path.c_str());
+}
+
+TEST_F(StartUp, ExitAsksTheSaveQuestionAndCancelKeepsTheWindow) {
+  TMyWindow window;
+  window.Create();
+  platform->Advance(5000);
+  platform->QueueAnswer(ui::kIdCancel);
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdExit, 0));
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text, "Рапорт составлен. Куда хочешь записать?");
+  EXPECT_TRUE(window.IsCreated());
+  EXPECT_FALSE(platform->QuitRequested());
+
+  platform->QueueAnswer(ui::kIdNo);
+  window.SendMessage(ui::kMsgClose);
+  EXPECT_FALSE(window.IsCreated());
+  EXPECT_TRUE(platform->QuitRequested());
+}
+
+TEST_F(StartUp, MenuItemsWithoutActionLeaveEverythingAsItWas) {
+  TMyWindow window;
+  window.Create();
+  platform->Advance(5000);
+  for (int id : {kCmdSelectPort, kCmdPassword}) {
+    window.SendMessage(ui::kMsgCommand, ui::MakeWParam(id, 0));
+  }
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+  EXPECT_EQ(window.Database().Count(), 1u);
+  EXPECT_TRUE(window.IsCreated());
+}
+
+TEST(MainWindow, ErasesTheBackgroundWithARaisedFrame) {
+  ui::ScopedHeadlessPlatform platform;
+  TMyWindow window;
+  window.Create();
+  platform->Paint(window);
+  const auto& ops = platform->Drawing(window);
+  ASSERT_GE(ops.size(), 5u);
+  const int w = window.ClientRect().width;
+  const int h = window.ClientRect().height;
+  EXPECT_EQ(ops[0].rect, (ui::Rect{0, 0, w, h}));
+  EXPECT_EQ(ops[1].rect, (ui::Rect{0, 0, w, 2}));
+  EXPECT_EQ(ops[2].rect, (ui::Rect{0, 2, 2, h - 2}));
+  EXPECT_EQ(ops[3].rect, (ui::Rect{1, h - 2, w - 1, 2}));
+  EXPECT_EQ(ops[4].rect, (ui::Rect{w - 2, 1, 2, h - 3}));
+  EXPECT_EQ(ops[4].color, ui::ThePlatform().GetSysColor(ui::SysColor::ButtonShadow));
+}
+
+std::string Capture(const std::function<void(std::FILE*, std::FILE*)>& run, std::string* err) {
+  char* outText = nullptr;
+  char* errText = nullptr;
+  std::size_t outSize = 0;
+  std::size_t errSize = 0;
+  std::FILE* out = open_memstream(&outText, &outSize);
+  std::FILE* errFile = open_memstream(&errText, &errSize);
+  run(out, errFile);
+  std::fclose(out);
+  std::fclose(errFile);
+  std::string result(outText, outSize);
+  if (err != nullptr) *err = std::string(errText, errSize);
+  std::free(outText);
+  std::free(errText);
+  return result;
+}
+
+const char* const kArgv[] = {"kestrel7"};
+
+TEST(CommandLineTool, ParsesCommandsAndRefusesNonsense) {
+  const char* identify[] = {"kestrel7", "identify", "-o", "a.pom", "--trace", "-"};
+  CommandLine args = ParseCommandLine(6, identify);
+  EXPECT_EQ(args.command, CommandLine::Command::Identify);
+  EXPECT_EQ(args.output, "a.pom");
+  EXPECT_EQ(args.trace, "-");
+  EXPECT_EQ(ParseCommandLine(1, kArgv).command, CommandLine::Command::Desktop);
+  const char* show[] = {"kestrel7", "show"};
+  EXPECT_EQ(ParseCommandLine(2, show).command, CommandLine::Command::Error);
+  const char* odd[] = {"kestrel7", "fly"};
+  EXPECT_EQ(ParseCommandLine(2, odd).command, CommandLine::Command::Error);
+  const char* help[] = {"kestrel7", "show", "x", "--help"};
+  EXPECT_EQ(ParseCommandLine(4, help).command, CommandLine::Command::Help);
+}
+
+TEST(CommandLineTool, IdentifyWritesTheFileAndShowPrintsItAsThePanelDoes) {
+  const std::string path = ::testing::TempDir() + "k7_identify.pom";
+  const std::string tracePath = ::testing::TempDir() + "k7_identify.trace";
+  CommandLine args;
+  args.command = CommandLine::Command::Identify;
+  args.output = path;
+  args.trace = tracePath;
+  std::string err;
+  Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunIdentify(args, out, e), 0); }, &err);
+  EXPECT_EQ(err, "");
+  std::ifstream file(path);
+  std::string firstLine;
+  std::getline(file, firstLine);
+  EXPECT_EQ(firstLine, "1");
+  std::ifstream trace(tracePath);
+  std::string traceLine;
+  std::getline(trace, traceLine);
+  EXPECT_EQ(traceLine, "1600 TX 02 00 00 00 02 preambles=5 p1=3 p2=26 long=0");
+
+  CommandLine show;
+  show.command = CommandLine::Command::Show;
+  show.file = path;
+  const std::string shown =
+      Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunShow(show, out, e), 0); }, &err);
+  EXPECT_NE(shown.find("Запись 1\n"), std::string::npos);
+  EXPECT_NE(shown.find("Заводской номер: 12556\n"), std::string::npos);
+  EXPECT_NE(shown.find("Тип преобразователя: TPG-4100\n"), std::string::npos);
+  EXPECT_NE(shown.find("Единицы: [кПа]\n"), std::string::npos);
+  EXPECT_NE(shown.find("Дата: 31-8-2000\n"), std::string::npos);
+  std::remove(path.c_str());
+  std::remove(tracePath.c_str());
+}
+
+TEST(CommandLineTool, ShowOfADamagedFilePrintsTheCompleteRecordsAndFails) {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  TDaneIPPC record;
+  record.deviceId = 4242;
+  db.Append(record);
+  std::string text = datafile::DatabaseText(db);
+  text.replace(0, 1, "3");  // promises three records, holds one
+  const std::string path = ::testing::TempDir() + "k7_damaged.pom";
+  std::ofstream(path) << text;
+  CommandLine show;
+  show.command = CommandLine::Command::Show;
+  show.file = path;
+  std::string err;
+  const std::string shown =
+      Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunShow(show, out, e), 1); }, &err);
+  EXPECT_NE(shown.find("Заводской номер: 4242\n"), std::string::npos);
+  EXPECT_EQ(shown.find("Запись 2"), std::string::npos);
+  EXPECT_EQ(err, "Файл данных повреждён.\nСчитано записей: 1.\n");
+
+  show.file = ::testing::TempDir() + "k7_no_such_file.pom";
+  Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunShow(show, out, e), 1); }, &err);
+  EXPECT_EQ(err.rfind("Не найдено файла данных", 0), 0u);
+  std::remove(path.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/damping_dialog.h"
+#include "data/data_panel.h"
+#include "tests/support/identified_record.h"
+#include "ui/headless/headless_platform.h"
+#include "ui/utf8.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class CountingPanel : public TMonitorHart {
+ public:
+  explicit CountingPanel(TDane& db) : TMonitorHart(nullptr, db) {}
+  int shows = 0;
+
+ protected:
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
+    if (message == kMsgShowRecord) ++shows;
+    return TMonitorHart::HandleMessage(message, wParam, lParam);
+  }
+};
+
+const ui::ControlTemplate& Find(const ui::DialogTemplate& tpl, int id) {
+  for (const auto& c : tpl.controls)
+    if (c.id == id) return c;
+  ADD_FAILURE() << "no control " << id;
+  return tpl.controls.front();
+}
+
+// Visible controls lie inside the dialog, leave 4.5 units per character and never overlap.
+void ExpectLayoutFits(const ui::DialogTemplate& tpl) {
+  std::vector<ui::ControlTemplate> shown;
+  for (const auto& c : tpl.controls) {
+    if (c.style & ui::kStyleHidden) continue;
+    const bool group = c.kind == ui::ControlKind::GroupBox;
+    EXPECT_LE(c.rect.x + c.rect.width, tpl.rect.width) << c.id;
+    EXPECT_LE(c.rect.y + c.rect.height, tpl.rect.height) << c.id;
+    EXPECT_GE(c.rect.width, 4.5 * static_cast<double>(ui::utf8::Length(c.text)) + (group ? 8 : 0))
+        << c.id;
+    if (!group) shown.push_back(c);
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      const ui::Rect& a = shown[i].rect;
+      const ui::Rect& b = shown[j].rect;
+      EXPECT_TRUE(a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+                  b.y + b.height <= a.y)
+          << shown[i].id << " overlaps " << shown[j].id;
+    }
+  }
+}
+
+struct Fixture : ::testing::Test {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  bool changed = false;
+  int memory = 0;
+  CountingPanel panel{db};
+
+  std::string Text(ui::Window& w, int id) { return w.Item(id)->Text(); }
+  const ui::MessageBoxRecord& LastBox() { return platform->MessageBoxes().back(); }
+};
+
+using Damping = Fixture;
+
+TEST_F(Damping, TemplateHoldsEveryControlAndTheTextsFit) {
+  const ui::DialogTemplate tpl = TDamping::BuildTemplate();
+  EXPECT_EQ(tpl.resourceId, 820);
+  EXPECT_EQ(tpl.caption, "Изменение постоянной времени");
+  EXPECT_EQ(tpl.fontFace, "MS Sans Serif");
+  EXPECT_EQ(tpl.fontPointSize, 8);
+  const std::map<int, std::string> texts{
+      {802, "Постоянные времени"}, {824, "Действительная постоянная времени [секунды]"},
+      {825, ""}, {821, "Новая постоянная времени"}, {826, ""},
+      {822, "Выбери постоянную времени с точностью до 0,1 секунды."},
+      {803, "Выбери преобразователь"}, {800, ""}, {801, "Вышли"}, {2, "Отмена"}};
+  ASSERT_EQ(tpl.controls.size(), texts.size());
+  for (const auto& [id, text] : texts) EXPECT_EQ(Find(tpl, id).text, text) << id;
+  EXPECT_EQ(Find(tpl, 825).textLimit, 8);
+  EXPECT_EQ(Find(tpl, 826).textLimit, 40);
+  EXPECT_EQ(Find(tpl, 801).kind, ui::ControlKind::DefPushButton);
+  EXPECT_EQ(Find(tpl, 802).kind, ui::ControlKind::GroupBox);
+  ExpectLayoutFits(tpl);
+}
+
+TEST_F(Damping, EmptyDatabaseReportsAndSendsNothing) {
+  platform->OnModal(TDamping::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
+  TDamping dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(LastBox().text, "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
+  EXPECT_EQ(dialog.requestLength, 0);
+  platform->Advance(1000);
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(panel.shows, 0);
+}
+
+TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
+  TDaneIPPC record = IdentifiedRecord();
+  record.preambles = 9;
+  db.Append(record);
+  platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TDamping&>(d);
+    EXPECT_EQ(Text(dialog, 825), "0         ");
+    EXPECT_EQ(Text(dialog, 826), "0         ");
+    EXPECT_FALSE(dialog.Item(825)->Enabled());
+    EXPECT_TRUE(dialog.Item(826)->Enabled());
+
+    ASSERT_TRUE(dialog.Item(826)->UserType("0.25"));
+    ASSERT_TRUE(dialog.Item(801)->UserClick());
+    const Bytes sent(dialog.Request().begin(), dialog.Request().end());
+    EXPECT_EQ(sent, (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x22, 0x04, 0x3E, 0x80, 0x00,
+                           0x00, 0x19}));
+    EXPECT_EQ(dialog.preambleCount, 9);
+    EXPECT_EQ(dialog.frameIsLong, 1);
+    EXPECT_EQ(dialog.linkParam1, 3);
+    EXPECT_EQ(db.At(0).damping, 0.25f);  // stored before the transmitter confirms it
+    EXPECT_EQ(Text(dialog, 825), "0         ");
+    EXPECT_FALSE(changed);
+
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(Text(dialog, 825), "0.2500    ");
+    EXPECT_EQ(Text(dialog, 826), "0.2500    ");
+    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(Text(panel, 746), "0.2500    ");
+
+    // Typed values are sent as typed: no check, no rounding to 0.1 s, only the float form's bytes.
+    struct Case {
+      const char* typed;
+      float stored;
+      Bytes wire;
+      const char* shown;
+    };
+    const Case cases[] = {
+        {"1,5", 1.0f, {0x3F, 0x80, 0x00, 0x00}, "1.000     "},
+        {"-3", -3.0f, {0xC0, 0x40, 0x00, 0x00}, "-3.000    "},
+        {"abc", 0.0f, {0x00, 0x00, 0x00, 0x00}, "0         "},
+        {"1234567", 1234567.0f, {0x49, 0x96, 0xB4, 0x00}, "1235000   "},
+        {" 2e0s", 2.0f, {0x40, 0x00, 0x00, 0x00}, "2.000     "},
+        {"0.123456789", 0.123456789f, {0x3D, 0xFC, 0xD6, 0x00}, "0.1235    "},
+    };
+    for (const Case& c : cases) {
+      ASSERT_TRUE(dialog.Item(826)->UserType(c.typed));
+      dialog.Item(801)->UserClick();
+      const auto request = dialog.Request();
+      ASSERT_EQ(request.size(), 13u) << c.typed;
+      EXPECT_EQ(Bytes(request.begin() + 8, request.begin() + 12), c.wire) << c.typed;
+      EXPECT_EQ(request[12], hart::Checksum(request.first(12))) << c.typed;
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(db.At(0).damping),
+                std::bit_cast<std::uint32_t>(c.stored))
+          << c.typed;
+      platform->Advance(400);
+      EXPECT_EQ(Text(dialog, 825), c.shown) << c.typed;
+      EXPECT_EQ(Text(dialog, 826), c.shown) << c.typed;
+    }
+    EXPECT_EQ(panel.shows, 1 + static_cast<int>(std::size(cases)));
+
+    // Choosing the transmitter again shows the record's value in both fields.
+    db.At(0).damping = 12.3439f;
+    dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(800, ui::kNotifySelectionChanged));
+    EXPECT_EQ(Text(dialog, 825), "12.34     ");
+    EXPECT_EQ(Text(dialog, 826), "12.34     ");
+    dialog.SendMessage(ui::kMsgClose);
+  });
+  TDamping dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+}
+
+TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
+  db.Append(IdentifiedRecord());
+  platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TDamping&>(d);
+    dialog.Item(826)->UserType("-1");
+    dialog.Item(801)->UserClick();
+
+    const char* const other = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
+    struct Case {
+      unsigned event;
+      std::uint8_t code;
+      const char* text;
+      const char* caption;
+    };
+    const Case cases[] = {
+        {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
+        {kEvStatusError, 1,
+         "Характеристика преобразователя отлична от линейной.\nИзмени характеристику на "
+         "линейную.\nПостоянная времени не изменена.",
+         "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ"},
+        {kEvStatusError, 3,
+         "Величина постоянной времени очень большая.\nПостоянная времени не изменена.",
+         "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ"},
+        {kEvStatusError, 4,
+         "Величина постоянной времени меньше нуля.\nПостоянная времени не изменена.",
+         "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+        {kEvStatusError, 2, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+        {kEvStatusError, 5, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+        {kEvStatusError, 0, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+        {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
+    };
+    for (const Case& c : cases) {
+      platform->ClearMessageBoxes();
+      dialog.frame[108] = c.code;
+      dialog.SendMessage(c.event);
+      ASSERT_EQ(platform->MessageBoxes().size(), 1u) << c.text;
+      EXPECT_EQ(LastBox().text, c.text);
+      EXPECT_EQ(LastBox().caption, c.caption);
+      EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconStop);
+    }
+    EXPECT_EQ(db.At(0).damping, -1.0f);
+    EXPECT_EQ(Text(dialog, 825), "0         ");
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(panel.shows, 0);
+  });
+  TDamping dialog(nullptr, db, changed, memory, {}, &panel);
+  dialog.Execute();
+}
+
+}  // namespace

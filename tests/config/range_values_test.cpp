@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "config/range_values_dialog.h"
+#include "data/data_panel.h"
+#include "tests/support/identified_record.h"
+#include "ui/headless/headless_platform.h"
+#include "ui/utf8.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class CountingPanel : public TMonitorHart {
+ public:
+  explicit CountingPanel(TDane& db) : TMonitorHart(nullptr, db) {}
+  int shows = 0;
+
+ protected:
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
+    if (message == kMsgShowRecord) ++shows;
+    return TMonitorHart::HandleMessage(message, wParam, lParam);
+  }
+};
+
+std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }
+
+const ui::ControlTemplate& Find(const ui::DialogTemplate& tpl, int id) {
+  for (const auto& c : tpl.controls)
+    if (c.id == id) return c;
+  ADD_FAILURE() << "no control " << id;
+  return tpl.controls.front();
+}
+
+// Visible controls lie inside the dialog, leave 4.5 units per character and never overlap.
+void ExpectLayoutFits(const ui::DialogTemplate& tpl) {
+  std::vector<ui::ControlTemplate> shown;
+  for (const auto& c : tpl.controls) {
+    if (c.style & ui::kStyleHidden) continue;
+    const bool group = c.kind == ui::ControlKind::GroupBox;
+    EXPECT_LE(c.rect.x + c.rect.width, tpl.rect.width) << c.id;
+    EXPECT_LE(c.rect.y + c.rect.height, tpl.rect.height) << c.id;
+    EXPECT_GE(c.rect.width, 4.5 * static_cast<double>(ui::utf8::Length(c.text)) + (group ? 8 : 0))
+        << c.id;
+    if (!group) shown.push_back(c);
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      const ui::Rect& a = shown[i].rect;
+      const ui::Rect& b = shown[j].rect;
+      EXPECT_TRUE(a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+                  b.y + b.height <= a.y)
+          << shown[i].id << " overlaps " << shown[j].id;
+    }
+  }
+}
+
+struct Fixture : ::testing::Test {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  bool changed = false;
+  int memory = 0;
+  CountingPanel panel{db};
+
+  std::string Text(ui::Window& w, int id) { return w.Item(id)->Text(); }
+  const ui::MessageBoxRecord& LastBox() { return platform->MessageBoxes().back(); }
+  void Write(ui::Window& dialog, const char* upper, const char* lower) {
+    ASSERT_TRUE(dialog.Item(840)->UserType(upper));
+    ASSERT_TRUE(dialog.Item(841)->UserType(lower));
+    ASSERT_TRUE(dialog.Item(801)->UserClick());
+  }
+};
+
+using RangeValues = Fixture;
+
+TEST_F(RangeValues, TemplateHoldsEveryControlAndTheTextsFit) {
+  const ui::DialogTemplate tpl = TRangeVal::BuildTemplate();
+  EXPECT_EQ(tpl.resourceId, 830);
+  EXPECT_EQ(tpl.caption, "Изменение с помощью записи величины");
+  EXPECT_EQ(tpl.fontFace, "MS Sans Serif");
+  EXPECT_EQ(tpl.fontPointSize, 8);
+  const std::map<int, std::string> texts{
+      {802, "Границы основного диапазона"}, {834, "Верхняя граница"}, {831, "Нижняя граница"},
+      {832, "Минимальная ширина диапазона"}, {852, "Действительная установка преобразователя"},
+      {848, "Конец диапазона"}, {849, "Начало диапазона"},
+      {853, "Запиши новую установку преобразователя"}, {850, "Конец диапазона"},
+      {851, "Начало диапазона"}, {803, "Выбери преобразователь"}, {800, ""}, {801, "Измени"},
+      {2, "Отмена"}, {835, ""}, {836, ""}, {837, ""}, {838, ""}, {839, ""}, {840, ""}, {841, ""},
+      {842, ""}, {843, ""}, {844, ""}, {845, ""}, {846, ""}, {847, ""}};
+  ASSERT_EQ(tpl.controls.size(), texts.size());
+  for (const auto& [id, text] : texts) EXPECT_EQ(Find(tpl, id).text, text) << id;
+  for (int id : {835, 836, 837, 838, 839, 842, 843, 844, 845, 846, 847}) {
+    EXPECT_NE(Find(tpl, id).style & ui::kStyleDisabled, 0u) << id;
+  }
+  EXPECT_EQ(Find(tpl, 840).textLimit, 40);
+  EXPECT_EQ(Find(tpl, 841).textLimit, 40);
+  EXPECT_EQ(Find(tpl, 801).kind, ui::ControlKind::DefPushButton);
+  for (int id : {802, 852, 853}) EXPECT_EQ(Find(tpl, id).kind, ui::ControlKind::GroupBox);
+  // The longest unit name, "[дюйм вод ст в 68°F]", fits its field.
+  EXPECT_GE(Find(tpl, 842).rect.width, 4.5 * 20);
+  ExpectLayoutFits(tpl);
+}
+
+TEST_F(RangeValues, EmptyDatabaseReportsAndSendsNothing) {
+  platform->OnModal(TRangeVal::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
+  TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(LastBox().text, "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
+  EXPECT_EQ(dialog.requestLength, 0);
+  EXPECT_FALSE(dialog.Pending().has_value());
+  platform->Advance(1000);
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(panel.shows, 0);
+}
+
+TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
+  TDaneIPPC record = IdentifiedRecord();
+  record.preambles = 6;
+  db.Append(record);
+  platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TRangeVal&>(d);
+    EXPECT_EQ(Text(dialog, 835), "250.0     ");
+    EXPECT_EQ(Text(dialog, 836), "0         ");
+    EXPECT_EQ(Text(dialog, 837), "25.00     ");
+    EXPECT_EQ(Text(dialog, 838), "250.0     ");
+    EXPECT_EQ(Text(dialog, 839), "0         ");
+    EXPECT_EQ(Text(dialog, 840), "250.0     ");
+    EXPECT_EQ(Text(dialog, 841), "0         ");
+    for (int id = 842; id <= 847; ++id) EXPECT_EQ(Text(dialog, id), "[кПа]") << id;
+    for (int id = 835; id <= 839; ++id) EXPECT_FALSE(dialog.Item(id)->Enabled()) << id;
+    EXPECT_TRUE(dialog.Item(840)->Enabled());
+    EXPECT_TRUE(dialog.Item(841)->Enabled());
+
+    // A reply that follows no write stores nothing, yet marks the file and refreshes the panel.
+    dialog.SendMessage(kEvReply);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+    changed = false;
+
+    Write(dialog, "100", "-20.5");
+    const Bytes sent(dialog.Request().begin(), dialog.Request().end());
+    EXPECT_EQ(sent, (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x23, 0x09, 0x0C, 0x42, 0xC8,
+                           0x00, 0x00, 0xC1, 0xA4, 0x00, 0x00, 0x48}));
+    EXPECT_EQ(dialog.preambleCount, 6);
+    EXPECT_EQ(dialog.frameIsLong, 1);
+    EXPECT_EQ(dialog.linkParam1, 3);
+    EXPECT_EQ(dialog.linkParam2, 26);
+    platform->Advance(399);
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+    EXPECT_FALSE(changed);
+    platform->Advance(1);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(db.At(0).upperRange, 100.0f);
+    EXPECT_EQ(db.At(0).lowerRange, -20.5f);
+    EXPECT_EQ(db.At(0).unitCode, 12);
+    EXPECT_EQ(Text(dialog, 838), "100.0     ");
+    EXPECT_EQ(Text(dialog, 840), "100.0     ");
+    EXPECT_EQ(Text(dialog, 839), "-20.50    ");
+    EXPECT_EQ(Text(dialog, 841), "-20.50    ");
+    EXPECT_EQ(panel.shows, 2);
+    EXPECT_EQ(Text(panel, 745), "100.0     ");
+    EXPECT_EQ(Text(panel, 744), "-20.50    ");
+
+    // No checks: a reversed range, an empty field (0.0), values beyond the sensor limits.
+    Write(dialog, "10", "50");
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).upperRange, 10.0f);
+    EXPECT_EQ(db.At(0).lowerRange, 50.0f);
+    Write(dialog, "", "-1e6");
+    EXPECT_EQ(Bytes(dialog.Request().begin() + 9, dialog.Request().begin() + 17),
+              (Bytes{0x00, 0x00, 0x00, 0x00, 0xC9, 0x74, 0x24, 0x00}));
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).upperRange, 0.0f);
+    EXPECT_EQ(db.At(0).lowerRange, -1e6f);
+    EXPECT_EQ(Text(dialog, 841), "-1000000  ");
+
+    // The record keeps the value as read; only the fields round it.
+    Write(dialog, "12.3439", "0.00001");
+    platform->Advance(400);
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(12.3439f));
+    EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(0.00001f));
+    EXPECT_EQ(Text(dialog, 838), "12.34     ");
+    EXPECT_EQ(Text(dialog, 840), "12.34     ");
+    EXPECT_EQ(Text(dialog, 839), "0.0000    ");
+    EXPECT_EQ(panel.shows, 5);
+    dialog.Item(2)->UserClick();
+  });
+  TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+}
+
+TEST_F(RangeValues, TheRecordsUnitTravelsAndShowsBesideEveryNumber) {
+  db.Append(IdentifiedRecord());
+  platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TRangeVal&>(d);
+    struct Case {
+      std::uint8_t code;
+      const char* name;
+    };
+    const Case cases[] = {{7, "[Bar]"}, {237, "[МПа]"}, {20, "[Отсутствие]"}, {0, "[Отсутствие]"}};
+    for (const Case& c : cases) {
+      db.At(0).unitCode = c.code;
+      dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(800, ui::kNotifySelectionChanged));
+      for (int id = 842; id <= 847; ++id) EXPECT_EQ(Text(dialog, id), c.name) << id;
+      Write(dialog, "1", "0");
+      EXPECT_EQ(dialog.Request()[8], c.code);
+      EXPECT_EQ(dialog.Request()[17], hart::Checksum(dialog.Request().first(17)));
+      ASSERT_TRUE(dialog.Pending().has_value());
+      EXPECT_EQ(dialog.Pending()->unitCode, c.code);
+      platform->Advance(400);
+      EXPECT_EQ(db.At(0).unitCode, c.code);
+      EXPECT_FALSE(dialog.Pending().has_value());
+    }
+    dialog.SendMessage(ui::kMsgClose);
+  });
+  TRangeVal dialog(nullptr, db, changed, memory, {}, nullptr);
+  dialog.Execute();
+  EXPECT_TRUE(changed);
+}
+
+TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
+  db.Append(IdentifiedRecord());
+  platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TRangeVal&>(d);
+    Write(dialog, "200", "10");
+
+    const char* const caption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+    const char* const other = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
+    struct Case {
+      unsigned event;
+      std::uint8_t code;
+      const char* text;
+      const char* caption;
+    };
+    const Case cases[] = {
+        {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
+        {kEvStatusError, 2,
+         "Неправильный выбор. Проверь соответствие единиц.\nНоль, Диапазон не изменен.", caption},
+        {kEvStatusError, 9, "Очень большая величина Нуля.\nНоль, Диапазон не изменен.", caption},
+        {kEvStatusError, 10, "Очень низкая величина Нуля.\nНоль, Диапазон не изменен.", caption},
+        {kEvStatusError, 11, "Очень большая величина Диапазона.\nНоль, Диапазон не изменен.",
+         caption},
+        {kEvStatusError, 12, "Очень низкая величина Диапазона.\nНоль, Диапазон не изменен.",
+         caption},
+        {kEvStatusError, 13, "Ноль, Диапазон вне допустимого.\nНоль, Диапазон не изменен.",
+         caption},
+        {kEvStatusError, 14, "Ширина диапазона малая.\nНоль, Диапазон не изменен.", caption},
+        {kEvStatusError, 1, other, caption},
+        {kEvStatusError, 8, other, caption},
+        {kEvStatusError, 15, other, caption},
+        {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
+    };
+    for (const Case& c : cases) {
+      platform->ClearMessageBoxes();
+      dialog.frame[108] = c.code;
+      dialog.SendMessage(c.event);
+      ASSERT_EQ(platform->MessageBoxes().size(), 1u) << c.text;
+      EXPECT_EQ(LastBox().text, c.text);
+      EXPECT_EQ(LastBox().caption, c.caption);
+      EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconStop);
+    }
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+    EXPECT_EQ(db.At(0).lowerRange, 0.0f);
+    EXPECT_EQ(Text(dialog, 838), "250.0     ");
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(panel.shows, 0);
+  });
+  TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
+  dialog.Execute();
+  platform->Advance(1000);  // the dialog is gone: no reply stores the failed write
+  EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+}
+
+}  // namespace
