@@ -1,6 +1,19 @@
 #include "app/main_window.h"
 
 #include "app/menu.h"
+#include "calib/address_preambles_dialog.h"
+#include "calib/current_calibration_dialog.h"
+#include "calib/fixed_current_dialog.h"
+#include "calib/pressure_calibration_dialog.h"
+#include "calib/read_pv_dialog.h"
+#include "config/damping_dialog.h"
+#include "config/range_pressure_dialog.h"
+#include "config/range_values_dialog.h"
+#include "config/transfer_function_dialog.h"
+#include "config/units_dialog.h"
+#include "config/zero_dialog.h"
+#include "data/messages_dialog.h"
+#include "data/report.h"
 #include "hart/identification_dialog.h"
 
 TMyWindow::TMyWindow(hart::FrameTrace* trace) : ui::Window(nullptr), dataFile_(database_) {
@@ -61,10 +74,10 @@ void TMyWindow::Identify() {
   identification.Execute();
 }
 
-template <class Dialog, class... Extra>
-void TMyWindow::RunListDialog(Extra&&... extra) {
+template <class Dialog>
+void TMyWindow::RunListDialog() {
   Dialog dialog(this, database_, dataFile_.ChangedFlag(), listPosition_[0], settings_,
-                panel_.get(), std::forward<Extra>(extra)...);
+                panel_.get());
   dialog.Execute();
 }
 
@@ -73,6 +86,47 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
     case kCmdIdentify:
       Identify();
       break;
+    case kCmdReadPv:
+      RunListDialog<TReadPV>();
+      break;
+    case kCmdFixedCurrent:
+      RunListDialog<TUstawPrad>();
+      break;
+    case kCmdMessages:
+      RunListDialog<TMessages>();
+      break;
+    case kCmdAddressAndPreambles:
+      RunListDialog<TPolPre>();
+      break;
+    case kCmdUnits:
+      RunListDialog<TUnits>();
+      break;
+    case kCmdTransferFunction:
+      RunListDialog<TChka>();
+      break;
+    case kCmdDamping:
+      RunListDialog<TDamping>();
+      break;
+    case kCmdRangeByValues:
+      RunListDialog<TRangeVal>();
+      break;
+    case kCmdRangeByPressure:
+      RunListDialog<TZeroSpan>();
+      break;
+    case kCmdZero:
+      RunListDialog<TPvZero>();
+      break;
+    case kCmdPressureCalibration:
+      RunListDialog<TKalCisnienia>();
+      break;
+    case kCmdCurrentCalibration:
+      RunListDialog<TKalPradu>();
+      break;
+    case kCmdPrint: {
+      TDrukuj report(database_);
+      ui::ThePlatform().Print(this, report, true);
+      break;
+    }
     case kCmdOpen:
       dataFile_.Open(*this, panel_.get());
       break;

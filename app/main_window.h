@@ -44,8 +44,8 @@ class TMyWindow : public ui::Window {
   void Identify();
   void Exit();
   void ShowPanel();
-  template <class Dialog, class... Extra>
-  void RunListDialog(Extra&&... extra);
+  template <class Dialog>
+  void RunListDialog();
 
   TSerialPortSettings settings_;
   std::array<int, 4> listPosition_{};

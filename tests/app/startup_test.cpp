@@ -116,6 +116,57 @@ TEST_F(StartUp, MenuItemsWithoutActionLeaveEverythingAsItWas) {
   EXPECT_TRUE(window.IsCreated());
 }
 
+TEST_F(StartUp, EachMenuCommandOpensItsDialogOnTheIdentifiedRecord) {
+  TMyWindow window;
+  window.Create();
+  platform->Advance(5000);
+  const std::pair<int, int> commands[] = {
+      {kCmdReadPv, 890},           {kCmdFixedCurrent, 950},       {kCmdMessages, 921},
+      {kCmdAddressAndPreambles, 923}, {kCmdUnits, 810},           {kCmdTransferFunction, 920},
+      {kCmdDamping, 820},          {kCmdRangeByValues, 830},      {kCmdRangeByPressure, 925},
+      {kCmdZero, 860},             {kCmdPressureCalibration, 900}, {kCmdCurrentCalibration, 922},
+      {kCmdAbout, 104}};
+  for (const auto& [command, resource] : commands) {
+    int opened = 0;
+    platform->OnModal(resource, [&](ui::Dialog& dialog) {
+      ++opened;
+      EXPECT_EQ(dialog.Parent(), &window);
+    });
+    window.SendMessage(ui::kMsgCommand, ui::MakeWParam(command, 0));
+    EXPECT_EQ(opened, 1) << command;
+  }
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+}
+
+TEST_F(StartUp, AListDialogOnAnEmptyDatabaseReportsItself) {
+  TMyWindow window;
+  window.Create();
+  platform->OnModal(310, [](ui::Dialog& dialog) { dialog.Item(ui::kIdCancel)->UserClick(); });
+  platform->Advance(5000);
+  ASSERT_EQ(window.Database().Count(), 0u);
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdUnits, 0));
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+}
+
+TEST_F(StartUp, PrintCommandPrintsOnePageOfTheFirstRecord) {
+  TMyWindow window;
+  window.Create();
+  platform->Advance(5000);
+  platform->QueuePrintAnswer(false);
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdPrint, 0));
+  EXPECT_TRUE(platform->PrintedPages().empty());
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdPrint, 0));
+  ASSERT_EQ(platform->PrintedPages().size(), 1u);
+  const auto& page = platform->PrintedPages()[0];
+  ASSERT_EQ(page.size(), 19u);
+  EXPECT_EQ(page[0].text, "Рапорт проверки преобразователя, составлен 7-12-2026.");
+  EXPECT_EQ(page[2].text, "Фабричный номер: 12556");
+  EXPECT_EQ(page[18].x, 906);
+  EXPECT_EQ(page[18].y, 3014);
+}
+
 TEST(MainWindow, ErasesTheBackgroundWithARaisedFrame) {
   ui::ScopedHeadlessPlatform platform;
   TMyWindow window;

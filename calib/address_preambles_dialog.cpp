@@ -1,0 +1,263 @@
+#include "calib/address_preambles_dialog.h"
+
+#include <string>
+
+#include "hart/identification_dialog.h"
+
+namespace {
+
+using ui::ControlKind;
+
+constexpr int kLinkParam1 = 3;
+constexpr int kSearchLinkParam1 = 1;
+// Only the first two characters of either field count.
+constexpr std::size_t kFieldDigits = 2;
+
+constexpr const char* kAddressQuery = "Какой Адрес датчика";
+constexpr const char* kPreamblesQuery = "Сколько Преамбул";
+constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
+constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
+
+constexpr std::uint32_t kEditStyle = ui::kStyleBorder | ui::kStyleTabStop | ui::kStyleUpperCase;
+constexpr std::uint32_t kOffPage = ui::kStyleHidden | ui::kStyleDisabled;
+
+}  // namespace
+
+ui::DialogTemplate TPolPre::BuildTemplate() {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = kResourceId;
+  tpl.caption = "Адрес датчика/Преамбулы";
+  tpl.rect = {30, 30, 260, 136};
+  TLista::AddListControls(tpl);
+  for (ui::ControlTemplate& c : tpl.controls) {
+    if (c.id == kGroupBoxId) {
+      c.text = "Изменение Адреса датчика или Преамбулы";
+      c.rect = {6, 24, 248, 84};
+      c.style = ui::kStyleNone;
+    }
+  }
+  const ui::ControlTemplate own[] = {
+      {kTabs, ControlKind::Tab, "", {6, 6, 248, 14}, ui::kStyleTabStop},
+      {kAddressHint, ControlKind::Static,
+       "Измени Адрес датчика (от 0 до 15). Только преобразователь с Адресом датчика = 0 "
+       "является активным в электрической цепи 4-20 [мА].",
+       {14, 36, 232, 34}, ui::kStyleCenter},
+      {kPreamblesHint, ControlKind::Static,
+       "Измени количество Преамбул в ответе (количество от 3 до 20).", {14, 36, 232, 34},
+       ui::kStyleCenter | kOffPage},
+      // The two fields share one place; the tab shows one of them.
+      {kAddressField, ControlKind::Edit, "", {110, 80, 28, 12}, kEditStyle},
+      {kAddressSpin, ControlKind::UpDown, "", {138, 80, 10, 12}},
+      {kPreamblesField, ControlKind::Edit, "", {110, 80, 28, 12}, kEditStyle | kOffPage},
+      {kPreamblesSpin, ControlKind::UpDown, "", {138, 80, 10, 12}, kOffPage},
+      {kQueryButton, ControlKind::PushButton, kAddressQuery, {6, 116, 104, 14}, ui::kStyleTabStop},
+      {kSendButtonId, ControlKind::PushButton, "Запиши", {140, 116, 54, 14}, ui::kStyleTabStop},
+      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {200, 116, 54, 14}, ui::kStyleTabStop},
+  };
+  tpl.controls.insert(tpl.controls.end(), std::begin(own), std::end(own));
+  return tpl;
+}
+
+TPolPre::TPolPre(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
+                 const TSerialPortSettings& settings, ui::Window* panelWindow)
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
+      address_(*this, kAddressField),
+      preambles_(*this, kPreamblesField),
+      addressSpin_(*this, kAddressSpin),
+      preamblesSpin_(*this, kPreamblesSpin),
+      tabs_(*this, kTabs),
+      queryButton_(*this, kQueryButton) {}
+
+void TPolPre::SetupWindow() {
+  TLista::SetupWindow();
+  if (Ended()) return;
+  tabs_.Add("Адрес датчика");
+  tabs_.Add("Преамбулы");
+  tabs_.SetSelection(kAddressTab);
+  addressSpin_.SetRange(0, kLastPollingAddress);
+  preamblesSpin_.SetRange(kMinPreambles, kMaxPreambles);
+  addressSpin_.SetBuddy(kAddressField);
+  preamblesSpin_.SetBuddy(kPreamblesField);
+  address_.SetValidator(0, kLastPollingAddress);
+  preambles_.SetValidator(kMinPreambles, kMaxPreambles);
+}
+
+bool TPolPre::CanClose() {
+  // Implementer's choice: while a request waits, a field the dialog emptied must not hold the
+  // dialog open, so the validators only guard closing when idle.
+  return awaited_ != kIdle || TLista::CanClose();
+}
+
+void TPolPre::OnCommand(int id, unsigned code) {
+  if (id == kQueryButton && code == ui::kNotifyClicked) {
+    Query();
+  } else if (id == kAddressField && code == ui::kNotifyTextChanged) {
+    FollowTypedText(address_, addressSpin_);
+  } else if (id == kPreamblesField && code == ui::kNotifyTextChanged) {
+    FollowTypedText(preambles_, preamblesSpin_);
+  } else {
+    TLista::OnCommand(id, code);
+  }
+}
+
+void TPolPre::OnNotify(int id, unsigned code) {
+  if (id == kTabs && code == ui::kNotifyTabChanged) {
+    ShowTab(tabs_.Selection());
+    TransmitterSelected();
+    return;
+  }
+  TLista::OnNotify(id, code);
+}
+
+void TPolPre::ShowTab(int tab) {
+  const bool addressTab = tab == kAddressTab;
+  for (const int id : {kAddressHint, kAddressField, kAddressSpin}) {
+    ui::ControlRef(*this, id).Show(addressTab);
+    ui::ControlRef(*this, id).Enable(addressTab);
+  }
+  for (const int id : {kPreamblesField, kPreamblesHint, kPreamblesSpin}) {
+    ui::ControlRef(*this, id).Show(!addressTab);
+    ui::ControlRef(*this, id).Enable(!addressTab);
+  }
+}
+
+void TPolPre::TransmitterSelected() {
+  if (!ReestablishCurrentRecord()) return;
+  const TDaneIPPC& record = *CurrentRecord();
+  queryButton_.SetText(tabs_.Selection() == kPreamblesTab ? kPreamblesQuery : kAddressQuery);
+  ShowNumber(address_, addressSpin_, record.pollingAddress);
+  ShowNumber(preambles_, preamblesSpin_, record.preambles);
+}
+
+void TPolPre::ShowNumber(const ui::Edit& field, const ui::UpDown& spin, int value) {
+  // The spin steps on from what the field shows; its own clamping must not alter the text.
+  spin.SetPosition(value);
+  field.SetText(std::to_string(value));
+}
+
+void TPolPre::FollowTypedText(const ui::Edit& field, const ui::UpDown& spin) {
+  spin.SetBuddy(0);
+  spin.SetPosition(static_cast<int>(hart::LeadingInteger(field.Text(), kFieldDigits)));
+  spin.SetBuddy(field.Id());
+}
+
+void TPolPre::Send() {
+  if (!RecordsExist() || CurrentRecord() == nullptr) return;
+  const TDaneIPPC& record = *CurrentRecord();
+  switch (tabs_.Selection()) {
+    case kAddressTab:
+      addressValue_ =
+          static_cast<std::uint8_t>(hart::LeadingInteger(address_.Text(), kFieldDigits));
+      awaited_ = kWriteAddress;
+      RequestPollingAddress(record, addressValue_, kLinkParam1);
+      address_.SetText("");
+      break;
+    case kPreamblesTab:
+      preambleValue_ =
+          static_cast<std::uint8_t>(hart::LeadingInteger(preambles_.Text(), kFieldDigits));
+      awaited_ = kWritePreambles;
+      RequestPreambles(record, preambleValue_, kLinkParam1);
+      preambles_.SetText("");
+      break;
+    default:
+      break;
+  }
+}
+
+void TPolPre::Query() {
+  if (!RecordsExist() || CurrentRecord() == nullptr) return;
+  const TDaneIPPC& record = *CurrentRecord();
+  switch (tabs_.Selection()) {
+    case kAddressTab:
+      addressValue_ = 0;
+      RequestPoll(record, addressValue_, kSearchLinkParam1);
+      addressValue_ = 1;
+      awaited_ = kAddressSearch;
+      break;
+    case kPreamblesTab:
+      // Not a poll of the search: it goes to the one address the record knows.
+      RequestPoll(record, record.pollingAddress, kLinkParam1);
+      awaited_ = kPreambleQuery;
+      break;
+    default:
+      break;
+  }
+}
+
+ui::LResult TPolPre::EvReply() {
+  TLista::EvReply();
+  TDaneIPPC* record = CurrentRecord();
+  if (record != nullptr) {
+    switch (awaited_) {
+      case kWriteAddress:
+        record->pollingAddress = addressValue_;
+        ShowNumber(address_, addressSpin_, record->pollingAddress);
+        awaited_ = kIdle;
+        break;
+      case kWritePreambles:
+        record->preambles = preambleValue_;
+        ShowNumber(preambles_, preamblesSpin_, record->preambles);
+        awaited_ = kIdle;
+        break;
+      case kPreambleQuery:
+        ShowNumber(preambles_, preamblesSpin_, record->preambles);
+        awaited_ = kIdle;
+        break;
+      case kAddressSearch:
+        ShowNumber(address_, addressSpin_, record->pollingAddress);
+        awaited_ = kIdle;
+        break;
+      default:
+        break;
+    }
+  }
+  RefreshPanel();
+  return 0;
+}
+
+ui::LResult TPolPre::EvNoAnswer() {
+  if (awaited_ == kAddressSearch && CurrentRecord() != nullptr) {
+    if (addressValue_ <= kLastPollingAddress) {
+      RequestPoll(*CurrentRecord(), addressValue_, kSearchLinkParam1);
+      ++addressValue_;
+      return 0;
+    }
+    NoAnswerMessage();
+    awaited_ = kIdle;
+    return 0;
+  }
+  NoAnswerMessage();
+  if (awaited_ == kAddressSearch || awaited_ == kPreambleQuery) awaited_ = kIdle;
+  return 0;
+}
+
+ui::LResult TPolPre::EvStatusError() {
+  const char* text = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
+  const char* caption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+  switch (Reply()[hart::kReplyResponseCode]) {
+    case 2:
+      text =
+          "Неправильный адрес датчика Преобразователя.\n0 <= АДРЕС ДАТЧИКА <= 15.\nАдрес датчика "
+          "не изменен.";
+      caption = kSetupError;
+      break;
+    case 3:
+      text = "Количество Преамбул очень большое.\n3 <= Количество Преамбул <= 20.";
+      caption = kSetupError;
+      break;
+    case 4:
+      text = "Количество Преамбул очень малое.\n3<= Количество Преамбул <= 20.";
+      caption = kSetupError;
+      break;
+    default:
+      break;
+  }
+  MessageBox(text, caption, ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}
+
+void TPolPre::NoAnswerMessage() { MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop); }
+
+void TPolPre::RefreshPanel() {
+  if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);
+}

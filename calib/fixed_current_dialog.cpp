@@ -1,0 +1,117 @@
+#include "calib/fixed_current_dialog.h"
+
+namespace {
+
+using ui::ControlKind;
+
+constexpr int kLinkParam1 = 3;
+// Command 40 with this current leaves fixed-current mode.
+constexpr float kLeaveFixedCurrent = 0.0f;
+
+constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
+constexpr const char* kStatusNotZero =
+    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
+constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
+
+struct StatusMessage {
+  const char* text;
+  const char* caption;
+};
+
+// The current calibration answers the same codes; only its last caption differs from this one.
+StatusMessage CurrentStatus(std::uint8_t responseCode) {
+  switch (responseCode) {
+    case 3:
+      return {"Величина калибровки очень большая.\nКалибровка напряжения не изменена.",
+              kRangeError};
+    case 4:
+      return {"Величина калибровки очень маленькая.\nКалибровка напряжения не изменена.",
+              kRangeError};
+    case 10:
+      return {"Ошибка токового кода.\nУстанови соответствующее напряжение на линии.",
+              kSetupError};
+    case 11:
+      return {"Адрес датчика отличный от нуля.\nУстанови адрес датчика на ноль.", kSetupError};
+    default:
+      return {kStatusNotZero, ""};
+  }
+}
+
+}  // namespace
+
+ui::DialogTemplate TUstawPrad::Template() {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = kResourceId;
+  tpl.caption = "Установка постоянного тока в линии";
+  tpl.rect = {20, 20, 240, 74};
+  tpl.controls = {
+      {kCurrentId, ControlKind::Edit, "", {16, 20, 108, 12},
+       ui::kStyleBorder | ui::kStyleTabStop, kCurrentLimit},
+      {kSendButtonId, ControlKind::PushButton, "Установи Напряжение", {130, 19, 96, 14},
+       ui::kStyleTabStop},
+      {kFinishButtonId, ControlKind::DefPushButton, "Закончи", {6, 54, 60, 14},
+       ui::kStyleTabStop},
+      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {174, 54, 60, 14}, ui::kStyleTabStop},
+  };
+  AddListControls(tpl);
+  // Here 802 is the visible frame around the current and its button.
+  for (ui::ControlTemplate& control : tpl.controls) {
+    if (control.id == kGroupBoxId) {
+      control.rect = {6, 4, 228, 42};
+      control.style = ui::kStyleNone;
+    }
+  }
+  return tpl;
+}
+
+TUstawPrad::TUstawPrad(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
+                       const TSerialPortSettings& settings, ui::Window* panelWindow)
+    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+      current_(*this, kCurrentId, kCurrentLimit) {}
+
+void TUstawPrad::SetupWindow() {
+  TLista::SetupWindow();
+  current_.Enable(true);
+  current_.Show(true);
+}
+
+void TUstawPrad::OnCommand(int id, unsigned code) {
+  if (id == kFinishButtonId && code == ui::kNotifyClicked) Finish();
+}
+
+// No range check: the transmitter judges the current, 0.0 included.
+void TUstawPrad::Send() {
+  if (!RecordsExist()) return;
+  RequestCurrent(current_.ReadValue());
+}
+
+void TUstawPrad::Finish() {
+  if (!RecordsExist()) return;
+  RequestCurrent(kLeaveFixedCurrent);
+}
+
+void TUstawPrad::RequestCurrent(float value) {
+  value_ = value;
+  awaited_ = kCmdFixedCurrent;
+  RequestFloat(*CurrentRecord(), kCmdFixedCurrent, value_, kLinkParam1);
+  current_.SetText("");
+}
+
+// The reply confirms the current that was sent; the record does not change.
+ui::LResult TUstawPrad::EvReply() {
+  TLista::EvReply();
+  if (awaited_ == kCmdFixedCurrent) current_.ShowValue(value_);
+  return 0;
+}
+
+ui::LResult TUstawPrad::EvNoAnswer() {
+  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}
+
+ui::LResult TUstawPrad::EvStatusError() {
+  const StatusMessage message = CurrentStatus(Reply()[hart::kReplyResponseCode]);
+  MessageBox(message.text, message.caption, ui::kMbOk | ui::kMbIconStop);
+  return 0;
+}

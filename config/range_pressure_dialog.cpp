@@ -1,0 +1,151 @@
+#include "config/range_pressure_dialog.h"
+
+namespace {
+
+using ui::ControlKind;
+
+constexpr int kLinkParam1 = 3;
+
+// The pressures the simulated transmitter reports as applied, in the record's unit.
+constexpr float kAppliedForUpper = 125.0f;
+constexpr float kAppliedForLower = 5.0f;
+
+constexpr const char* kSpanChanged = "Диапазон изменен";
+constexpr const char* kZeroChanged = "Ноль изменен";
+constexpr const char* kZeroNotChanged = "Ноль не изменен";
+
+constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
+constexpr const char* kStatusNotZero =
+    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
+constexpr const char* kRangeChangeError = "ОШИБКА ИЗМЕНЕНИЯ ДИАПАЗОНА";
+constexpr const char* kRangeChangeWarning = "ВНИМАНИЕ ИЗМЕНЕНИЯ ДИАПАЗОНА!";
+
+constexpr std::uint8_t kAboveUpperLimit = 9;
+constexpr std::uint8_t kBelowLowerLimit = 10;
+constexpr std::uint8_t kSpanAffected = 14;
+
+}  // namespace
+
+ui::DialogTemplate TZeroSpan::Template() {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = kResourceId;
+  tpl.caption = "Изменение с помощью заданного давления";
+  tpl.rect = {20, 20, 260, 114};
+  tpl.controls = {
+      {kResultLabelId, ControlKind::Static, "Режим Изменения", {14, 18, 76, 8}},
+      {kResultId, ControlKind::Edit, "", {94, 16, 150, 12},
+       ui::kStyleBorder | ui::kStyleMultiline},
+      {kExplanationId, ControlKind::Static,
+       "Изменение нуля происходит с сохранением установленной ширины диапазона. В случае не "
+       "выполнения этого условия выдаётся соответствующее сообщение.",
+       {14, 36, 232, 40}},
+      {kSendButtonId, ControlKind::DefPushButton, "Установи Начало", {6, 92, 80, 14},
+       ui::kStyleTabStop},
+      {kSetEndButtonId, ControlKind::PushButton, "Установи Конец", {92, 92, 80, 14},
+       ui::kStyleTabStop},
+      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {198, 92, 56, 14}, ui::kStyleTabStop},
+  };
+  AddListControls(tpl);
+  // Here 802 is the visible frame around the result and the explanation.
+  for (ui::ControlTemplate& control : tpl.controls) {
+    if (control.id == kGroupBoxId) {
+      control.rect = {6, 4, 248, 80};
+      control.style = ui::kStyleNone;
+    }
+  }
+  return tpl;
+}
+
+TZeroSpan::TZeroSpan(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
+                     const TSerialPortSettings& settings, ui::Window* panelWindow)
+    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+      result_(*this, kResultId) {}
+
+void TZeroSpan::SetupWindow() {
+  TLista::SetupWindow();
+  awaited_ = 0;
+}
+
+void TZeroSpan::OnCommand(int id, unsigned code) {
+  if (id == kSetEndButtonId && code == ui::kNotifyClicked) SetEnd(kCmdSetUpperRange);
+}
+
+void TZeroSpan::TransmitterSelected() {
+  TLista::TransmitterSelected();
+  if (RecordsExist()) result_.SetText("");
+}
+
+void TZeroSpan::Send() { SetEnd(kCmdSetLowerRange); }
+
+void TZeroSpan::SetEnd(std::uint8_t command) {
+  if (!RecordsExist()) return;
+  result_.SetText("");
+  awaited_ = command;
+  RequestCommand(*CurrentRecord(), command, kLinkParam1);
+}
+
+ui::LResult TZeroSpan::EvReply() {
+  TLista::EvReply();
+  switch (awaited_) {
+    case kCmdSetUpperRange:
+      result_.SetText(kSpanChanged);
+      CurrentRecord()->upperRange = kAppliedForUpper;
+      awaited_ = kCmdReadOutputInfo;
+      RequestCommand(*CurrentRecord(), kCmdReadOutputInfo, kLinkParam1);
+      break;
+    case kCmdSetLowerRange:
+      result_.SetText(kZeroChanged);
+      CurrentRecord()->lowerRange = kAppliedForLower;
+      awaited_ = kCmdReadOutputInfo;
+      RequestCommand(*CurrentRecord(), kCmdReadOutputInfo, kLinkParam1);
+      break;
+    case kCmdReadOutputInfo:
+      awaited_ = 0;
+      break;
+    default:
+      break;
+  }
+  if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);
+  return 0;
+}
+
+ui::LResult TZeroSpan::EvNoAnswer() {
+  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  awaited_ = 0;
+  return 0;
+}
+
+ui::LResult TZeroSpan::EvStatusError() {
+  const char* text = kStatusNotZero;
+  const char* caption = kRangeChangeError;
+  const char* fieldText = nullptr;
+  switch (Reply()[hart::kReplyResponseCode]) {
+    case kAboveUpperLimit:
+      text = "Изменение вне\nверхнего диапазона преобразователя.\nУстановки не изменены.";
+      fieldText = kZeroNotChanged;
+      break;
+    case kBelowLowerLimit:
+      text = "Изменение вне\nнижнего диапазона преобразователя.\nУстановки не изменены.";
+      fieldText = kZeroNotChanged;
+      break;
+    case kSpanAffected:
+      if (awaited_ == kCmdSetUpperRange) {
+        text = "Изменения ширины диапазона преобразователя\nниже минимальной.\n"
+               "Установки не изменены.";
+        fieldText = kZeroNotChanged;
+      } else if (awaited_ == kCmdSetLowerRange) {
+        text = "Изменения установки\nширины диапазона преобразователя.\nУстановки изменены.";
+        caption = kRangeChangeWarning;
+        fieldText = kZeroChanged;
+      } else {
+        text = nullptr;
+      }
+      break;
+    default:
+      break;
+  }
+  if (text != nullptr) MessageBox(text, caption, ui::kMbOk | ui::kMbIconStop);
+  if (fieldText != nullptr) result_.SetText(fieldText);
+  awaited_ = 0;
+  return 0;
+}

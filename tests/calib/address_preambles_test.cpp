@@ -1,0 +1,405 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "calib/address_preambles_dialog.h"
+#include "tests/support/identified_record.h"
+#include "ui/headless/headless_platform.h"
+#include "ui/utf8.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PanelProbe : public ui::Window {
+ public:
+  PanelProbe() : ui::Window(nullptr) {}
+  int refreshes = 0;
+
+ protected:
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
+    if (message == kMsgShowRecord) ++refreshes;
+    return ui::Window::HandleMessage(message, wParam, lParam);
+  }
+};
+
+Bytes WithChecksum(Bytes bytes) {
+  std::uint8_t sum = 0;
+  for (std::uint8_t b : bytes) sum ^= b;
+  bytes.push_back(sum);
+  return bytes;
+}
+
+struct PolPre : ::testing::Test {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  bool changed = false;
+  int memory = 0;
+  PanelProbe panel;
+
+  void SetUp() override { db.Append(IdentifiedRecord()); }
+
+  // Runs the dialog with `body` as the operator; the dialog is closed afterwards.
+  void Run(const std::function<void(TPolPre&)>& body) {
+    bool ran = false;
+    platform->OnModal(TPolPre::kResourceId, [&](ui::Dialog& d) {
+      ran = true;
+      body(static_cast<TPolPre&>(d));
+    });
+    TPolPre dialog(nullptr, db, changed, memory, {}, &panel);
+    dialog.Execute();
+    EXPECT_TRUE(ran);
+  }
+
+  static Bytes Sent(const TPolPre& d) { return Bytes(d.Request().begin(), d.Request().end()); }
+  static std::string Text(TPolPre& d, int id) { return d.Item(id)->Text(); }
+  static void SelectTab(TPolPre& d, int tab) {
+    ASSERT_TRUE(d.Item(TPolPre::kTabs)->UserSelect(tab));
+  }
+};
+
+// The controls a tab shows; everything else of both tabs stays hidden and disabled.
+const std::vector<int> kAddressTabControls{TPolPre::kAddressField, TPolPre::kAddressHint,
+                                           TPolPre::kAddressSpin};
+const std::vector<int> kPreamblesTabControls{TPolPre::kPreamblesField, TPolPre::kPreamblesHint,
+                                             TPolPre::kPreamblesSpin};
+
+void ExpectTabShows(TPolPre& d, const std::vector<int>& shown, const std::vector<int>& hidden) {
+  for (int id : shown) {
+    EXPECT_TRUE(d.Item(id)->Visible()) << id;
+    EXPECT_TRUE(d.Item(id)->Enabled()) << id;
+  }
+  for (int id : hidden) {
+    EXPECT_FALSE(d.Item(id)->Visible()) << id;
+    EXPECT_FALSE(d.Item(id)->Enabled()) << id;
+  }
+}
+
+bool Overlap(const ui::Rect& a, const ui::Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+         b.y < a.y + a.height;
+}
+
+// What is visible together must not overlap, must lie inside the dialog and must fit its text
+// (about 4.5 dialog units per character, 8 units per line).
+void ExpectLayoutFits(TPolPre& d) {
+  const ui::Rect area{0, 0, d.Template().rect.width, d.Template().rect.height};
+  std::vector<const ui::Control*> shown;
+  for (const auto& c : d.Controls()) {
+    if (!c->Visible()) continue;
+    const ui::Rect& r = c->RectDu();
+    EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= area.width &&
+                r.y + r.height <= area.height)
+        << c->Id();
+    const double needed = 4.5 * static_cast<double>(ui::utf8::Length(c->Text()));
+    const int lines = c->Kind() == ui::ControlKind::Static ? std::max(1, r.height / 8) : 1;
+    const int room = c->Kind() == ui::ControlKind::GroupBox ? r.width - 12 : r.width;
+    EXPECT_GE(room * lines, needed) << c->Id();
+    if (c->Kind() != ui::ControlKind::GroupBox) shown.push_back(c.get());
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    for (std::size_t j = i + 1; j < shown.size(); ++j)
+      EXPECT_FALSE(Overlap(shown[i]->RectDu(), shown[j]->RectDu()))
+          << shown[i]->Id() << " and " << shown[j]->Id();
+  double tabs = 0;
+  for (const std::string& t : d.Item(TPolPre::kTabs)->Items())
+    tabs += 4.5 * static_cast<double>(ui::utf8::Length(t)) + 12;
+  EXPECT_LE(tabs, d.Item(TPolPre::kTabs)->RectDu().width);
+}
+
+TEST_F(PolPre, TemplateTabsAndFields) {
+  const ui::DialogTemplate tpl = TPolPre::BuildTemplate();
+  EXPECT_EQ(tpl.resourceId, 923);
+  EXPECT_EQ(tpl.caption, "Адрес датчика/Преамбулы");
+
+  Run([&](TPolPre& d) {
+    EXPECT_FALSE(d.Item(TLista::kListBoxId)->Visible());
+    EXPECT_EQ(d.Item(TPolPre::kTabs)->Items(),
+              (std::vector<std::string>{"Адрес датчика", "Преамбулы"}));
+    EXPECT_EQ(d.Item(TPolPre::kTabs)->Selection(), 0);
+
+    // Opening shows both fields empty and the address tab alone.
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "");
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "");
+    ExpectTabShows(d, kAddressTabControls, kPreamblesTabControls);
+    EXPECT_EQ(Text(d, TPolPre::kQueryButton), "Какой Адрес датчика");
+    ExpectLayoutFits(d);
+
+    db.At(0).pollingAddress = 3;
+    db.At(0).preambles = 7;
+    SelectTab(d, TPolPre::kPreamblesTab);
+    ExpectTabShows(d, kPreamblesTabControls, kAddressTabControls);
+    EXPECT_EQ(Text(d, TPolPre::kQueryButton), "Сколько Преамбул");
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "3");
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "7");
+    EXPECT_FALSE(d.Item(TPolPre::kAddressField)->UserType("9"));
+    ExpectLayoutFits(d);
+
+    SelectTab(d, TPolPre::kAddressTab);
+    ExpectTabShows(d, kAddressTabControls, kPreamblesTabControls);
+    EXPECT_EQ(Text(d, TPolPre::kQueryButton), "Какой Адрес датчика");
+    EXPECT_FALSE(d.Item(TPolPre::kPreamblesSpin)->UserSpin(1));
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_TRUE(d.Ended());
+  });
+  EXPECT_EQ(panel.refreshes, 0);
+  EXPECT_FALSE(changed);
+}
+
+TEST_F(PolPre, SpinAndValidatorKeepTheRanges) {
+  Run([&](TPolPre& d) {
+    SelectTab(d, TPolPre::kAddressTab);  // fills the fields: address 0, preambles 5
+    ui::Control& address = *d.Item(TPolPre::kAddressField);
+    ui::Control& spin = *d.Item(TPolPre::kAddressSpin);
+    EXPECT_TRUE(spin.UserSpin(-1));
+    EXPECT_EQ(address.Text(), "0");
+    address.UserType("14");
+    spin.UserSpin(1);
+    EXPECT_EQ(address.Text(), "15");  // steps on from the typed value
+    spin.UserSpin(1);
+    EXPECT_EQ(address.Text(), "15");
+
+    address.UserType("-a7 ");  // letters, blanks and the minus sign never get in
+    EXPECT_EQ(address.Text(), "7");
+    address.UserType("+16");
+    EXPECT_EQ(address.Text(), "+16");
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_FALSE(d.Ended());
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text, "Value is not in the range 0 to 15.");
+    EXPECT_EQ(platform->MessageBoxes()[0].flags & ui::kMbIconMask, ui::kMbIconExclamation);
+
+    SelectTab(d, TPolPre::kPreamblesTab);
+    ui::Control& preambles = *d.Item(TPolPre::kPreamblesField);
+    EXPECT_EQ(preambles.Text(), "5");
+    d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
+    d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
+    d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
+    EXPECT_EQ(preambles.Text(), "3");
+    preambles.UserType("2");
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_EQ(platform->MessageBoxes().back().text, "Value is not in the range 3 to 20.");
+
+    // The writer does not consult the validator; while the request waits closing is allowed
+    // though the field was emptied.
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(Sent(d).at(8), 2);
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_TRUE(d.Ended());
+  });
+}
+
+TEST_F(PolPre, WritingAddressAndPreambles) {
+  Run([&](TPolPre& d) {
+    SelectTab(d, TPolPre::kAddressTab);
+    d.Item(TPolPre::kAddressField)->UserType("5");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x06, 0x01, 0x05}));
+    EXPECT_EQ(Sent(d).back(), 0x83);
+    EXPECT_EQ(d.frameIsLong, 1);
+    EXPECT_EQ(d.preambleCount, 5);
+    EXPECT_EQ(d.linkParam1, 3);
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "");  // emptied at once
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWriteAddress);
+    EXPECT_EQ(db.At(0).pollingAddress, 0);  // only the reply changes the record
+    EXPECT_FALSE(changed);
+
+    platform->Advance(399);
+    EXPECT_EQ(panel.refreshes, 0);
+    platform->Advance(1);
+    EXPECT_EQ(db.At(0).pollingAddress, 5);
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "5");
+    EXPECT_EQ(d.Item(TPolPre::kAddressSpin)->Position(), 5);
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+    EXPECT_EQ(panel.refreshes, 1);
+    EXPECT_TRUE(changed);
+
+    SelectTab(d, TPolPre::kPreamblesTab);
+    d.Item(TPolPre::kPreamblesField)->UserType("20");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x3B, 0x01, 0x14}));
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "");
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "5");
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWritePreambles);
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).preambles, 20);
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "20");
+    EXPECT_EQ(panel.refreshes, 2);
+
+    // Later requests to this transmitter carry its new preamble count.
+    d.Item(TPolPre::kPreamblesField)->UserType("6");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(d.preambleCount, 20);
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).preambles, 6);
+  });
+}
+
+TEST_F(PolPre, OnlyTheFirstTwoCharactersCount) {
+  struct Case {
+    const char* text;
+    std::uint8_t written;
+  };
+  const Case cases[] = {{"5  ", 5}, {"  7", 0}, {"123", 12}, {"", 0}, {"+9", 9}, {"x", 0}};
+  Run([&](TPolPre& d) {
+    for (const Case& c : cases) {
+      d.Item(TPolPre::kAddressField)->SetText(c.text);  // as a program could put it there
+      d.Item(TLista::kSendButtonId)->UserClick();
+      EXPECT_EQ(Sent(d).at(8), c.written) << c.text;
+      platform->Advance(400);
+      EXPECT_EQ(db.At(0).pollingAddress, c.written) << c.text;
+    }
+    SelectTab(d, TPolPre::kPreamblesTab);
+    d.Item(TPolPre::kPreamblesField)->SetText("1 9");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(Sent(d).at(8), 1);
+  });
+}
+
+TEST_F(PolPre, QueriesAndTheAddressSearch) {
+  db.At(0).pollingAddress = 3;
+  Run([&](TPolPre& d) {
+    // Search: the first poll goes to address 0 and the simulated transmitter answers it.
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    EXPECT_EQ(Sent(d), (Bytes{0x02, 0x00, 0x00, 0x00, 0x02}));
+    EXPECT_EQ(d.linkParam1, 1);
+    EXPECT_EQ(d.frameIsLong, 0);
+    EXPECT_EQ(d.preambleCount, 5);
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kAddressSearch);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "3");
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+    EXPECT_EQ(panel.refreshes, 1);
+
+    // Unanswered polls go on address by address and stop at the first answer.
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    d.SendMessage(kEvNoAnswer);
+    EXPECT_EQ(Sent(d), (Bytes{0x02, 0x01, 0x00, 0x00, 0x03}));
+    d.SendMessage(kEvNoAnswer);
+    EXPECT_EQ(Sent(d), (Bytes{0x02, 0x02, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(d.linkParam1, 1);
+    platform->Advance(400);
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+    EXPECT_TRUE(platform->MessageBoxes().empty());
+    // A late no-answer after the search ended polls nothing more.
+    d.SendMessage(kEvNoAnswer);
+    EXPECT_EQ(Sent(d)[1], 0x02);
+    EXPECT_EQ(platform->MessageBoxes().size(), 1u);
+    platform->ClearMessageBoxes();
+
+    // All sixteen addresses unanswered: the search gives up after address 15.
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    std::vector<int> polled{Sent(d)[1]};
+    for (int i = 0; i < 15; ++i) {
+      d.SendMessage(kEvNoAnswer);
+      polled.push_back(Sent(d)[1]);
+      EXPECT_EQ(Sent(d), WithChecksum({0x02, static_cast<std::uint8_t>(i + 1), 0x00, 0x00}));
+    }
+    EXPECT_TRUE(platform->MessageBoxes().empty());
+    EXPECT_EQ(polled.back(), 15);
+    d.SendMessage(kEvNoAnswer);
+    EXPECT_EQ(Sent(d)[1], 15);  // nothing beyond 15
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
+    EXPECT_EQ(platform->MessageBoxes()[0].caption, "");
+    EXPECT_EQ(platform->MessageBoxes()[0].flags, ui::kMbOk | ui::kMbIconStop);
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+    platform->Advance(400);  // the reply timer of the last poll
+
+    // Preamble query: to the record's polling address.
+    SelectTab(d, TPolPre::kPreamblesTab);
+    d.Item(TPolPre::kPreamblesField)->UserType("9");
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    EXPECT_EQ(Sent(d), (Bytes{0x02, 0x03, 0x00, 0x00, 0x01}));
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kPreambleQuery);
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "9");
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "5");
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+  });
+  EXPECT_EQ(db.At(0).pollingAddress, 3);
+  EXPECT_EQ(db.At(0).preambles, 5);
+}
+
+TEST_F(PolPre, FailureEvents) {
+  Run([&](TPolPre& d) {
+    struct Case {
+      std::uint8_t code;
+      const char* text;
+      const char* caption;
+    };
+    const Case cases[] = {
+        {2,
+         "Неправильный адрес датчика Преобразователя.\n0 <= АДРЕС ДАТЧИКА <= 15.\nАдрес датчика "
+         "не изменен.",
+         "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ"},
+        {3, "Количество Преамбул очень большое.\n3 <= Количество Преамбул <= 20.",
+         "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ"},
+        {4, "Количество Преамбул очень малое.\n3<= Количество Преамбул <= 20.",
+         "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ"},
+        {5, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+         "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+        {64, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+         "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+    };
+    d.Item(TPolPre::kAddressField)->UserType("4");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    for (const Case& c : cases) {
+      platform->ClearMessageBoxes();
+      d.frame[108] = c.code;
+      d.SendMessage(kEvStatusError);
+      ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+      EXPECT_EQ(platform->MessageBoxes()[0].text, c.text);
+      EXPECT_EQ(platform->MessageBoxes()[0].caption, c.caption);
+      EXPECT_EQ(platform->MessageBoxes()[0].flags, ui::kMbOk | ui::kMbIconStop);
+    }
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWriteAddress);
+
+    // No answer to a write leaves the awaited command; to the preamble query it resets it.
+    platform->ClearMessageBoxes();
+    d.SendMessage(kEvNoAnswer);
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWriteAddress);
+    SelectTab(d, TPolPre::kPreamblesTab);
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    d.SendMessage(kEvNoAnswer);
+    EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+    ASSERT_EQ(platform->MessageBoxes().size(), 2u);
+    for (const auto& box : platform->MessageBoxes()) {
+      EXPECT_EQ(box.text, "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
+      EXPECT_EQ(box.caption, "");
+    }
+
+    platform->ClearMessageBoxes();
+    d.SendMessage(kEvLineBusy);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Передача или нагрузка на линии.\nПередача не возможна!!!");
+    EXPECT_EQ(platform->MessageBoxes()[0].flags, ui::kMbOk | ui::kMbIconStop);
+
+    // A reply with nothing awaited changes nothing but still refreshes the panel.
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).pollingAddress, 0);
+    EXPECT_EQ(panel.refreshes, 1);
+    EXPECT_TRUE(changed);
+  });
+}
+
+TEST_F(PolPre, EmptyDatabaseSendsNothing) {
+  db.Clear();
+  platform->OnModal(TPolPre::kResourceId,
+                    [](ui::Dialog&) { ADD_FAILURE() << "an empty database must not run"; });
+  TPolPre dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  EXPECT_EQ(dialog.requestLength, 0);
+  EXPECT_FALSE(platform->TimerRunning(dialog, THartProtokol::kReplyTimerId));
+  EXPECT_FALSE(changed);
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "config/range_pressure_dialog.h"
+#include "tests/support/identified_record.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PanelProbe : public ui::Window {
+ public:
+  PanelProbe() : ui::Window(nullptr) {}
+  int refreshes = 0;
+
+ protected:
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
+    if (message == kMsgShowRecord) ++refreshes;
+    return ui::Window::HandleMessage(message, wParam, lParam);
+  }
+};
+
+Bytes Command(std::uint8_t command, std::uint8_t checksum) {
+  return {0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, command, 0x00, checksum};
+}
+
+std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }
+
+struct RangePressure : ::testing::Test {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  bool changed = false;
+  int memory = 0;
+  PanelProbe panel;
+
+  void SetUp() override {
+    TDaneIPPC record = IdentifiedRecord();
+    record.upperRange = 100.0f;
+    record.preambles = 7;
+    db.Append(record);
+  }
+
+  void Run(const std::function<void(TZeroSpan&)>& body) {
+    platform->OnModal(TZeroSpan::kResourceId,
+                      [&](ui::Dialog& d) { body(static_cast<TZeroSpan&>(d)); });
+    TZeroSpan dialog(nullptr, db, changed, memory, {}, &panel);
+    EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  }
+  Bytes Sent(const TZeroSpan& d) { return Bytes(d.Request().begin(), d.Request().end()); }
+  std::string Result(TZeroSpan& d) { return d.Item(TZeroSpan::kResultId)->Text(); }
+  void ExpectLastBox(const char* text, const char* caption) {
+    ASSERT_FALSE(platform->MessageBoxes().empty());
+    const ui::MessageBoxRecord& box = platform->MessageBoxes().back();
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, caption);
+    EXPECT_EQ(box.flags, ui::kMbOk | ui::kMbIconStop);
+  }
+};
+
+TEST_F(RangePressure, EachSetWritesItsEndThenReadsBack) {
+  Run([&](TZeroSpan& dialog) {
+    EXPECT_EQ(dialog.Caption(), "Изменение с помощью заданного давления");
+    dialog.Item(TZeroSpan::kResultId)->SetText("старое");
+    ASSERT_TRUE(dialog.Item(TZeroSpan::kSetEndButtonId)->UserClick());
+    EXPECT_EQ(Sent(dialog), Command(0x24, 0xA5));
+    EXPECT_EQ(dialog.preambleCount, 7);
+    EXPECT_EQ(dialog.linkParam1, 3);
+    EXPECT_EQ(Result(dialog), "");
+    EXPECT_EQ(dialog.AwaitedCommand(), 36);
+    EXPECT_FALSE(changed);
+
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(Result(dialog), "Диапазон изменен");
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(125.0f));
+    EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(0.0f));
+    EXPECT_EQ(panel.refreshes, 1);
+    EXPECT_EQ(dialog.AwaitedCommand(), 15);
+    EXPECT_EQ(Sent(dialog), Command(0x0F, 0x8E));
+
+    changed = false;
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(dialog.AwaitedCommand(), 0);
+    EXPECT_EQ(panel.refreshes, 2);  // the read-back's reply refreshes too
+    EXPECT_EQ(Result(dialog), "Диапазон изменен");
+    platform->Advance(2000);
+    EXPECT_EQ(panel.refreshes, 2);
+
+    ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
+    EXPECT_EQ(Sent(dialog), Command(0x25, 0xA4));
+    EXPECT_EQ(dialog.AwaitedCommand(), 37);
+    platform->Advance(400);
+    EXPECT_EQ(Result(dialog), "Ноль изменен");
+    EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(5.0f));
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(125.0f));
+    EXPECT_EQ(dialog.Request()[6], 0x0F);
+    platform->Advance(400);
+    EXPECT_EQ(panel.refreshes, 4);
+
+    // Selecting the transmitter clears the result.
+    dialog.SendMessage(ui::kMsgCommand,
+                       ui::MakeWParam(TLista::kListBoxId, ui::kNotifySelectionChanged));
+    EXPECT_EQ(Result(dialog), "");
+    dialog.Item(ui::kIdCancel)->UserClick();
+  });
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+}
+
+TEST_F(RangePressure, ANewSetReplacesAPendingOneAndClosingIsNotBlocked) {
+  Run([&](TZeroSpan& dialog) {
+    dialog.Item(TZeroSpan::kSetEndButtonId)->UserClick();
+    platform->Advance(200);
+    dialog.Item(TLista::kSendButtonId)->UserClick();
+    platform->Advance(399);
+    EXPECT_EQ(panel.refreshes, 0);
+    platform->Advance(1);
+    EXPECT_EQ(panel.refreshes, 1);
+    EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(5.0f));
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(100.0f));
+    EXPECT_EQ(dialog.AwaitedCommand(), 15);
+    dialog.SendMessage(ui::kMsgClose);
+    platform->Advance(1000);
+    EXPECT_EQ(panel.refreshes, 1);
+  });
+}
+
+TEST_F(RangePressure, FailureEventsByResponseCodeAndAwaitedCommand) {
+  Run([&](TZeroSpan& dialog) {
+    auto raise = [&](int button, std::uint8_t code) {
+      dialog.Item(button)->UserClick();
+      dialog.frame[108] = code;
+      dialog.SendMessage(kEvStatusError);
+      EXPECT_EQ(dialog.AwaitedCommand(), 0) << "code " << int(code);
+      return Result(dialog);
+    };
+    const int start = TLista::kSendButtonId;
+    const int end = TZeroSpan::kSetEndButtonId;
+    const char* error = "ОШИБКА ИЗМЕНЕНИЯ ДИАПАЗОНА";
+
+    EXPECT_EQ(raise(start, 9), "Ноль не изменен");
+    ExpectLastBox("Изменение вне\nверхнего диапазона преобразователя.\nУстановки не изменены.",
+                  error);
+    EXPECT_EQ(raise(end, 10), "Ноль не изменен");
+    ExpectLastBox("Изменение вне\nнижнего диапазона преобразователя.\nУстановки не изменены.",
+                  error);
+    EXPECT_EQ(raise(end, 14), "Ноль не изменен");
+    ExpectLastBox(
+        "Изменения ширины диапазона преобразователя\nниже минимальной.\nУстановки не изменены.",
+        error);
+    EXPECT_EQ(raise(start, 14), "Ноль изменен");
+    ExpectLastBox("Изменения установки\nширины диапазона преобразователя.\nУстановки изменены.",
+                  "ВНИМАНИЕ ИЗМЕНЕНИЯ ДИАПАЗОНА!");
+    // 14 with nothing set awaited: no message, the field stays.
+    dialog.SendMessage(kEvStatusError);
+    EXPECT_EQ(platform->MessageBoxes().size(), 4u);
+    EXPECT_EQ(Result(dialog), "Ноль изменен");
+    EXPECT_EQ(raise(start, 5), "");
+    ExpectLastBox("Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", error);
+
+    dialog.Item(end)->UserClick();
+    dialog.SendMessage(kEvLineBusy);
+    ExpectLastBox("Передача или нагрузка на линии.\nПередача не возможна!!!", "");
+    EXPECT_EQ(dialog.AwaitedCommand(), 36);
+    dialog.SendMessage(kEvNoAnswer);
+    ExpectLastBox("Отсутствие ответа.\nВыбери следующий преобразователь!!!", "");
+    EXPECT_EQ(dialog.AwaitedCommand(), 0);
+
+    // The reply arriving after the reset finds nothing awaited: the record stays.
+    platform->Advance(400);
+    EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(0.0f));
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(100.0f));
+    EXPECT_EQ(panel.refreshes, 1);
+  });
+}
+
+TEST_F(RangePressure, EmptyDatabaseSendsNothing) {
+  db.Clear();
+  platform->OnModal(TZeroSpan::kResourceId, [](ui::Dialog&) { ADD_FAILURE(); });
+  TZeroSpan dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));
+  dialog.SendMessage(ui::kMsgCommand,
+                     ui::MakeWParam(TZeroSpan::kSetEndButtonId, ui::kNotifyClicked));
+  EXPECT_EQ(dialog.requestLength, 0);
+  EXPECT_EQ(dialog.AwaitedCommand(), 0);
+}
+
+}  // namespace

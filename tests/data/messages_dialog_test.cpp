@@ -1,0 +1,387 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "data/messages_dialog.h"
+#include "tests/support/identified_record.h"
+#include "ui/headless/headless_platform.h"
+#include "ui/utf8.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PanelProbe : public ui::Window {
+ public:
+  PanelProbe() : ui::Window(nullptr) {}
+  int refreshes = 0;
+
+ protected:
+  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
+    if (message == kMsgShowRecord) ++refreshes;
+    return ui::Window::HandleMessage(message, wParam, lParam);
+  }
+};
+
+Bytes WithChecksum(Bytes bytes) {
+  std::uint8_t sum = 0;
+  for (std::uint8_t b : bytes) sum ^= b;
+  bytes.push_back(sum);
+  return bytes;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+const Bytes kHeader{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C};
+// "ПРИВЕТ МИР", "ДАВЛЕНИЕ" and "ТЕСТ" packed with the Cyrillic substitution, padded with blanks.
+const Bytes kPackedGreeting{0xA1, 0x09, 0x42, 0x15, 0x48, 0x0D, 0x95, 0x08, 0x20, 0x82, 0x08, 0x20,
+                            0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20};
+const Bytes kPackedPressure{0x74, 0x10, 0xA7, 0x14, 0x89, 0x45, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20};
+const Bytes kPackedTest{0x50, 0x50, 0xD4, 0x82, 0x08, 0x20};
+
+std::string Padded(const std::string& text, std::size_t characters) {
+  return text + std::string(characters - ui::utf8::Length(text), ' ');
+}
+
+struct Messages : ::testing::Test {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  bool changed = false;
+  int memory = 0;
+  PanelProbe panel;
+
+  void SetUp() override { db.Append(IdentifiedRecord()); }
+
+  void Run(const std::function<void(TMessages&)>& body) {
+    bool ran = false;
+    platform->OnModal(TMessages::kResourceId, [&](ui::Dialog& d) {
+      ran = true;
+      body(static_cast<TMessages&>(d));
+    });
+    TMessages dialog(nullptr, db, changed, memory, {}, &panel);
+    dialog.Execute();
+    EXPECT_TRUE(ran);
+  }
+
+  static Bytes Sent(const TMessages& d) { return Bytes(d.Request().begin(), d.Request().end()); }
+  static std::string Text(TMessages& d, int id) { return d.Item(id)->Text(); }
+  static void Page(TMessages& d, int page) {
+    ASSERT_TRUE(d.Item(TMessages::kTabs)->UserSelect(page));
+  }
+  static void Type(TMessages& d, int id, const std::string& text) {
+    ASSERT_TRUE(d.Item(id)->UserType(text)) << id;
+  }
+};
+
+bool Overlap(const ui::Rect& a, const ui::Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+         b.y < a.y + a.height;
+}
+
+// Exactly the page's own controls and the common ones are visible and enabled; what is visible
+// lies inside the dialog, fits its text and overlaps nothing else.
+void ExpectPageShowsItsOwn(TMessages& d, int page) {
+  for (int p = 0; p < TMessages::kPageCount; ++p) {
+    for (int id : TMessages::PageControls(p)) {
+      EXPECT_EQ(d.Item(id)->Visible(), p == page) << "page " << page << " control " << id;
+      EXPECT_EQ(d.Item(id)->Enabled(), p == page) << "page " << page << " control " << id;
+    }
+  }
+  const int common[] = {TLista::kGroupBoxId, TMessages::kTabs, TMessages::kReadButton,
+                        TLista::kSendButtonId, ui::kIdCancel};
+  for (int id : common)
+    EXPECT_TRUE(d.Item(id)->Visible() && d.Item(id)->Enabled()) << id;
+
+  const ui::Rect& area = d.Template().rect;
+  std::vector<const ui::Control*> shown;
+  for (const auto& c : d.Controls()) {
+    if (!c->Visible()) continue;
+    const ui::Rect& r = c->RectDu();
+    EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= area.width &&
+                r.y + r.height <= area.height)
+        << c->Id();
+    const double needed = 4.5 * static_cast<double>(ui::utf8::Length(c->Text()));
+    const int room = c->Kind() == ui::ControlKind::GroupBox ? r.width - 12 : r.width;
+    if (c->Kind() != ui::ControlKind::Edit) {
+      EXPECT_GE(room, needed) << c->Id();
+    }
+    if (c->Kind() != ui::ControlKind::GroupBox) shown.push_back(c.get());
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    for (std::size_t j = i + 1; j < shown.size(); ++j)
+      EXPECT_FALSE(Overlap(shown[i]->RectDu(), shown[j]->RectDu()))
+          << shown[i]->Id() << " and " << shown[j]->Id();
+  double tabs = 0;
+  for (const std::string& t : d.Item(TMessages::kTabs)->Items())
+    tabs += 4.5 * static_cast<double>(ui::utf8::Length(t)) + 12;
+  EXPECT_LE(tabs, d.Item(TMessages::kTabs)->RectDu().width);
+}
+
+TEST_F(Messages, TemplatePagesAndFields) {
+  const ui::DialogTemplate tpl = TMessages::BuildTemplate();
+  EXPECT_EQ(tpl.resourceId, 921);
+  EXPECT_EQ(tpl.caption, "Сообщения");
+
+  Run([&](TMessages& d) {
+    EXPECT_EQ(d.Item(TMessages::kTabs)->Items(),
+              (std::vector<std::string>{"Информация", "Описание", "Номер",
+                                        "Идентификация с помощью Определителя"}));
+    EXPECT_EQ(d.Item(TMessages::kTabs)->Selection(), 0);
+    EXPECT_FALSE(d.Item(TLista::kListBoxId)->Visible());
+
+    // Limits count the terminating null.
+    const std::pair<int, int> limits[] = {
+        {TMessages::kMessage, 33}, {TMessages::kTag, 9},  {TMessages::kDescriptor, 17},
+        {TMessages::kDay, 3},      {TMessages::kMonth, 3}, {TMessages::kYear, 5},
+        {TMessages::kAssemblyNumber, 9}};
+    for (auto [id, limit] : limits) EXPECT_EQ(d.Item(id)->TextLimit(), limit) << id;
+    for (int id : {TMessages::kMessage, TMessages::kTag, TMessages::kDescriptor})
+      EXPECT_TRUE(d.Item(id)->UpperCase()) << id;
+    const std::tuple<int, long, long> ranges[] = {{TMessages::kDay, 1, 31},
+                                                  {TMessages::kMonth, 1, 12},
+                                                  {TMessages::kYear, 1900, 2155},
+                                                  {TMessages::kAssemblyNumber, 0, 16777216}};
+    for (auto [id, min, max] : ranges) {
+      ASSERT_TRUE(d.Item(id)->Validator().has_value()) << id;
+      EXPECT_EQ(d.Item(id)->Validator()->min, min);
+      EXPECT_EQ(d.Item(id)->Validator()->max, max);
+    }
+
+    // The fields start empty; a page change shows the record.
+    EXPECT_EQ(Text(d, TMessages::kMessage), "");
+    EXPECT_EQ(Text(d, TMessages::kYear), "");
+    ExpectPageShowsItsOwn(d, 0);
+    for (int page : {1, 2, 3, 0}) {
+      Page(d, page);
+      ExpectPageShowsItsOwn(d, page);
+    }
+    EXPECT_EQ(Text(d, TMessages::kDay), "31");
+    EXPECT_EQ(Text(d, TMessages::kMonth), "8");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2000");
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");
+    EXPECT_EQ(ui::utf8::Length(Text(d, TMessages::kMessage)), 32u);
+    EXPECT_EQ(ui::utf8::Length(Text(d, TMessages::kTag)), 8u);
+
+    // Controls of a hidden page refuse the operator.
+    EXPECT_FALSE(d.Item(TMessages::kTag)->UserType("X"));
+    Page(d, 2);
+    Type(d, TMessages::kAssemblyNumber, "16777217");
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_FALSE(d.Ended());
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text, "Value is not in the range 0 to 16777216.");
+    Type(d, TMessages::kAssemblyNumber, "16777216");
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_TRUE(d.Ended());
+  });
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(panel.refreshes, 0);
+}
+
+TEST_F(Messages, WritingEachPage) {
+  Run([&](TMessages& d) {
+    // Page 0: lower-case Cyrillic is taken as capitals and goes out packed.
+    Type(d, TMessages::kMessage, "привет мир");
+    EXPECT_EQ(Text(d, TMessages::kMessage), "ПРИВЕТ МИР");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(Bytes(db.At(0).message.begin(), db.At(0).message.end()), kPackedGreeting);
+    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x11, 0x18}, kPackedGreeting})));
+    EXPECT_EQ(Sent(d).size(), 33u);
+    EXPECT_EQ(d.preambleCount, 5);
+    EXPECT_EQ(Text(d, TMessages::kMessage), "");
+    EXPECT_EQ(d.AwaitedCommand(), 17);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kMessage), Padded("ПРИВЕТ МИР", 32));
+    EXPECT_EQ(d.AwaitedCommand(), 0);
+    EXPECT_EQ(panel.refreshes, 1);
+    EXPECT_TRUE(changed);
+
+    // Page 1: tag, descriptor and date; the year is kept modulo 256.
+    Page(d, 1);
+    Type(d, TMessages::kTag, "тест");
+    Type(d, TMessages::kDescriptor, "давление");
+    Type(d, TMessages::kDay, "31");
+    Type(d, TMessages::kMonth, "12");
+    Type(d, TMessages::kYear, "2030");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    const TDaneIPPC& r = db.At(0);
+    EXPECT_EQ(Bytes(r.tag.begin(), r.tag.end()), kPackedTest);
+    EXPECT_EQ(Bytes(r.descriptor.begin(), r.descriptor.end()), kPackedPressure);
+    EXPECT_EQ(r.dateDay, 31);
+    EXPECT_EQ(r.dateMonth, 12);
+    EXPECT_EQ(r.dateYear, 130);
+    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x12, 0x15}, kPackedTest, kPackedPressure,
+                                            {31, 12, 130}})));
+    EXPECT_EQ(Sent(d).size(), 30u);
+    for (int id : {TMessages::kTag, TMessages::kDescriptor, TMessages::kDay, TMessages::kMonth,
+                   TMessages::kYear})
+      EXPECT_EQ(Text(d, id), "") << id;
+    EXPECT_EQ(d.AwaitedCommand(), 18);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kTag), Padded("ТЕСТ", 8));
+    EXPECT_EQ(Text(d, TMessages::kDescriptor), Padded("ДАВЛЕНИЕ", 16));
+    EXPECT_EQ(Text(d, TMessages::kDay), "31");
+    EXPECT_EQ(Text(d, TMessages::kMonth), "12");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2030");
+    EXPECT_EQ(panel.refreshes, 2);
+
+    // An empty year stores (0 - 1900) mod 256 and shows as 2048; only the field's own number of
+    // characters is read.
+    Type(d, TMessages::kYear, "");
+    d.Item(TMessages::kDay)->SetText("123");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(db.At(0).dateYear, 148);
+    EXPECT_EQ(db.At(0).dateDay, 12);
+    EXPECT_EQ(Sent(d).at(28), 148);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kYear), "2048");
+
+    // Page 2: the final assembly number, most significant byte first.
+    Page(d, 2);
+    Type(d, TMessages::kAssemblyNumber, "16777215");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_EQ(db.At(0).assemblyNumber, 16777215u);
+    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x13, 0x03, 0xFF, 0xFF, 0xFF}})));
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
+    EXPECT_EQ(d.AwaitedCommand(), 19);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "16777215");
+    Type(d, TMessages::kAssemblyNumber, "70000");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    const Bytes number = Sent(d);
+    EXPECT_EQ(Bytes(number.begin() + 8, number.begin() + 11), (Bytes{0x01, 0x11, 0x70}));
+    platform->Advance(400);
+
+    // Page 3 writes nothing.
+    Page(d, 3);
+    const TDaneIPPC before = db.At(0);
+    const Bytes last = Sent(d);
+    d.Item(TLista::kSendButtonId)->UserClick();
+    EXPECT_FALSE(platform->TimerRunning(d, THartProtokol::kReplyTimerId));
+    EXPECT_EQ(Sent(d), last);
+    EXPECT_EQ(db.At(0), before);
+    EXPECT_EQ(d.AwaitedCommand(), 0);
+  });
+  EXPECT_EQ(db.At(0).assemblyNumber, 70000u);
+}
+
+TEST_F(Messages, ReadingShowsTheRecordAgain) {
+  const TDaneIPPC original = db.At(0);
+  Run([&](TMessages& d) {
+    Page(d, 0);
+    const std::string message = Text(d, TMessages::kMessage);
+    d.Item(TMessages::kReadButton)->UserClick();
+    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x0C, 0x00}})));
+    EXPECT_EQ(d.linkParam1, 3);
+    EXPECT_EQ(Text(d, TMessages::kMessage), "");
+    EXPECT_EQ(d.AwaitedCommand(), 12);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kMessage), message);
+    EXPECT_EQ(d.AwaitedCommand(), 0);
+
+    Page(d, 1);
+    d.Item(TMessages::kReadButton)->UserClick();
+    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x0D, 0x00}})));
+    EXPECT_EQ(d.AwaitedCommand(), 13);
+    for (int id : {TMessages::kTag, TMessages::kDescriptor, TMessages::kDay, TMessages::kMonth,
+                   TMessages::kYear})
+      EXPECT_EQ(Text(d, id), "") << id;
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");  // another page's field stays
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kYear), "2000");
+    EXPECT_EQ(Text(d, TMessages::kDay), "31");
+
+    Page(d, 2);
+    d.Item(TMessages::kReadButton)->UserClick();
+    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x10, 0x00}})));
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");
+
+    // Page 3: command 11 to the all-zero address with the record's tag, and the identity of a
+    // fresh record.
+    Page(d, 3);
+    d.Item(TMessages::kReadButton)->UserClick();
+    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0, 0, 0, 0, 0, 0x0B, 0x06, 0x41, 0x0C, 0x71, 0xCF,
+                                     0x3D, 0x20}));
+    EXPECT_EQ(d.Item(TMessages::kIdentity)->Items().size(), 0u);
+    EXPECT_EQ(d.AwaitedCommand(), 11);
+    platform->Advance(400);
+    EXPECT_EQ(d.Item(TMessages::kIdentity)->Items(),
+              (std::vector<std::string>{
+                  "Код типа прибора - 254 = 0", "Фабричный код = 0", "Фабричный код прибора = 0",
+                  "Количество преамбул в ответе = 0", "Проверка уровня UCD = 0",
+                  "Проверка уровня TSD = 0", "Версия Программы = 0", "Версия системы = 0",
+                  "Флажки = 0", "Идентификационный номер = 0"}));
+    EXPECT_EQ(d.AwaitedCommand(), 0);
+    d.Item(TMessages::kReadButton)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(d.Item(TMessages::kIdentity)->Items().size(), 10u);
+  });
+  EXPECT_EQ(db.At(0), original);
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(panel.refreshes, 5);
+}
+
+TEST_F(Messages, FailureEventsKeepTheAwaitedCommand) {
+  Run([&](TMessages& d) {
+    Page(d, 1);
+    d.Item(TMessages::kReadButton)->UserClick();
+    d.SendMessage(kEvNoAnswer);
+    d.frame[108] = 2;
+    d.SendMessage(kEvStatusError);
+    d.SendMessage(kEvLineBusy);
+    const auto& boxes = platform->MessageBoxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
+    EXPECT_EQ(boxes[0].caption, "");
+    EXPECT_EQ(boxes[1].text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    EXPECT_EQ(boxes[1].caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+    EXPECT_EQ(boxes[2].text, "Передача или нагрузка на линии.\nПередача не возможна!!!");
+    EXPECT_EQ(boxes[2].caption, "");
+    for (const auto& box : boxes) EXPECT_EQ(box.flags, ui::kMbOk | ui::kMbIconStop);
+    EXPECT_EQ(d.AwaitedCommand(), 13);
+    EXPECT_EQ(panel.refreshes, 0);
+
+    // The emptied date does not hold the dialog open while the request waits.
+    d.Item(ui::kIdCancel)->UserClick();
+    EXPECT_TRUE(d.Ended());
+  });
+  // Closing kills the reply timer: no reply reaches the closed dialog.
+  platform->Advance(400);
+  EXPECT_FALSE(changed);
+}
+
+TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
+  Run([&](TMessages& d) {
+    Page(d, 0);
+    d.Item(TMessages::kMessage)->SetText("НЕ ТРОГАТЬ");
+    d.SendMessage(kEvReply);
+    EXPECT_EQ(Text(d, TMessages::kMessage), "НЕ ТРОГАТЬ");
+    EXPECT_EQ(panel.refreshes, 1);
+    EXPECT_TRUE(changed);
+  });
+}
+
+TEST_F(Messages, EmptyDatabaseSendsNothing) {
+  db.Clear();
+  platform->OnModal(TMessages::kResourceId,
+                    [](ui::Dialog&) { ADD_FAILURE() << "an empty database must not run"; });
+  TMessages dialog(nullptr, db, changed, memory, {}, &panel);
+  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  EXPECT_EQ(dialog.requestLength, 0);
+  EXPECT_FALSE(changed);
+}
+
+}  // namespace
