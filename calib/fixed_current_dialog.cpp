@@ -44,21 +44,21 @@ ui::DialogTemplate TUstawPrad::Template() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Установка постоянного тока в линии";
-  tpl.rect = {20, 20, 240, 74};
+  tpl.rect = {20, 20, 250, 74};
   tpl.controls = {
       {kCurrentId, ControlKind::Edit, "", {16, 20, 108, 12},
        ui::kStyleBorder | ui::kStyleTabStop, kCurrentLimit},
-      {kSendButtonId, ControlKind::PushButton, "Установи Напряжение", {130, 19, 96, 14},
+      {kSendButtonId, ControlKind::PushButton, "Установи Напряжение", {130, 19, 106, 14},
        ui::kStyleTabStop},
       {kFinishButtonId, ControlKind::DefPushButton, "Закончи", {6, 54, 60, 14},
        ui::kStyleTabStop},
-      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {174, 54, 60, 14}, ui::kStyleTabStop},
+      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {184, 54, 60, 14}, ui::kStyleTabStop},
   };
   AddListControls(tpl);
   // Here 802 is the visible frame around the current and its button.
   for (ui::ControlTemplate& control : tpl.controls) {
     if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 228, 42};
+      control.rect = {6, 4, 238, 42};
       control.style = ui::kStyleNone;
     }
   }

@@ -72,15 +72,15 @@ ui::DialogTemplate TKalCisnienia::Template() {
   const std::uint32_t unitStyle = ui::kStyleDisabled | ui::kStyleReadOnly | ui::kStyleBorder;
   const std::uint32_t valueStyle = ui::kStyleBorder | ui::kStyleTabStop;
   tpl.controls = {
-      {kUnitCalibrationId, ControlKind::Edit, "", {118, 56, 96, 12}, unitStyle, kUnitLimit},
+      {kUnitCalibrationId, ControlKind::Edit, "", {118, 56, 90, 12}, unitStyle, kUnitLimit},
       {kCalibrationValueId, ControlKind::Edit, "", {22, 56, 90, 12},
        valueStyle | ui::kStyleUpperCase, kValueLimit},
-      {kCalibrateButtonId, ControlKind::PushButton, "", {222, 55, 76, 14}, ui::kStyleTabStop},
+      {kCalibrateButtonId, ControlKind::PushButton, "", {212, 55, 88, 14}, ui::kStyleTabStop},
       {kInstructionId, ControlKind::Static, "Запиши величину давления установленную с задатчика.",
        {22, 40, 276, 10}, ui::kStyleCenter},
-      {kUnitReadingId, ControlKind::Edit, "", {118, 92, 96, 12}, unitStyle, kUnitLimit},
+      {kUnitReadingId, ControlKind::Edit, "", {118, 92, 90, 12}, unitStyle, kUnitLimit},
       {kReadingValueId, ControlKind::Edit, "", {22, 92, 90, 12}, valueStyle, kValueLimit},
-      {kSendButtonId, ControlKind::PushButton, "", {222, 91, 76, 14}, ui::kStyleTabStop},
+      {kSendButtonId, ControlKind::PushButton, "", {212, 91, 88, 14}, ui::kStyleTabStop},
       {kTabId, ControlKind::Tab, "", {6, 6, 308, 124}, ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {250, 138, 64, 14}, ui::kStyleTabStop},
   };

@@ -52,14 +52,14 @@ ui::DialogTemplate TReadPV::Template() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Считывание Давления и Напряжения ";
   // The values are painted in the upper 170 pixels; the controls sit below them.
-  tpl.rect = {20, 20, 214, 136};
+  tpl.rect = {20, 20, 232, 136};
   TLista::AddListControls(tpl);
   tpl.controls.push_back({kContinuousId, ControlKind::CheckBox, "Постоянное считывание",
                           {8, 117, 110, 10}, ui::kStyleTabStop});
   tpl.controls.push_back({kSendButtonId, ControlKind::DefPushButton, "Читай",
-                          {124, 115, 40, 14}, ui::kStyleTabStop});
+                          {122, 115, 50, 14}, ui::kStyleTabStop});
   tpl.controls.push_back(
-      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {168, 115, 40, 14}, ui::kStyleTabStop});
+      {ui::kIdCancel, ControlKind::PushButton, "Отмена", {176, 115, 50, 14}, ui::kStyleTabStop});
   return tpl;
 }
 

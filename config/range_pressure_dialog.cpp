@@ -39,9 +39,9 @@ ui::DialogTemplate TZeroSpan::Template() {
        "Изменение нуля происходит с сохранением установленной ширины диапазона. В случае не "
        "выполнения этого условия выдаётся соответствующее сообщение.",
        {14, 36, 232, 40}},
-      {kSendButtonId, ControlKind::DefPushButton, "Установи Начало", {6, 92, 80, 14},
+      {kSendButtonId, ControlKind::DefPushButton, "Установи Начало", {6, 92, 86, 14},
        ui::kStyleTabStop},
-      {kSetEndButtonId, ControlKind::PushButton, "Установи Конец", {92, 92, 80, 14},
+      {kSetEndButtonId, ControlKind::PushButton, "Установи Конец", {98, 92, 86, 14},
        ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {198, 92, 56, 14}, ui::kStyleTabStop},
   };

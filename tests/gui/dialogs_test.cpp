@@ -1,0 +1,122 @@
+// Every dialog of the program in a real (off-screen) window: rendered to a PNG in the build
+// folder for a person to look at, with every text fitting its control.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "app/about_dialog.h"
+#include "app/main_window.h"
+#include "calib/address_preambles_dialog.h"
+#include "calib/current_calibration_dialog.h"
+#include "calib/fixed_current_dialog.h"
+#include "calib/pressure_calibration_dialog.h"
+#include "calib/read_pv_dialog.h"
+#include "config/damping_dialog.h"
+#include "config/range_pressure_dialog.h"
+#include "config/range_values_dialog.h"
+#include "config/transfer_function_dialog.h"
+#include "config/units_dialog.h"
+#include "config/zero_dialog.h"
+#include "data/data_panel.h"
+#include "data/messages_dialog.h"
+#include "hart/identification_dialog.h"
+#include "tests/support/identified_record.h"
+#include "ui/qt/qt_platform.h"
+
+namespace {
+
+class Program : public ::testing::Test {
+ protected:
+  Program() {
+    ui::SetPlatform(&platform_);
+    db_.Append(IdentifiedRecord());
+  }
+  ~Program() override { ui::SetPlatform(nullptr); }
+
+  // Shows the dialog modelessly, grabs it (and each of its tab pages) and checks its texts.
+  void Render(ui::Dialog& dialog, const std::string& name) {
+    dialog.CreateModeless();
+    ASSERT_TRUE(dialog.IsCreated()) << name;
+    platform_.RunFor(50);
+    Check(dialog, name);
+    for (const auto& control : dialog.Controls()) {
+      if (control->Kind() != ui::ControlKind::Tab) continue;
+      for (int page = 1; page < static_cast<int>(control->Items().size()); ++page) {
+        control->UserSelect(page);
+        platform_.RunFor(20);
+        Check(dialog, name + "_tab" + std::to_string(page));
+      }
+    }
+    dialog.EndDialog(ui::kIdCancel);
+  }
+
+  void Check(ui::Dialog& dialog, const std::string& name) {
+    EXPECT_TRUE(platform_.GrabToPng(dialog, "dialog_" + name + ".png")) << name;
+    for (const ui::qt::TextFit& fit : platform_.TextFits(dialog)) {
+      if (!dialog.Item(fit.id)->Visible()) continue;
+      EXPECT_TRUE(fit.Fits()) << name << ": control " << fit.id << " \"" << fit.text << "\" needs "
+                              << fit.neededWidth << "x" << fit.neededHeight << ", has "
+                              << fit.width << "x" << fit.height;
+    }
+  }
+
+  template <class Dialog>
+  void RenderListDialog(const std::string& name) {
+    Dialog dialog(nullptr, db_, changed_, selection_, settings_, nullptr);
+    Render(dialog, name);
+  }
+
+  ui::qt::QtPlatform platform_;
+  TDane db_;
+  bool changed_ = false;
+  int selection_ = 0;
+  TSerialPortSettings settings_;
+};
+
+TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
+  RenderListDialog<TReadPV>("890_read_pv");
+  RenderListDialog<TUstawPrad>("950_fixed_current");
+  RenderListDialog<TMessages>("921_messages");
+  RenderListDialog<TPolPre>("923_address_preambles");
+  RenderListDialog<TUnits>("810_units");
+  RenderListDialog<TChka>("920_transfer_function");
+  RenderListDialog<TDamping>("820_damping");
+  RenderListDialog<TRangeVal>("830_range_values");
+  RenderListDialog<TZeroSpan>("925_range_pressure");
+  RenderListDialog<TPvZero>("860_zero");
+  RenderListDialog<TKalCisnienia>("900_pressure_calibration");
+  RenderListDialog<TKalPradu>("922_current_calibration");
+  TAboutBox about(nullptr);
+  Render(about, "104_about");
+  TMonitorHart panel(nullptr, db_);
+  panel.CreateModeless();
+  panel.Refresh();
+  Render(panel, "700_panel");
+}
+
+TEST_F(Program, IdentificationDialogRendersWhileItReads) {
+  TDaneIPPC record;
+  THartKom0 dialog(nullptr, settings_, nullptr, record, 0, nullptr);
+  dialog.CreateModeless();
+  // Midway through the reading, as a technician sees it.
+  platform_.RunUntil([&] { return dialog.sequenceStep == 13; }, 3000);
+  Check(dialog, "310_identification");
+  dialog.EndDialog(ui::kIdCancel);
+}
+
+TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
+  auto window = std::make_unique<TMyWindow>();
+  window->Create();
+  window->Show(true);
+  ASSERT_TRUE(platform_.RunUntil([&] { return window->Database().Count() == 1; }, 6000));
+  platform_.RunFor(700);  // the identification dialog closes 500 ms after storing
+  ASSERT_NE(window->Panel(), nullptr);
+  EXPECT_EQ(window->Panel()->Item(732)->Text(), "12556");
+  EXPECT_EQ(platform_.Widget(*window->Panel(), 732).value_or(ui::qt::WidgetState{}).text, "12556");
+  EXPECT_TRUE(platform_.GrabToPng(*window, "main_window.png"));
+  EXPECT_TRUE(platform_.GrabToPng(*window->Panel(), "main_window_panel.png"));
+  window.reset();
+}
+
+}  // namespace

@@ -1,0 +1,296 @@
+// Message boxes, file dialogs, printing and pop-up menus: Qt's own dialogs, answered by a person
+// or by the platform's answerers.
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTimer>
+
+#include "ui/printing.h"
+#include "ui/qt/qt_context.h"
+#include "ui/qt/qt_platform.h"
+#include "ui/qt/qt_window_table.h"
+
+namespace ui::qt {
+namespace {
+
+// The common dialogs' flag that asks before a save replaces a file (Windows' value).
+constexpr std::uint32_t kOverwritePrompt = 0x2;
+
+QWidget* OwnerWidget(WindowTable& table, Window* owner) {
+  if (owner != nullptr) {
+    if (WindowRecord* record = table.Find(*owner); record && record->top) return record->top;
+  }
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return QApplication::activeWindow();
+}
+
+unsigned IconFlag(QMessageBox::Icon icon) {
+  switch (icon) {
+    case QMessageBox::Critical:
+      return kMbIconStop;
+    case QMessageBox::Warning:
+      return kMbIconExclamation;
+    case QMessageBox::Question:
+      return kMbIconQuestion;
+    case QMessageBox::Information:
+      return kMbIconInformation;
+    default:
+      return 0;
+  }
+}
+
+QMessageBox::Icon QtIcon(unsigned flags) {
+  switch (flags & kMbIconMask) {
+    case kMbIconStop:
+      return QMessageBox::Critical;
+    case kMbIconExclamation:
+      return QMessageBox::Warning;
+    case kMbIconQuestion:
+      return QMessageBox::Question;
+    case kMbIconInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+// "Name (*.a)|*.a;*.b|...|" pairs become Qt's "Name (*.a *.b)". "*.*" means every file, which
+// for Qt is "*" (Qt's "*.*" would skip names without a dot).
+QStringList QtFilters(const std::string& filter) {
+  QStringList out;
+  const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i].trimmed();
+    if (name.isEmpty()) continue;
+    QStringList patterns;
+    for (QString pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      pattern = pattern.trimmed();
+      patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
+    }
+    if (patterns.isEmpty()) patterns << QStringLiteral("*");
+    const qsizetype open = name.lastIndexOf(QLatin1Char('('));
+    if (open > 0 && name.endsWith(QLatin1Char(')'))) name = name.left(open).trimmed();
+    out << name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+  }
+  return out;
+}
+
+std::vector<std::string> ToStrings(const QStringList& list) {
+  std::vector<std::string> out;
+  for (const QString& s : list) out.push_back(s.toStdString());
+  return out;
+}
+
+}  // namespace
+
+int QtPlatform::MessageBox(Window* owner, const std::string& text, const std::string& caption, unsigned flags) {
+  QMessageBox box(OwnerWidget(*table_, owner));
+  box.setWindowTitle(QString::fromStdString(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setIcon(QtIcon(flags));
+  struct Choice {
+    QPushButton* button;
+    int id;
+  };
+  std::vector<Choice> choices;
+  auto add = [&](const char* label, QMessageBox::ButtonRole role, int id) {
+    choices.push_back({box.addButton(QString::fromUtf8(label), role), id});
+  };
+  // Closing the box without a button answers as Escape does.
+  int closed = kIdCancel;
+  switch (flags & kMbButtonMask) {
+    case kMbOkCancel:
+      add("OK", QMessageBox::AcceptRole, kIdOk);
+      add("Отмена", QMessageBox::RejectRole, kIdCancel);
+      box.setEscapeButton(choices.back().button);
+      break;
+    case kMbYesNoCancel:
+      add("Да", QMessageBox::YesRole, kIdYes);
+      add("Нет", QMessageBox::NoRole, kIdNo);
+      add("Отмена", QMessageBox::RejectRole, kIdCancel);
+      box.setEscapeButton(choices.back().button);
+      break;
+    case kMbYesNo:
+      add("Да", QMessageBox::YesRole, kIdYes);
+      add("Нет", QMessageBox::NoRole, kIdNo);
+      box.setEscapeButton(choices.back().button);
+      closed = kIdNo;
+      break;
+    default:
+      add("OK", QMessageBox::AcceptRole, kIdOk);
+      box.setEscapeButton(choices.back().button);
+      closed = kIdOk;
+      break;
+  }
+  box.setDefaultButton(choices.front().button);
+
+  MessageBoxShown shown;
+  shown.text = box.text().toStdString();
+  shown.caption = box.windowTitle().toStdString();
+  shown.icon = IconFlag(box.icon());
+  for (const Choice& choice : choices) shown.buttons.push_back(choice.button->text().toStdString());
+  if (answerMessageBox) {
+    const int wanted = answerMessageBox(shown);
+    QPushButton* pick = choices.front().button;
+    for (const Choice& choice : choices) {
+      if (choice.id == wanted) pick = choice.button;
+    }
+    QTimer::singleShot(0, pick, &QPushButton::click);
+  }
+  box.exec();
+  int answer = closed;
+  for (const Choice& choice : choices) {
+    if (box.clickedButton() == choice.button) answer = choice.id;
+  }
+  shown.answer = answer;
+  messageBoxes_.push_back(shown);
+  return answer;
+}
+
+bool QtPlatform::OpenFileDialog(Window* owner, FileDialogData& data) { return FileDialog(owner, data, false); }
+
+bool QtPlatform::SaveFileDialog(Window* owner, FileDialogData& data) { return FileDialog(owner, data, true); }
+
+bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
+  // Titles as a Russian desktop gives its common dialogs.
+  QFileDialog dialog(OwnerWidget(*table_, owner), save ? QStringLiteral("Сохранить как") : QStringLiteral("Открыть"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, (data.flags & kOverwritePrompt) == 0);
+  const QStringList filters = QtFilters(data.filter);
+  if (!filters.isEmpty()) dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(QString::fromStdString(data.defaultExt).toLower());
+  const QString start = QString::fromStdString(data.fileName);
+  QString presetName;
+  if (start.isEmpty()) {
+    dialog.setDirectory(QDir::currentPath());
+  } else if (start.endsWith(QLatin1Char('/')) || start.endsWith(QLatin1Char('\\')) || QFileInfo(start).isDir()) {
+    dialog.setDirectory(start);
+  } else {
+    const QFileInfo info(start);
+    dialog.setDirectory(info.absolutePath());
+    presetName = info.fileName();
+    dialog.selectFile(presetName);
+  }
+
+  FileDialogShown shown;
+  shown.save = save;
+  shown.title = dialog.windowTitle().toStdString();
+  shown.filters = ToStrings(dialog.nameFilters());
+  shown.defaultSuffix = dialog.defaultSuffix().toStdString();
+  shown.directory = dialog.directory().absolutePath().toStdString();
+  shown.fileName = presetName.toStdString();
+  shown.mustExist = dialog.fileMode() == QFileDialog::ExistingFile;
+  if (answerFileDialog) {
+    const std::optional<std::string> answer = answerFileDialog(shown);
+    const bool mustExist = shown.mustExist;
+    QTimer::singleShot(0, &dialog, [&dialog, answer, mustExist] {
+      // The dialog would refuse a missing file with a box of its own; that answer is Cancel.
+      if (answer && !(mustExist && !QFileInfo::exists(QString::fromStdString(*answer)))) {
+        dialog.selectFile(QString::fromStdString(*answer));
+        static_cast<QDialog&>(dialog).accept();
+      }
+      if (dialog.result() != QDialog::Accepted) dialog.reject();
+    });
+  }
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  shown.accepted = accepted;
+  fileDialogs_.push_back(shown);
+  if (!accepted) return false;
+  data.fileName = dialog.selectedFiles().front().toStdString();
+  return true;
+}
+
+bool QtPlatform::Print(Window* owner, Printout& printout, bool prompt) {
+  if (!table_->printer) table_->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPrinter& printer = *table_->printer;
+  printer.setDocName(QString::fromStdString(printout.Title()));
+  printer.setPrintRange(QPrinter::AllPages);
+  if (prompt) {
+    PrintDialogShown shown;
+    shown.documentName = printout.Title();
+    shown.pageCount = printout.PageCount();
+    std::optional<std::optional<std::string>> answer;
+    if (answerPrintDialog) {
+      answer = answerPrintDialog(shown);
+      // The dialog shows the printer's output as it finds it: the file goes in first.
+      if (*answer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(**answer));
+      }
+    }
+    printDialogs_.push_back(shown);
+    // With no printer installed the dialog can only write a PDF file: it offers one named after
+    // the job in the current directory.
+    if (printer.outputFileName().isEmpty() && QPrinterInfo::availablePrinterNames().isEmpty()) {
+      printer.setOutputFileName(QDir::current().absoluteFilePath(printer.docName() + QStringLiteral(".pdf")));
+    }
+    QPrintDialog dialog(&printer, OwnerWidget(*table_, owner));
+    if (printout.PageCount() > 1) {
+      dialog.setMinMax(1, printout.PageCount());
+    } else {
+      dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    }
+    if (answer) {
+      const bool ok = answer->has_value();
+      QTimer::singleShot(0, &dialog, [&dialog, ok] {
+        if (ok) static_cast<QDialog&>(dialog).accept();
+        if (dialog.result() != QDialog::Accepted) dialog.reject();
+      });
+    }
+    if (dialog.exec() != QDialog::Accepted) return false;
+  }
+  return PrintPages(printer, printout);
+}
+
+void QtPlatform::PrinterSetup(Window* owner) {
+  if (!table_->printer) table_->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPageSetupDialog dialog(table_->printer.get(), OwnerWidget(*table_, owner));
+  if (answerPrintDialog) {
+    PrintDialogShown shown;
+    shown.setup = true;
+    const bool ok = answerPrintDialog(shown).has_value();
+    printDialogs_.push_back(shown);
+    QTimer::singleShot(0, &dialog, [&dialog, ok] { ok ? dialog.accept() : dialog.reject(); });
+  }
+  dialog.exec();
+}
+
+int QtPlatform::TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) {
+  WindowRecord* record = table_->Find(owner);
+  QWidget* client = record ? record->client.data() : nullptr;
+  QMenu menu(client);
+  std::vector<QAction*> actions;
+  for (const std::string& item : items) actions.push_back(menu.addAction(QString::fromStdString(item)));
+  popupMenus_.push_back(items);
+  if (answerPopupMenu) {
+    const int pick = answerPopupMenu(items);
+    QTimer::singleShot(0, &menu, [&menu, &actions, pick] {
+      if (pick < 0 || pick >= static_cast<int>(actions.size())) {
+        menu.close();
+        return;
+      }
+      menu.setActiveAction(actions[static_cast<std::size_t>(pick)]);
+      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+      QCoreApplication::sendEvent(&menu, &enter);
+    });
+  }
+  const QPoint where = client ? client->mapToGlobal(QPoint(at.x, at.y)) : QPoint(at.x, at.y);
+  QAction* chosen = menu.exec(where);
+  for (std::size_t i = 0; i < actions.size(); ++i) {
+    if (actions[i] == chosen) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+}  // namespace ui::qt

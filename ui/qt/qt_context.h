@@ -1,0 +1,59 @@
+// Device contexts on a window's backing image or on a printer page (internal to ui/qt).
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+
+#include <functional>
+#include <memory>
+
+#include "ui/device_context.h"
+
+class QPrinter;
+
+namespace ui {
+class Printout;
+}
+
+namespace ui::qt {
+
+class QtContext : public DeviceContext {
+ public:
+  // On an image: each call paints with a painter of its own, so a paint message's context and a
+  // client context may be open together. `released` runs when the context goes.
+  QtContext(std::shared_ptr<QImage> image, Rect area, Font font, QColor background,
+            std::function<void()> released);
+  // Through a painter that stays open for the whole job (a printer).
+  QtContext(QPainter& painter, Rect area, Font font, QColor background);
+  ~QtContext() override;
+
+  void SetBkMode(BkMode mode) override { bkMode_ = mode; }
+  void SetTextColor(Color color) override { textColor_ = color; }
+  Color TextColor() const override { return textColor_; }
+  Font SelectFont(const Font& font) override;
+  void TextOut(int x, int y, std::string_view text) override;
+  void FillRect(const Rect& rect, Color color) override;
+  Rect Area() const override { return area_; }
+
+ private:
+  QPaintDevice* Device() const;
+  template <class Draw>
+  void Paint(Draw&& draw);
+
+  std::shared_ptr<QImage> image_;
+  QPainter* painter_ = nullptr;
+  Rect area_;
+  Font font_;
+  QFont qfont_;
+  QColor background_;
+  BkMode bkMode_ = BkMode::Opaque;
+  Color textColor_;
+  std::function<void()> released_;
+};
+
+// Prints every page (or the printer's page range) with one painter; false when the printer fails.
+bool PrintPages(QPrinter& printer, Printout& printout);
+
+}  // namespace ui::qt

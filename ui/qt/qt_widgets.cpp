@@ -1,0 +1,114 @@
+#include "ui/qt/qt_widgets.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+#include <QtMath>
+
+#include "ui/qt/qt_window_table.h"
+
+namespace ui::qt {
+
+PaintArea::PaintArea(WindowTable& table, std::uint64_t serial, QWidget* parent)
+    : QWidget(parent), table_(table), serial_(serial) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PaintArea::paintEvent(QPaintEvent*) { table_.PaintClient(serial_, *this); }
+
+void PaintArea::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    table_.RightButton(serial_, event->position().toPoint());
+    return;
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void PaintArea::closeEvent(QCloseEvent* event) {
+  // The program decides whether its window goes.
+  event->ignore();
+  table_.Send(serial_, kMsgClose);
+}
+
+DialogWidget::DialogWidget(WindowTable& table, std::uint64_t serial, QWidget* parent)
+    : QDialog(parent), table_(table), serial_(serial), client_(new PaintArea(table, serial, this)) {}
+
+void DialogWidget::reject() { table_.Send(serial_, kMsgCommand, MakeWParam(kIdCancel, kNotifyClicked)); }
+
+void DialogWidget::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    table_.Send(serial_, kMsgCommand, MakeWParam(kIdCancel, kNotifyClicked));
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void DialogWidget::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  table_.Send(serial_, kMsgClose);
+}
+
+void DialogWidget::resizeEvent(QResizeEvent* event) {
+  client_->setGeometry(rect());
+  QDialog::resizeEvent(event);
+}
+
+MainWindowWidget::MainWindowWidget(WindowTable& table, std::uint64_t serial)
+    : table_(table), serial_(serial), client_(new PaintArea(table, serial, this)) {
+  setCentralWidget(client_);
+}
+
+void MainWindowWidget::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  table_.Send(serial_, kMsgClose);
+}
+
+UpDownWidget::UpDownWidget(QWidget* parent)
+    : QWidget(parent), up_(new QToolButton(this)), down_(new QToolButton(this)) {
+  for (QToolButton* b : {up_, down_}) {
+    b->setAutoRepeat(true);
+    b->setFocusPolicy(Qt::NoFocus);
+  }
+  up_->setArrowType(Qt::UpArrow);
+  down_->setArrowType(Qt::DownArrow);
+}
+
+void UpDownWidget::resizeEvent(QResizeEvent*) {
+  const int half = height() / 2;
+  up_->setGeometry(0, 0, width(), half);
+  down_->setGeometry(0, half, width(), height() - half);
+}
+
+QPixmap GaugePicture(QSize size) {
+  QPixmap pixmap(size.expandedTo(QSize(1, 1)));
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const qreal side = std::min(size.width(), size.height()) - 2.0;
+  const QRectF dial((size.width() - side) / 2.0, (size.height() - side) / 2.0, side, side);
+  p.setPen(QPen(QColor(40, 40, 40), std::max(1.0, side / 24)));
+  p.setBrush(QColor(250, 250, 245));
+  p.drawEllipse(dial);
+  const QPointF centre = dial.center();
+  const qreal r = side / 2.0;
+  // Ticks over 270 degrees, from lower left to lower right.
+  for (int i = 0; i <= 10; ++i) {
+    const qreal a = qDegreesToRadians(225.0 - 27.0 * i);
+    const qreal inner = i % 5 == 0 ? 0.62 : 0.72;
+    p.setPen(QPen(QColor(40, 40, 40), std::max(1.0, side / (i % 5 == 0 ? 30 : 50))));
+    p.drawLine(centre + QPointF(std::cos(a), -std::sin(a)) * r * inner,
+               centre + QPointF(std::cos(a), -std::sin(a)) * r * 0.84);
+  }
+  const qreal needle = qDegreesToRadians(225.0 - 27.0 * 6.5);
+  p.setPen(QPen(QColor(190, 30, 30), std::max(1.5, side / 28), Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(centre, centre + QPointF(std::cos(needle), -std::sin(needle)) * r * 0.75);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(40, 40, 40));
+  p.drawEllipse(centre, side / 14, side / 14);
+  return pixmap;
+}
+
+}  // namespace ui::qt

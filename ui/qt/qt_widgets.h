@@ -1,0 +1,82 @@
+// The Qt widgets that stand for the layer's windows (internal to ui/qt).
+#pragma once
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdint>
+
+class QToolButton;
+
+namespace ui::qt {
+
+class WindowTable;
+
+// A window's client area: draws the window's backing image and passes the right button on.
+// As a window of its own it also stands for a plain top-level window.
+class PaintArea : public QWidget {
+ public:
+  PaintArea(WindowTable& table, std::uint64_t serial, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  WindowTable& table_;
+  std::uint64_t serial_;
+};
+
+class DialogWidget : public QDialog {
+ public:
+  DialogWidget(WindowTable& table, std::uint64_t serial, QWidget* parent);
+  PaintArea* Client() const { return client_; }
+  void reject() override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  WindowTable& table_;
+  std::uint64_t serial_;
+  PaintArea* client_;
+};
+
+class MainWindowWidget : public QMainWindow {
+ public:
+  MainWindowWidget(WindowTable& table, std::uint64_t serial);
+  PaintArea* Client() const { return client_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  WindowTable& table_;
+  std::uint64_t serial_;
+  PaintArea* client_;
+};
+
+// Two arrow buttons, up above down.
+class UpDownWidget : public QWidget {
+ public:
+  explicit UpDownWidget(QWidget* parent);
+  QToolButton* Up() const { return up_; }
+  QToolButton* Down() const { return down_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QToolButton* up_;
+  QToolButton* down_;
+};
+
+// The picture of a bitmap control: a pressure gauge.
+QPixmap GaugePicture(QSize size);
+
+}  // namespace ui::qt
