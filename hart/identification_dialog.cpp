@@ -452,6 +452,21 @@ std::span<std::uint8_t> THartKom0::PutReply(std::span<const std::uint8_t> canned
   return reply;
 }
 
+void THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes) {
+  std::span<std::uint8_t> reply = Reply();
+  std::fill(reply.begin(), reply.end(), std::uint8_t{0});
+  std::copy_n(bytes.begin(), std::min(bytes.size(), reply.size()), reply.begin());
+  switch (command) {
+    case 0: DecodeCommand0(reply); break;
+    case 15: DecodeCommand15(reply); break;
+    case 14: DecodeCommand14(reply); break;
+    case 12: DecodeCommand12(reply); break;
+    case 13: DecodeCommand13(reply); break;
+    case 16: DecodeCommand16(reply); break;
+    default: break;
+  }
+}
+
 float THartKom0::ReplyFloat(std::span<std::uint8_t> reply, std::size_t at) {
   const std::span<std::uint8_t, 4> bytes(reply.data() + at, 4);
   floatform::WireToForm(bytes);

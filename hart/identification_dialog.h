@@ -81,6 +81,10 @@ class THartKom0 : public THartProtokol {
   // 0 while polling with command 0; afterwards the command whose reply is awaited.
   int sequenceStep = 0;
 
+  // Decodes whatever `bytes` hold as the reply to `command` (0, 15, 14, 12, 13 or 16), as if
+  // it had just been received: the reply area takes at most its 71 bytes, the rest is zero.
+  void DecodeReceived(int command, std::span<const std::uint8_t> bytes);
+
   // Cancel closes in any state, whatever the fields hold.
   void CloseWindow(int result = ui::kIdCancel) override;
 

@@ -34,3 +34,31 @@ configure_and_build() {
   cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
 }
+
+FUZZ_TARGETS=(data_file reply packed_text value_read)
+
+# Builds the libFuzzer targets with clang into build/fuzz.
+build_fuzzers() {
+  install_missing clang-14 libclang-rt-14-dev
+  CC=clang-14 CXX=clang++-14 configure_and_build "$ROOT/build/fuzz" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DK7_FUZZ=ON -DK7_TESTS=OFF -DK7_QT=OFF
+}
+
+# run_fuzzers SECONDS: each target for SECONDS, from the seeds kept in fuzz/corpus; what it
+# learns stays in build/fuzz/corpus. Fails on the first finding, leaving the input beside it.
+run_fuzzers() {
+  local seconds="$1"
+  for target in "${FUZZ_TARGETS[@]}"; do
+    local learned="$ROOT/build/fuzz/corpus/$target"
+    local log="$ROOT/build/fuzz/$target.log"
+    mkdir -p "$learned"
+    if ! "$ROOT/build/fuzz/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$ROOT/build/fuzz/$target-" "$learned" "$ROOT/fuzz/corpus/$target" \
+        >"$log" 2>&1; then
+      tail -n 40 "$log"
+      echo "fuzz_$target found a fault (input saved in build/fuzz/$target-*)"
+      return 1
+    fi
+    echo "fuzz_$target: $(grep -m1 -o 'stat::number_of_executed_units: [0-9]*' "$log" | cut -d' ' -f2) runs in $seconds s, no finding"
+  done
+}
