@@ -2,7 +2,10 @@
 // folder for a person to look at, with every text fitting its control.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include "app/about_dialog.h"
@@ -20,8 +23,10 @@
 #include "config/zero_dialog.h"
 #include "data/data_panel.h"
 #include "data/messages_dialog.h"
+#include "data/report.h"
 #include "hart/identification_dialog.h"
 #include "tests/support/identified_record.h"
+#include "ui/qt/desktop.h"
 #include "ui/qt/qt_platform.h"
 
 namespace {
@@ -117,6 +122,41 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   EXPECT_TRUE(platform_.GrabToPng(*window, "main_window.png"));
   EXPECT_TRUE(platform_.GrabToPng(*window->Panel(), "main_window_panel.png"));
   window.reset();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReportPdf, OnePageHoldingTheLinesOfTheIdentifiedRecord) {
+  TDane db;
+  db.Append(IdentifiedRecord());
+  TDrukuj report(db);
+  const std::string pdf = "report.pdf";
+  ASSERT_TRUE(ui::qt::PrintToPdf(report, pdf));
+  if (std::system("command -v pdftotext >/dev/null && command -v pdfinfo >/dev/null") != 0) {
+    GTEST_SKIP() << "pdftotext is not installed";
+  }
+  ASSERT_EQ(std::system("pdftotext -layout report.pdf report.txt"), 0);
+  ASSERT_EQ(std::system("pdfinfo report.pdf | grep -q '^Pages: *1$'"), 0) << "not one page";
+  std::ifstream in("report.txt");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const TDrukuj::Line& line : TDrukuj::Lines(db.At(0))) {
+    std::string expected = line.text;
+    while (!expected.empty() && expected.back() == ' ') expected.pop_back();
+    // pdftotext may widen runs of blanks; compare the words in order.
+    std::size_t at = 0;
+    for (std::size_t start = 0; start < expected.size();) {
+      const std::size_t end = std::min(expected.find(' ', start), expected.size());
+      const std::string word = expected.substr(start, end - start);
+      if (!word.empty()) {
+        const std::size_t found = text.find(word, at);
+        ASSERT_NE(found, std::string::npos) << "\"" << word << "\" of \"" << line.text << "\"";
+        at = found + word.size();
+      }
+      start = end + 1;
+    }
+  }
 }
 
 }  // namespace
