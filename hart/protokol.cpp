@@ -8,13 +8,14 @@ const char* const kPortNames[4] = {"COM1", "COM2", "COM3", "COM4"};
 
 THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
                              const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : ui::Dialog(parent, std::move(tpl)), panelWindow(panelWindow), trace_(settings.trace) {
+    : ui::Dialog(parent, std::move(tpl)), panelWindow(panelWindow), trace_(settings.trace), link_(settings.link) {
   for (int i = 0; i < 4; ++i) {
     if (settings.portFlags[i] == 1) portName = kPortNames[i];
   }
 }
 
 THartProtokol::~THartProtokol() {
+  if (link_ != nullptr) link_->Forget(*this);
   Wait();
   if (trace_ != nullptr) trace_->Flush();
 }
@@ -27,15 +28,22 @@ void THartProtokol::SetupWindow() {
 void THartProtokol::CleanupWindow() {
   ui::Dialog::CleanupWindow();
   KillTimer(kReplyTimerId);
+  if (link_ != nullptr) link_->Forget(*this);
   Wait();
 }
 
 void THartProtokol::EndDialog(int result) {
   ui::Dialog::EndDialog(result);
   KillTimer(kReplyTimerId);
+  if (link_ != nullptr) link_->Forget(*this);
 }
 
 void THartProtokol::StartReplyTimer() {
+  if (link_ != nullptr) {
+    // A real link traces what really goes out on the line, preambles included.
+    link_->Transmit(*this);
+    return;
+  }
   if (trace_ != nullptr) {
     trace_->Request(ui::ThePlatform().NowMs(), Request(), preambleCount, linkParam1, linkParam2,
                     frameIsLong);

@@ -8,6 +8,7 @@
 
 #include "hart/frame.h"
 #include "hart/frame_trace.h"
+#include "hart/link.h"
 #include "ui/dialog.h"
 #include "ui/thread.h"
 
@@ -16,6 +17,8 @@
 struct TSerialPortSettings {
   std::array<std::uint16_t, 4> portFlags{};  // COM1..COM4, 1: chosen
   hart::FrameTrace* trace = nullptr;
+  // Null: the built-in simulated transmitter.
+  hart::Link* link = nullptr;
 };
 
 // Messages of the engine: a command that arms the reply timer, and the four outcome events.
@@ -56,6 +59,10 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
 
   // Sends the request in `frame` and arms the reply timer: every request leaves through here.
   void StartReplyTimer();
+  // True when replies come from a real transmitter, so that the reply area holds its answer;
+  // false with the simulated transmitter, whose replies the dialogs stand in for.
+  bool RealLink() const { return link_ != nullptr; }
+  hart::FrameTrace* Trace() const { return trace_; }
   void StartCloseTimer();
 
   void EndDialog(int result) override;
@@ -87,4 +94,5 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
 
  private:
   hart::FrameTrace* trace_;
+  hart::Link* link_;
 };

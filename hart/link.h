@@ -1,0 +1,21 @@
+// Where requests go. Without a link of its own a dialog talks to the built-in simulated
+// transmitter: its reply timer stands in for the transmitter's answer. A real link sends the
+// request and later raises one outcome event by sending 302, 303, 311 or 320 to the dialog, with
+// the reply (if any) already at byte 100 of its frame.
+#pragma once
+
+class THartProtokol;
+
+namespace hart {
+
+class Link {
+ public:
+  virtual ~Link() = default;
+  // Sends the dialog's request (frame bytes 0..requestLength-1, with its request parameters).
+  // A new request from the same dialog replaces one still waiting.
+  virtual void Transmit(THartProtokol& dialog) = 0;
+  // The dialog is ending: no event may reach it any more.
+  virtual void Forget(THartProtokol& dialog) = 0;
+};
+
+}  // namespace hart
