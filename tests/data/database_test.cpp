@@ -73,3 +73,13 @@ TEST(Database, AppendFailsOnlyWhenStorageCannotGrow) {
 }
 
 }  // namespace
+
+TEST(TDaneGrowth, SmallDatabasesGrowByTenLargeOnesByAnEighth) {
+  TDane db;
+  std::vector<std::size_t> capacities;
+  for (int i = 0; i < 120; ++i) {
+    ASSERT_TRUE(db.Append(TDaneIPPC{}));
+    if (capacities.empty() || capacities.back() != db.Capacity()) capacities.push_back(db.Capacity());
+  }
+  EXPECT_EQ(capacities, (std::vector<std::size_t>{11, 21, 31, 41, 51, 61, 71, 81, 91, 102, 114, 128}));
+}
