@@ -3,6 +3,7 @@
 #include <string>
 
 #include "hart/identification_dialog.h"
+#include "hart/reply_data.h"
 
 namespace {
 
@@ -17,6 +18,12 @@ constexpr const char* kAddressQuery = "Какой Адрес датчика";
 constexpr const char* kPreamblesQuery = "Сколько Преамбул";
 constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
+
+constexpr std::uint8_t kCmdIdentity = 0;
+// In a command-0 reply: the request preambles among the data, the address byte of the frame.
+constexpr std::size_t kIdentityPreambles = 3;
+constexpr std::size_t kReplyAddress = 1;
+constexpr std::uint8_t kPollingAddressMask = 0x3F;
 
 constexpr std::uint32_t kEditStyle = ui::kStyleBorder | ui::kStyleTabStop | ui::kStyleUpperCase;
 constexpr std::uint32_t kOffPage = ui::kStyleHidden | ui::kStyleDisabled;
@@ -184,26 +191,41 @@ void TPolPre::Query() {
   }
 }
 
+std::uint8_t TPolPre::ReplyCommand() const {
+  switch (awaited_) {
+    case kWriteAddress:
+    case kWritePreambles: return awaited_;
+    default: return kCmdIdentity;
+  }
+}
+
 ui::LResult TPolPre::EvReply() {
+  if (awaited_ != kIdle && hart::ShortReplyRefused(*this, ReplyCommand())) return 0;
   TLista::EvReply();
   TDaneIPPC* record = CurrentRecord();
   if (record != nullptr) {
+    const auto reply = Reply();
+    const bool real = RealLink();
     switch (awaited_) {
       case kWriteAddress:
-        record->pollingAddress = addressValue_;
+        record->pollingAddress = real ? hart::DataByte(reply, 0) : addressValue_;
         ShowNumber(address_, addressSpin_, record->pollingAddress);
         awaited_ = kIdle;
         break;
       case kWritePreambles:
-        record->preambles = preambleValue_;
+        record->preambles = real ? hart::DataByte(reply, 0) : preambleValue_;
         ShowNumber(preambles_, preamblesSpin_, record->preambles);
         awaited_ = kIdle;
         break;
       case kPreambleQuery:
+        // Command 0 names the preambles the transmitter wants in front of a request.
+        if (real) record->preambles = hart::DataByte(reply, kIdentityPreambles);
         ShowNumber(preambles_, preamblesSpin_, record->preambles);
         awaited_ = kIdle;
         break;
       case kAddressSearch:
+        // The answer's short frame names the address that answered.
+        if (real) record->pollingAddress = reply[kReplyAddress] & kPollingAddressMask;
         ShowNumber(address_, addressSpin_, record->pollingAddress);
         awaited_ = kIdle;
         break;
@@ -234,7 +256,8 @@ ui::LResult TPolPre::EvNoAnswer() {
 ui::LResult TPolPre::EvStatusError() {
   const char* text = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
   const char* caption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
-  switch (Reply()[hart::kReplyResponseCode]) {
+  // The address search and the preamble query get short-frame replies.
+  switch (hart::ResponseCode(Reply())) {
     case 2:
       text =
           "Неправильный адрес датчика Преобразователя.\n0 <= АДРЕС ДАТЧИКА <= 15.\nАдрес датчика "

@@ -56,6 +56,8 @@ class TPolPre : public TLista {
 
  private:
   void Query();
+  // The command whose reply completes the awaited transaction.
+  std::uint8_t ReplyCommand() const;
   void ShowTab(int tab);
   void ShowNumber(const ui::Edit& field, const ui::UpDown& spin, int value);
   void FollowTypedText(const ui::Edit& field, const ui::UpDown& spin);

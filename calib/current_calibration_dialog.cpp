@@ -1,5 +1,7 @@
 #include "calib/current_calibration_dialog.h"
 
+#include "hart/reply_data.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -140,11 +142,16 @@ void TKalPradu::Finish() {
   RequestFloat(*CurrentRecord(), kCmdFixedCurrent, value_, kLinkParam1);
 }
 
-// The transmitter confirms the current it was sent; the record is not touched.
+// The transmitter confirms the current it set; the record is not touched.
 ui::LResult TKalPradu::EvReply() {
+  const bool confirming =
+      awaited_ == kCmdFixedCurrent || awaited_ == kCmdTrim4 || awaited_ == kCmdTrim20;
+  if (confirming && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
-  if (awaited_ == kCmdFixedCurrent) confirmedCurrent_.ShowValue(value_);
-  if (awaited_ == kCmdTrim4 || awaited_ == kCmdTrim20) reading_.ShowValue(value_);
+  if (!confirming) return 0;
+  const float confirmed = RealLink() ? hart::DataFloat(Reply(), 0) : value_;
+  if (awaited_ == kCmdFixedCurrent) confirmedCurrent_.ShowValue(confirmed);
+  if (awaited_ == kCmdTrim4 || awaited_ == kCmdTrim20) reading_.ShowValue(confirmed);
   return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "calib/fixed_current_dialog.h"
 
+#include "hart/reply_data.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -98,10 +100,13 @@ void TUstawPrad::RequestCurrent(float value) {
   current_.SetText("");
 }
 
-// The reply confirms the current that was sent; the record does not change.
+// The reply confirms the current that was set; the record does not change.
 ui::LResult TUstawPrad::EvReply() {
+  if (awaited_ == kCmdFixedCurrent && hart::ShortReplyRefused(*this, kCmdFixedCurrent)) return 0;
   TLista::EvReply();
-  if (awaited_ == kCmdFixedCurrent) current_.ShowValue(value_);
+  if (awaited_ == kCmdFixedCurrent) {
+    current_.ShowValue(RealLink() ? hart::DataFloat(Reply(), 0) : value_);
+  }
   return 0;
 }
 

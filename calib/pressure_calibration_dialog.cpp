@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "hart/reply_data.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -158,7 +160,7 @@ void TKalCisnienia::Send() {
   BuildCommand(record.manufacturerId, record.deviceType, record.preambles, record.deviceId,
                kCmdReadPv, kLinkParam1);
   StartReplyTimer();
-  value_ = kSimulatedReading[tab_.Selection()];
+  if (!RealLink()) value_ = kSimulatedReading[tab_.Selection()];
 }
 
 void TKalCisnienia::Calibrate() {
@@ -171,11 +173,19 @@ void TKalCisnienia::Calibrate() {
 }
 
 ui::LResult TKalCisnienia::EvReply() {
+  const bool known =
+      awaited_ == kCmdReadPv || awaited_ == kCmdCalibrateStart || awaited_ == kCmdCalibrateEnd;
+  if (known && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
   TDaneIPPC* record = CurrentRecord();
   if (record == nullptr) return 0;
-  // The transmitter answers in its own unit, which is the record's.
-  const std::uint8_t replyUnit = record->unitCode;
+  const auto reply = Reply();
+  // The transmitter answers in its own unit; the simulated one's is the record's.
+  std::uint8_t replyUnit = record->unitCode;
+  if (RealLink() && known) {
+    replyUnit = hart::DataByte(reply, awaited_ == kCmdReadPv ? 0 : 1);
+    value_ = hart::DataFloat(reply, awaited_ == kCmdReadPv ? 1 : 2);
+  }
   switch (awaited_) {
     case kCmdReadPv:
       readingValue_.ShowValue(value_);
@@ -190,7 +200,9 @@ ui::LResult TKalCisnienia::EvReply() {
       record->unitCode = replyUnit;
       unitCode_ = replyUnit;
       unitCalibration_.ShowUnit(replyUnit);
-      value_ = awaited_ == kCmdCalibrateStart ? kStartAfterCalibration : kEndAfterCalibration;
+      if (!RealLink()) {
+        value_ = awaited_ == kCmdCalibrateStart ? kStartAfterCalibration : kEndAfterCalibration;
+      }
       calibrationValue_.ShowValue(value_);
       awaited_ = 0;
       break;

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "config/catalogues.h"
+#include "hart/reply_data.h"
 #include "ui/platform.h"
 
 namespace calib {
@@ -103,10 +104,18 @@ void TReadPV::RequestReading() {
 }
 
 ui::LResult TReadPV::EvReply() {
+  if (hart::ShortReplyRefused(*this, kCmdReadPrimaryVariable)) return 0;
   TLista::EvReply();
-  loopCurrent_ = kSimulatedLoopCurrent;
-  pressure_ = kSimulatedPressure;
-  if (const TDaneIPPC* record = CurrentRecord()) unitCode_ = record->unitCode;
+  if (RealLink()) {
+    const auto reply = Reply();
+    loopCurrent_ = hart::DataFloat(reply, 0);
+    unitCode_ = hart::DataByte(reply, 4);
+    pressure_ = hart::DataFloat(reply, 5);
+  } else {
+    loopCurrent_ = kSimulatedLoopCurrent;
+    pressure_ = kSimulatedPressure;
+    if (const TDaneIPPC* record = CurrentRecord()) unitCode_ = record->unitCode;
+  }
   PaintOnClientArea();
   if (continuous_.Checked()) RequestReading();
   return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/float_form.h"
+#include "hart/reply_data.h"
 
 namespace {
 
@@ -87,8 +88,13 @@ void TDamping::Send() {
 }
 
 ui::LResult TDamping::EvReply() {
+  if (hart::ShortReplyRefused(*this, kCmdWriteDamping)) return 0;
   TLista::EvReply();
-  if (CurrentRecord() != nullptr) ShowRecord();
+  if (CurrentRecord() != nullptr) {
+    // The damping the transmitter took replaces the one typed.
+    if (RealLink()) CurrentRecord()->damping = hart::DataFloat(Reply(), 0);
+    ShowRecord();
+  }
   if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   return 0;
 }

@@ -1,5 +1,7 @@
 #include "config/range_pressure_dialog.h"
 
+#include "hart/reply_data.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -85,21 +87,28 @@ void TZeroSpan::SetEnd(std::uint8_t command) {
 }
 
 ui::LResult TZeroSpan::EvReply() {
+  if (awaited_ != 0 && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
+  // A real transmitter's 36 and 37 carry no data: the range it set comes back with 15.
   switch (awaited_) {
     case kCmdSetUpperRange:
       result_.SetText(kSpanChanged);
-      CurrentRecord()->upperRange = kAppliedForUpper;
+      if (!RealLink()) CurrentRecord()->upperRange = kAppliedForUpper;
       awaited_ = kCmdReadOutputInfo;
       RequestCommand(*CurrentRecord(), kCmdReadOutputInfo, kLinkParam1);
       break;
     case kCmdSetLowerRange:
       result_.SetText(kZeroChanged);
-      CurrentRecord()->lowerRange = kAppliedForLower;
+      if (!RealLink()) CurrentRecord()->lowerRange = kAppliedForLower;
       awaited_ = kCmdReadOutputInfo;
       RequestCommand(*CurrentRecord(), kCmdReadOutputInfo, kLinkParam1);
       break;
     case kCmdReadOutputInfo:
+      if (RealLink()) {
+        const auto reply = Reply();
+        CurrentRecord()->upperRange = hart::DataFloat(reply, 3);
+        CurrentRecord()->lowerRange = hart::DataFloat(reply, 7);
+      }
       awaited_ = 0;
       break;
     default:

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "hart/reply_data.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -147,10 +149,17 @@ void TRangeVal::Send() {
 }
 
 ui::LResult TRangeVal::EvReply() {
+  if (pending_ && hart::ShortReplyRefused(*this, kCmdWriteRange)) return 0;
   TLista::EvReply();
   if (CurrentRecord() != nullptr) {
     // A reply that follows no write of this dialog has nothing to store.
-    if (pending_) {
+    if (pending_ && RealLink()) {
+      const auto reply = Reply();
+      CurrentRecord()->unitCode = hart::DataByte(reply, 0);
+      CurrentRecord()->upperRange = hart::DataFloat(reply, 1);
+      CurrentRecord()->lowerRange = hart::DataFloat(reply, 5);
+      pending_.reset();
+    } else if (pending_) {
       CurrentRecord()->upperRange = pending_->upper;
       CurrentRecord()->lowerRange = pending_->lower;
       pending_.reset();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "hart/reply_data.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -79,11 +81,17 @@ void TChka::Send() {
 }
 
 ui::LResult TChka::EvReply() {
+  if (awaitedCommand_ == kCmdWriteTransferFunction &&
+      hart::ShortReplyRefused(*this, kCmdWriteTransferFunction)) {
+    return 0;
+  }
   TLista::EvReply();
   if (awaitedCommand_ == kCmdWriteTransferFunction && CurrentRecord() != nullptr) {
-    // The simulated transmitter confirms the code selected in the drop-down.
     auto reply = Reply();
-    reply[hart::kReplyData] = static_cast<std::uint8_t>(new_.SelectedCharacteristic());
+    // The simulated transmitter confirms the code selected in the drop-down.
+    if (!RealLink()) {
+      reply[hart::kReplyData] = static_cast<std::uint8_t>(new_.SelectedCharacteristic());
+    }
     CurrentRecord()->transferFunction = reply[hart::kReplyData];
     current_.ShowCharacteristic(reply[hart::kReplyData]);
     new_.SelectCharacteristic(reply[hart::kReplyData]);

@@ -4,6 +4,7 @@
 
 #include "config/catalogues.h"
 #include "hart/frame.h"
+#include "hart/reply_data.h"
 
 namespace {
 
@@ -110,9 +111,14 @@ void TUnits::AcceptWrittenUnit(TDaneIPPC& record) {
   unitField_.LookUpShownUnit();
   const double fromOld = 1.0 / unitField_.Factor();
   const int index = unitCombo_.Selection();
-  const int code = unitCombo_.SelectedUnit();
+  int code = unitCombo_.SelectedUnit();
   // Typed text that names no unit writes code 0, so its values go to pascals, code 0's factor.
-  const double newFactor = index >= 0 && index < config::kUnitCount ? unitCombo_.Factor() : 1.0;
+  double newFactor = index >= 0 && index < config::kUnitCount ? unitCombo_.Factor() : 1.0;
+  if (RealLink()) {
+    // The transmitter's confirmation rules; the values come back with 14 and 15.
+    code = hart::DataByte(Reply(), 0);
+    newFactor = config::UnitByIndex(config::UnitIndexOfCode(code)).factor;
+  }
   record.unitCode = static_cast<std::uint8_t>(code);
   unitField_.ShowUnit(record.unitCode);
   unitCombo_.SelectUnit(record.unitCode);
@@ -120,23 +126,36 @@ void TUnits::AcceptWrittenUnit(TDaneIPPC& record) {
 }
 
 ui::LResult TUnits::EvReply() {
+  if (awaited_ != 0 && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
   TDaneIPPC* record = CurrentRecord();
   if (record != nullptr) {
+    const auto reply = Reply();
     switch (awaited_) {
       case kCmdWriteUnit:
         AcceptWrittenUnit(*record);
         RequestRead(kCmdReadLimits);
         break;
       case kCmdReadLimits:
-        Scale(record->upperSensorLimit, ratio_);
-        Scale(record->lowerSensorLimit, ratio_);
-        Scale(record->minimumSpan, ratio_);
+        if (RealLink()) {
+          record->upperSensorLimit = hart::DataFloat(reply, 4);
+          record->lowerSensorLimit = hart::DataFloat(reply, 8);
+          record->minimumSpan = hart::DataFloat(reply, 12);
+        } else {
+          Scale(record->upperSensorLimit, ratio_);
+          Scale(record->lowerSensorLimit, ratio_);
+          Scale(record->minimumSpan, ratio_);
+        }
         RequestRead(kCmdReadRange);
         break;
       case kCmdReadRange:
-        Scale(record->upperRange, ratio_);
-        Scale(record->lowerRange, ratio_);
+        if (RealLink()) {
+          record->upperRange = hart::DataFloat(reply, 3);
+          record->lowerRange = hart::DataFloat(reply, 7);
+        } else {
+          Scale(record->upperRange, ratio_);
+          Scale(record->lowerRange, ratio_);
+        }
         awaited_ = 0;
         break;
       default:

@@ -1,9 +1,11 @@
 #include "data/messages_dialog.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
 #include "hart/identification_dialog.h"
+#include "hart/reply_data.h"
 
 namespace {
 
@@ -190,9 +192,7 @@ void TMessages::ShowAssemblyNumber(const TDaneIPPC& record) {
   assemblyNumber_.SetText(std::to_string(record.assemblyNumber));
 }
 
-void TMessages::ShowIdentity() {
-  // Nothing decodes a reply to command 11 in this edition: the lines come from a fresh record.
-  const TDaneIPPC found{};
+void TMessages::ShowIdentity(const TDaneIPPC& found) {
   const auto line = [this](const char* label, long value) {
     identity_.Add(std::string(label) + std::to_string(value));
   };
@@ -207,6 +207,49 @@ void TMessages::ShowIdentity() {
   line("Версия системы = ", found.hardwareRevision);
   line("Флажки = ", found.deviceFlags);
   line("Идентификационный номер = ", found.deviceId);
+}
+
+// The found transmitter's identity, not the current record's: the tag may name another one.
+void TMessages::DecodeIdentity(TDaneIPPC& found) {
+  const auto reply = Reply();
+  found.expansionCode = hart::DataByte(reply, 0);
+  found.manufacturerId = hart::DataByte(reply, 1);
+  found.deviceType = hart::DataByte(reply, 2);
+  found.preambles = hart::DataByte(reply, 3);
+  found.universalRevision = hart::DataByte(reply, 4);
+  found.specificRevision = hart::DataByte(reply, 5);
+  found.softwareRevision = hart::DataByte(reply, 6);
+  found.hardwareRevision = hart::DataByte(reply, 7);
+  found.deviceFlags = hart::DataByte(reply, 8);
+  found.deviceId = static_cast<std::int32_t>(hart::DataUnsigned24(reply, 9));
+}
+
+// A read's reply goes into the record before the fields show it again.
+void TMessages::DecodeRead(TDaneIPPC& record) {
+  const auto reply = Reply();
+  const auto copy = [&reply](std::size_t at, auto& field) {
+    const auto bytes = hart::DataBytes(reply, at, field.size());
+    std::copy(bytes.begin(), bytes.end(), field.begin());
+  };
+  switch (awaited_) {
+    case kCmdReadMessage:
+      copy(0, record.message);
+      break;
+    case kCmdReadTagDescriptorDate: {
+      copy(0, record.tag);
+      copy(record.tag.size(), record.descriptor);
+      const std::size_t date = record.tag.size() + record.descriptor.size();
+      record.dateDay = hart::DataByte(reply, date);
+      record.dateMonth = hart::DataByte(reply, date + 1);
+      record.dateYear = hart::DataByte(reply, date + 2);
+      break;
+    }
+    case kCmdReadAssemblyNumber:
+      record.assemblyNumber = hart::DataUnsigned24(reply, 0);
+      break;
+    default:
+      break;
+  }
 }
 
 void TMessages::EmptyFields(std::initializer_list<int> ids) {
@@ -280,8 +323,12 @@ void TMessages::Send() {
 }
 
 ui::LResult TMessages::EvReply() {
+  const bool read = awaited_ == kCmdFindByTag || awaited_ == kCmdReadMessage ||
+                    awaited_ == kCmdReadTagDescriptorDate || awaited_ == kCmdReadAssemblyNumber;
+  if (read && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
-  const TDaneIPPC* record = CurrentRecord();
+  TDaneIPPC* record = CurrentRecord();
+  if (read && RealLink() && record != nullptr) DecodeRead(*record);
   bool completed = true;
   switch (awaited_) {
     case kCmdReadMessage:
@@ -296,9 +343,13 @@ ui::LResult TMessages::EvReply() {
     case kCmdWriteAssemblyNumber:
       if (record != nullptr) ShowAssemblyNumber(*record);
       break;
-    case kCmdFindByTag:
-      ShowIdentity();
+    case kCmdFindByTag: {
+      // The simulated transmitter's answer carries nothing: its lines come from a fresh record.
+      TDaneIPPC found{};
+      if (RealLink()) DecodeIdentity(found);
+      ShowIdentity(found);
       break;
+    }
     default:
       completed = false;
       break;

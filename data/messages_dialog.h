@@ -68,7 +68,9 @@ class TMessages : public TLista {
   void ShowMessage(const TDaneIPPC& record);
   void ShowTagDescriptorDate(const TDaneIPPC& record);
   void ShowAssemblyNumber(const TDaneIPPC& record);
-  void ShowIdentity();
+  void ShowIdentity(const TDaneIPPC& found);
+  void DecodeIdentity(TDaneIPPC& found);
+  void DecodeRead(TDaneIPPC& record);
   void EmptyFields(std::initializer_list<int> ids);
   long FieldNumber(const ui::Edit& field, std::size_t characters) const;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calib/address_preambles_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -43,13 +44,13 @@ struct PolPre : ::testing::Test {
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
   // Runs the dialog with `body` as the operator; the dialog is closed afterwards.
-  void Run(const std::function<void(TPolPre&)>& body) {
+  void Run(const std::function<void(TPolPre&)>& body, const TSerialPortSettings& settings = {}) {
     bool ran = false;
     platform->OnModal(TPolPre::kResourceId, [&](ui::Dialog& d) {
       ran = true;
       body(static_cast<TPolPre&>(d));
     });
-    TPolPre dialog(nullptr, db, changed, memory, {}, &panel);
+    TPolPre dialog(nullptr, db, changed, memory, settings, &panel);
     dialog.Execute();
     EXPECT_TRUE(ran);
   }
@@ -400,6 +401,67 @@ TEST_F(PolPre, EmptyDatabaseSendsNothing) {
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_FALSE(platform->TimerRunning(dialog, THartProtokol::kReplyTimerId));
   EXPECT_FALSE(changed);
+}
+
+TEST_F(PolPre, WithARealLinkAddressAndPreamblesComeFromTheReplies) {
+  FakeLink link;
+  // Command 0's identity: expansion, manufacturer, type, request preambles 7, ..., device id.
+  const Bytes identity{254, 63, 1, 7, 5, 3, 1, 1, 5, 0x00, 0x31, 0x0C};
+  link.Answer(0, identity);
+  link.Answer(6, {4});
+  Run(
+      [&](TPolPre& d) {
+        // Addresses 0 to 2 stay silent; the transmitter answers at 3.
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        for (int i = 0; i < 3; ++i) d.SendMessage(kEvNoAnswer);
+        EXPECT_EQ(link.Requests().back(), WithChecksum({0x02, 0x03, 0x00, 0x00}));
+        platform->Advance(400);
+        EXPECT_EQ(link.LastReply()[0], 0x06);
+        EXPECT_EQ(db.At(0).pollingAddress, 3);
+        EXPECT_EQ(Text(d, TPolPre::kAddressField), "3");
+        EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+        EXPECT_EQ(panel.refreshes, 1);
+
+        // The transmitter took 4, not the 5 typed.
+        d.Item(TPolPre::kAddressField)->UserType("5");
+        d.Item(TLista::kSendButtonId)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(db.At(0).pollingAddress, 4);
+        EXPECT_EQ(Text(d, TPolPre::kAddressField), "4");
+
+        SelectTab(d, TPolPre::kPreamblesTab);
+        d.Item(TPolPre::kPreamblesField)->UserType("12");
+        d.Item(TLista::kSendButtonId)->UserClick();
+        platform->Advance(400);  // echoed as sent
+        EXPECT_EQ(db.At(0).preambles, 12);
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        EXPECT_EQ(link.Requests().back(), WithChecksum({0x02, 0x04, 0x00, 0x00}));
+        platform->Advance(400);
+        EXPECT_EQ(db.At(0).preambles, 7);
+        EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "7");
+        EXPECT_EQ(panel.refreshes, 4);
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+
+        // A short-frame answer too short for its identity: the general status message.
+        link.Answer(0, {254, 63});
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(db.At(0).preambles, 7);
+        EXPECT_EQ(panel.refreshes, 4);
+        ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+        EXPECT_EQ(platform->MessageBoxes()[0].text,
+                  "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+        EXPECT_EQ(platform->MessageBoxes()[0].caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+
+        // A status reply in short form carries its response code in byte 4.
+        link.Answer(0, {}, 3);
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        platform->Advance(400);
+        ASSERT_EQ(platform->MessageBoxes().size(), 2u);
+        EXPECT_EQ(platform->MessageBoxes()[1].text,
+                  "Количество Преамбул очень большое.\n3 <= Количество Преамбул <= 20.");
+      },
+      {{}, nullptr, &link});
 }
 
 }  // namespace

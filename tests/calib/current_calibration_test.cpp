@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "calib/current_calibration_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -302,6 +303,38 @@ TEST_F(KalPradu, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
   platform->Advance(1000);
   EXPECT_FALSE(changed);
+}
+
+TEST_F(KalPradu, WithARealLinkTheConfirmedCurrentsAreShown) {
+  FakeLink link;
+  settings.link = &link;
+  link.Answer(40, WireFloat(20.0f));
+  link.Answer(45, WireFloat(4.0f));
+  link.Answer(46, {0x41});
+  Run([&](TKalPradu& d) {
+    d.Item(801)->UserClick();
+    EXPECT_EQ(link.Requests().back(), Frame(40, {0x40, 0x80, 0x00, 0x00}));
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(Text(d, 816), "20.00     ");
+
+    d.Item(811)->UserType("3.98");
+    d.Item(814)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, 811), "4.000     ");
+    EXPECT_TRUE(platform->MessageBoxes().empty());
+
+    // One byte of the trim's float: the general message of this dialog, the field stays empty.
+    d.Item(813)->UserSelect(1);
+    d.Item(811)->UserType("20.1");
+    d.Item(814)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, 811), "");
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    EXPECT_EQ(platform->MessageBoxes()[0].caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+  });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "calib/fixed_current_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 
@@ -42,10 +43,11 @@ struct FixedCurrent : ::testing::Test {
 
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
-  void Run(const std::function<void(TUstawPrad&)>& body) {
+  void Run(const std::function<void(TUstawPrad&)>& body,
+           const TSerialPortSettings& settings = {}) {
     platform->OnModal(TUstawPrad::kResourceId,
                       [&](ui::Dialog& d) { body(static_cast<TUstawPrad&>(d)); });
-    TUstawPrad dialog(nullptr, db, changed, memory, {}, &panel);
+    TUstawPrad dialog(nullptr, db, changed, memory, settings, &panel);
     EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
   }
 };
@@ -182,6 +184,36 @@ TEST_F(FixedCurrent, EmptyDatabaseSendsNothing) {
                      ui::MakeWParam(TUstawPrad::kFinishButtonId, ui::kNotifyClicked));
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
+}
+
+TEST_F(FixedCurrent, WithARealLinkTheCurrentSetIsShown) {
+  FakeLink link;
+  link.Answer(40, WireFloat(11.5f));
+  const TDaneIPPC before = db.At(0);
+  Run(
+      [&](TUstawPrad& dialog) {
+        ui::Control& field = *dialog.Item(TUstawPrad::kCurrentId);
+        ASSERT_TRUE(field.UserType("12"));
+        ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
+        EXPECT_EQ(link.Requests().back(), Command40(0x41, 0x40, 0x00, 0x00));
+        platform->Advance(400);
+        EXPECT_TRUE(changed);
+        EXPECT_EQ(field.Text(), "11.50     ");
+
+        // The confirmation cut short: the field stays empty, the general message comes.
+        link.Answer(40, {0x41, 0x40});
+        ASSERT_TRUE(field.UserType("13"));
+        ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
+        platform->Advance(400);
+        EXPECT_EQ(field.Text(), "");
+        ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+        EXPECT_EQ(platform->MessageBoxes()[0].text,
+                  "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+        EXPECT_EQ(platform->MessageBoxes()[0].caption, "");
+        dialog.Item(ui::kIdCancel)->UserClick();
+      },
+      {{}, nullptr, &link});
+  EXPECT_EQ(db.At(0), before);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calib/pressure_calibration_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -362,6 +363,46 @@ TEST_F(KalCisnienia, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
   platform->Advance(1000);
   EXPECT_FALSE(changed);
+}
+
+TEST_F(KalCisnienia, WithARealLinkReadingAndCalibrationComeFromTheReplies) {
+  FakeLink link;
+  settings.link = &link;
+  link.Answer(1, ReplyData({{237}, {0x40, 0x20, 0x00, 0x99}}));
+  link.Answer(67, ReplyData({{0, 12}, WireFloat(0.5f)}));
+  Run([&](TKalCisnienia& d) {
+    d.Item(801)->UserClick();
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(d.Value(), 2.5f);
+    EXPECT_EQ(Text(d, 906), "2.500     ");
+    EXPECT_EQ(Text(d, 907), "[МПа]");
+    EXPECT_EQ(Text(d, 908), "[МПа]");
+    EXPECT_EQ(db.At(0).unitCode, 237);
+
+    d.Item(901)->UserType("1.5");
+    d.Item(904)->UserClick();
+    EXPECT_EQ(link.Requests().back()[9], 237);
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, 901), "0.5000    ");
+    EXPECT_EQ(Text(d, 907), "[кПа]");
+    EXPECT_EQ(Text(d, 908), "[МПа]");
+    EXPECT_EQ(db.At(0).unitCode, 12);
+    EXPECT_EQ(d.AwaitedCommand(), 0);
+    EXPECT_TRUE(platform->MessageBoxes().empty());
+
+    // A reading without its pressure: the reading's status message, nothing shown or stored.
+    link.Answer(1, {237});
+    d.Item(801)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, 906), "2.500     ");
+    EXPECT_EQ(db.At(0).unitCode, 12);
+    EXPECT_EQ(d.AwaitedCommand(), 1);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    EXPECT_EQ(platform->MessageBoxes()[0].caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+  });
 }
 
 }  // namespace

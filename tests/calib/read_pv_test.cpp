@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "calib/read_pv_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 
@@ -381,6 +382,44 @@ TEST_F(ReadPV, FailureEvents) {
     EXPECT_EQ(sent.Lines().size(), 4u);
   });
   TReadPV dialog(nullptr, db, changed, memory, settings, &panel);
+  dialog.Execute();
+}
+
+TEST_F(ReadPV, WithARealLinkTheReadingComesFromTheReplyAndAShortReplyIsAStatusError) {
+  FakeLink link;
+  // Loop current, unit, pressure; the pressure's lowest byte is lost in the three-byte form.
+  link.Answer(3, ReplyData({WireFloat(12.75f), {237}, {0x42, 0xF7, 0x00, 0x7F}}));
+  platform->OnModal(TReadPV::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TReadPV&>(d);
+    Click(dialog, 801);
+    ASSERT_EQ(link.Requests().size(), 1u);
+    EXPECT_EQ(link.Requests()[0], Sent(dialog));
+    platform->Advance(399);
+    EXPECT_FALSE(changed);
+    platform->Advance(1);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(dialog.Pressure(), 123.5f);
+    EXPECT_EQ(dialog.LoopCurrent(), 12.75f);
+    ExpectScreen(platform->Drawing(dialog), "[МПа]", "     123.5", "     12.75");
+
+    // Unit and pressure missing: nothing is decoded, and as after any status error a continuous
+    // reading goes on without a message.
+    changed = false;
+    link.Answer(3, ReplyData({WireFloat(4.0f)}));
+    Click(dialog, TReadPV::kContinuousId);
+    Click(dialog, 801);
+    platform->Advance(400);
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(dialog.Pressure(), 123.5f);
+    EXPECT_EQ(dialog.LoopCurrent(), 12.75f);
+    EXPECT_TRUE(platform->MessageBoxes().empty());
+    EXPECT_TRUE(link.Waiting());
+    Click(dialog, TReadPV::kContinuousId);
+    link.Deliver();
+    EXPECT_FALSE(link.Waiting());
+    ExpectScreen(platform->Drawing(dialog), "[МПа]", "     123.5", "     12.75");
+  });
+  TReadPV dialog(nullptr, db, changed, memory, {{}, nullptr, &link}, &panel);
   dialog.Execute();
 }
 

@@ -7,6 +7,7 @@
 
 #include "config/damping_dialog.h"
 #include "data/data_panel.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -222,6 +223,38 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
     EXPECT_EQ(panel.shows, 0);
   });
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
+  dialog.Execute();
+}
+
+TEST_F(Damping, WithARealLinkTheConfirmedValueIsStored) {
+  db.Append(IdentifiedRecord());
+  FakeLink link;
+  link.Answer(34, {0x3F, 0x00, 0x00, 0x7F});  // 0.5 once the lowest byte is dropped
+  platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TDamping&>(d);
+    dialog.Item(826)->UserType("0.25");
+    dialog.Item(801)->UserClick();
+    EXPECT_EQ(link.Requests().back()[6], 34);
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(db.At(0).damping, 0.5f);
+    EXPECT_EQ(Text(dialog, 825), "0.5000    ");
+    EXPECT_EQ(Text(dialog, 826), "0.5000    ");
+    EXPECT_EQ(panel.shows, 1);
+
+    // A confirmation without its float: the general message; the typed value stays stored.
+    link.Answer(34, {0x40});
+    dialog.Item(826)->UserType("2");
+    dialog.Item(801)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).damping, 2.0f);
+    EXPECT_EQ(Text(dialog, 825), "0.5000    ");
+    EXPECT_EQ(panel.shows, 1);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(LastBox().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    EXPECT_EQ(LastBox().caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+  });
+  TDamping dialog(nullptr, db, changed, memory, {{}, nullptr, &link}, &panel);
   dialog.Execute();
 }
 

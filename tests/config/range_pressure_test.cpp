@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/range_pressure_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 
@@ -45,10 +46,10 @@ struct RangePressure : ::testing::Test {
     db.Append(record);
   }
 
-  void Run(const std::function<void(TZeroSpan&)>& body) {
+  void Run(const std::function<void(TZeroSpan&)>& body, const TSerialPortSettings& settings = {}) {
     platform->OnModal(TZeroSpan::kResourceId,
                       [&](ui::Dialog& d) { body(static_cast<TZeroSpan&>(d)); });
-    TZeroSpan dialog(nullptr, db, changed, memory, {}, &panel);
+    TZeroSpan dialog(nullptr, db, changed, memory, settings, &panel);
     EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
   }
   Bytes Sent(const TZeroSpan& d) { return Bytes(d.Request().begin(), d.Request().end()); }
@@ -192,6 +193,41 @@ TEST_F(RangePressure, EmptyDatabaseSendsNothing) {
                      ui::MakeWParam(TZeroSpan::kSetEndButtonId, ui::kNotifyClicked));
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
+}
+
+TEST_F(RangePressure, WithARealLinkTheRangeComesFromTheReadBack) {
+  FakeLink link;
+  link.Answer(15, ReplyData({{250, 0, 12}, WireFloat(120.5f), {0x3E, 0x80, 0x00, 0x33},
+                             WireFloat(0.0f), {250, 63}}));
+  Run(
+      [&](TZeroSpan& dialog) {
+        ASSERT_TRUE(dialog.Item(TZeroSpan::kSetEndButtonId)->UserClick());
+        platform->Advance(400);
+        // 36 carries no data: the record waits for what 15 reads back.
+        EXPECT_EQ(Result(dialog), "Диапазон изменен");
+        EXPECT_EQ(Bits(db.At(0).upperRange), Bits(100.0f));
+        EXPECT_EQ(dialog.AwaitedCommand(), 15);
+        platform->Advance(400);
+        EXPECT_EQ(Bits(db.At(0).upperRange), Bits(120.5f));
+        EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(0.25f));
+        EXPECT_EQ(panel.refreshes, 2);
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+
+        // A read-back without the lower range value stores nothing.
+        link.Answer(15, ReplyData({{250, 0, 12}, WireFloat(90.0f)}));
+        ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
+        platform->Advance(800);
+        EXPECT_EQ(Result(dialog), "Ноль изменен");
+        EXPECT_EQ(Bits(db.At(0).upperRange), Bits(120.5f));
+        EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(0.25f));
+        EXPECT_EQ(dialog.AwaitedCommand(), 0);
+        EXPECT_EQ(panel.refreshes, 3);
+        ExpectLastBox("Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+                      "ОШИБКА ИЗМЕНЕНИЯ ДИАПАЗОНА");
+        EXPECT_EQ(platform->MessageBoxes().size(), 1u);
+        dialog.Item(ui::kIdCancel)->UserClick();
+      },
+      {{}, nullptr, &link});
 }
 
 }  // namespace

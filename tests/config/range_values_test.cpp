@@ -7,6 +7,7 @@
 
 #include "config/range_values_dialog.h"
 #include "data/data_panel.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -277,6 +278,39 @@ TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
   dialog.Execute();
   platform->Advance(1000);  // the dialog is gone: no reply stores the failed write
   EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+}
+
+TEST_F(RangeValues, WithARealLinkTheConfirmedUnitAndRangeAreStored) {
+  db.Append(IdentifiedRecord());
+  FakeLink link;
+  link.Answer(35, ReplyData({{237}, WireFloat(0.25f), {0xBC, 0x00, 0x00, 0x11}}));
+  platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TRangeVal&>(d);
+    Write(dialog, "100", "-20.5");
+    EXPECT_EQ(link.Requests().back()[8], 12);
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(db.At(0).unitCode, 237);
+    EXPECT_EQ(db.At(0).upperRange, 0.25f);
+    EXPECT_EQ(db.At(0).lowerRange, -0.0078125f);
+    EXPECT_EQ(Text(dialog, 838), "0.2500    ");
+    EXPECT_EQ(Text(dialog, 844), "[МПа]");
+    EXPECT_FALSE(dialog.Pending());
+    EXPECT_EQ(panel.shows, 1);
+
+    // Unit and upper value only: nothing stored, the general message.
+    link.Answer(35, ReplyData({{12}, WireFloat(100.0f)}));
+    Write(dialog, "100", "0");
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).unitCode, 237);
+    EXPECT_EQ(db.At(0).upperRange, 0.25f);
+    EXPECT_EQ(panel.shows, 1);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(LastBox().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    EXPECT_EQ(LastBox().caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+  });
+  TRangeVal dialog(nullptr, db, changed, memory, {{}, nullptr, &link}, &panel);
+  dialog.Execute();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "config/transfer_function_dialog.h"
 #include "data/data_panel.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -233,6 +234,36 @@ TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand)
     EXPECT_EQ(panel.shows, 0);
   });
   TChka dialog(nullptr, db, changed, memory, {}, &panel);
+  dialog.Execute();
+}
+
+TEST_F(TransferFunction, WithARealLinkTheConfirmedCodeIsStored) {
+  db.Append(IdentifiedRecord());
+  FakeLink link;
+  link.Answer(47, {0});  // the transmitter stays linear
+  platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TChka&>(d);
+    ASSERT_TRUE(dialog.Item(814)->UserSelect(1));
+    dialog.Item(801)->UserClick();
+    EXPECT_EQ(link.Requests().back()[8], 1);
+    platform->Advance(400);
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(db.At(0).transferFunction, 0);
+    EXPECT_EQ(Text(dialog, 811), "Линейная");
+    EXPECT_EQ(dialog.Item(814)->Selection(), 0);
+    EXPECT_EQ(dialog.AwaitedCommand(), 0);
+
+    link.Answer(47, {});
+    ASSERT_TRUE(dialog.Item(814)->UserSelect(1));
+    dialog.Item(801)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(db.At(0).transferFunction, 0);
+    EXPECT_EQ(panel.shows, 1);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(LastBox().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    EXPECT_EQ(LastBox().caption, "ОШИБКА ВЫБОРА ХАРАКТЕРИСТИКИ");
+  });
+  TChka dialog(nullptr, db, changed, memory, {{}, nullptr, &link}, &panel);
   dialog.Execute();
 }
 

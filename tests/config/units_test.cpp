@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "config/units_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 
@@ -59,10 +60,10 @@ struct Units : ::testing::Test {
     platform->Advance(1200);
     ASSERT_EQ(static_cast<TUnits&>(dialog).AwaitedCommand(), 0);
   }
-  void Run(const std::function<void(TUnits&)>& body) {
+  void Run(const std::function<void(TUnits&)>& body, const TSerialPortSettings& settings = {}) {
     platform->OnModal(TUnits::kResourceId,
                       [&body](ui::Dialog& d) { body(static_cast<TUnits&>(d)); });
-    TUnits dialog(nullptr, db, changed, memory, {}, &panel);
+    TUnits dialog(nullptr, db, changed, memory, settings, &panel);
     dialog.Execute();
   }
 };
@@ -337,6 +338,55 @@ TEST_F(Units, FailureEvents) {
     d.SendMessage(ui::kMsgClose);
     EXPECT_TRUE(d.Ended());
   });
+}
+
+TEST_F(Units, WithARealLinkTheConfirmedUnitAndTheValuesReadBackAreStored) {
+  FakeLink link;
+  // The transmitter confirms [МПа] although [Па] was chosen: its word counts.
+  link.Answer(44, {237});
+  link.Answer(14, ReplyData({{0, 0, 7}, {237}, WireFloat(0.5f), WireFloat(-0.125f),
+                             {0x3D, 0x80, 0x00, 0x55}}));
+  link.Answer(15, ReplyData({{250, 0, 237}, WireFloat(0.375f), WireFloat(0.0078125f),
+                             WireFloat(2.0f), {250, 63}}));
+  Run(
+      [&](TUnits& d) {
+        ChangeTo(d, 11);
+        ASSERT_EQ(link.Requests().size(), 3u);
+        EXPECT_EQ(link.Requests()[0][8], 11);
+        EXPECT_EQ(Record().unitCode, 237);
+        EXPECT_EQ(Field(d), "[МПа]");
+        EXPECT_EQ(ComboSelection(d), 15);
+        EXPECT_EQ(Record().upperSensorLimit, 0.5f);
+        EXPECT_EQ(Record().lowerSensorLimit, -0.125f);
+        EXPECT_EQ(Record().minimumSpan, 0.0625f);
+        EXPECT_EQ(Record().upperRange, 0.375f);
+        EXPECT_EQ(Record().lowerRange, 0.0078125f);
+        EXPECT_EQ(Record().damping, 0.0f);  // 15 is read for the range only
+        EXPECT_EQ(panel.refreshes, 3);
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+
+        // Limits cut short after the upper one: the status error's general message, the change
+        // ends there and the record keeps its limits.
+        link.Answer(44, {12});
+        link.Answer(14, ReplyData({{0, 0, 7}, {12}, WireFloat(500.0f)}));
+        Choose(d, 12);
+        ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+        platform->Advance(800);
+        EXPECT_EQ(Record().unitCode, 12);
+        EXPECT_EQ(Record().upperSensorLimit, 0.5f);
+        EXPECT_EQ(Record().minimumSpan, 0.0625f);
+        EXPECT_EQ(d.AwaitedCommand(), 0);
+        EXPECT_EQ(link.Requests().size(), 5u);
+        EXPECT_FALSE(link.Waiting());
+        EXPECT_EQ(panel.refreshes, 4);
+        ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+        EXPECT_EQ(platform->MessageBoxes()[0].text,
+                  "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+        EXPECT_EQ(platform->MessageBoxes()[0].caption, "ОШИБКА ВЫБОРА ЕДИНИЦЫ");
+        EXPECT_TRUE(d.Item(ui::kIdCancel)->UserClick());
+        EXPECT_TRUE(d.Ended());
+      },
+      {{}, nullptr, &link});
 }
 
 }  // namespace

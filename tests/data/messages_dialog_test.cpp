@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/messages_dialog.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -60,13 +61,14 @@ struct Messages : ::testing::Test {
 
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
-  void Run(const std::function<void(TMessages&)>& body) {
+  void Run(const std::function<void(TMessages&)>& body,
+           const TSerialPortSettings& settings = {}) {
     bool ran = false;
     platform->OnModal(TMessages::kResourceId, [&](ui::Dialog& d) {
       ran = true;
       body(static_cast<TMessages&>(d));
     });
-    TMessages dialog(nullptr, db, changed, memory, {}, &panel);
+    TMessages dialog(nullptr, db, changed, memory, settings, &panel);
     dialog.Execute();
     EXPECT_TRUE(ran);
   }
@@ -382,6 +384,67 @@ TEST_F(Messages, EmptyDatabaseSendsNothing) {
             "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_FALSE(changed);
+}
+
+TEST_F(Messages, WithARealLinkReadsGoIntoTheRecordAndTheIdentityIsTheFoundOne) {
+  FakeLink link;
+  link.Answer(12, kPackedGreeting);
+  link.Answer(13, Concat({kPackedTest, kPackedPressure, {1, 2, 126}}));
+  link.Answer(16, {0xFF, 0x00, 0x01});
+  link.Answer(11, {254, 38, 3, 9, 6, 4, 2, 1, 8, 0x12, 0x34, 0x56});
+  const TDaneIPPC original = db.At(0);
+  Run(
+      [&](TMessages& d) {
+        d.Item(TMessages::kReadButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(Bytes(db.At(0).message.begin(), db.At(0).message.end()), kPackedGreeting);
+        EXPECT_EQ(Text(d, TMessages::kMessage), Padded("ПРИВЕТ МИР", 32));
+
+        Page(d, 1);
+        d.Item(TMessages::kReadButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(Text(d, TMessages::kTag), Padded("ТЕСТ", 8));
+        EXPECT_EQ(Text(d, TMessages::kDescriptor), Padded("ДАВЛЕНИЕ", 16));
+        EXPECT_EQ(Text(d, TMessages::kDay), "1");
+        EXPECT_EQ(Text(d, TMessages::kMonth), "2");
+        EXPECT_EQ(Text(d, TMessages::kYear), "2026");
+        EXPECT_EQ(Bytes(db.At(0).tag.begin(), db.At(0).tag.end()), kPackedTest);
+
+        Page(d, 2);
+        d.Item(TMessages::kReadButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(db.At(0).assemblyNumber, 0xFF0001u);
+        EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "16711681");
+
+        // Command 11 goes to the broadcast address; its lines describe the transmitter found.
+        const TDaneIPPC beforeIdentity = db.At(0);
+        Page(d, 3);
+        d.Item(TMessages::kReadButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(d.Item(TMessages::kIdentity)->Items(),
+                  (std::vector<std::string>{
+                      "Код типа прибора - 254 = 254", "Фабричный код = 38",
+                      "Фабричный код прибора = 3", "Количество преамбул в ответе = 9",
+                      "Проверка уровня UCD = 6", "Проверка уровня TSD = 4",
+                      "Версия Программы = 2", "Версия системы = 1", "Флажки = 8",
+                      "Идентификационный номер = 1193046"}));
+        EXPECT_EQ(db.At(0), beforeIdentity);
+        EXPECT_EQ(panel.refreshes, 4);
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+
+        // The number cut to two bytes: nothing decoded, the field stays empty, the status message.
+        link.Answer(16, {0x00, 0x07});
+        Page(d, 2);
+        d.Item(TMessages::kReadButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(db.At(0).assemblyNumber, 0xFF0001u);
+        EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
+        EXPECT_EQ(d.AwaitedCommand(), 16);
+        ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+        EXPECT_EQ(platform->MessageBoxes()[0].caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
+      },
+      {{}, nullptr, &link});
+  EXPECT_NE(db.At(0), original);
 }
 
 }  // namespace

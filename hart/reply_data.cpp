@@ -1,0 +1,88 @@
+#include "hart/reply_data.h"
+
+#include "data/float_form.h"
+#include "hart/protokol.h"
+
+namespace hart {
+
+namespace {
+constexpr std::uint8_t kShortReplyDelimiter = 0x06;
+constexpr std::size_t kStatusBytes = 2;
+}  // namespace
+
+ReplyLayout LayoutOf(std::span<const std::uint8_t> reply) {
+  if (!reply.empty() && reply[0] == kShortReplyDelimiter) return {3, 4, 6};
+  return {7, kReplyResponseCode, kReplyData};
+}
+
+std::size_t ReplyDataSize(std::uint8_t command) {
+  switch (command) {
+    case 0:
+    case 11: return 12;
+    case 1: return 5;
+    case 3: return 9;
+    case 6:
+    case 44:
+    case 47:
+    case 59: return 1;
+    case 12:
+    case 17: return 24;
+    case 13:
+    case 18: return 21;
+    case 14: return 16;
+    case 15: return 17;
+    case 16:
+    case 19: return 3;
+    case 34:
+    case 40:
+    case 45:
+    case 46: return 4;
+    case 35: return 9;
+    case 67:
+    case 68: return 6;
+    default: return 0;
+  }
+}
+
+bool ReplyHolds(std::span<const std::uint8_t> reply, std::size_t dataBytes) {
+  const ReplyLayout layout = LayoutOf(reply);
+  if (reply.size() < layout.data + dataBytes) return false;
+  return reply[layout.byteCount] >= kStatusBytes + dataBytes;
+}
+
+std::uint8_t ResponseCode(std::span<const std::uint8_t> reply) {
+  return reply[LayoutOf(reply).responseCode];
+}
+
+std::uint8_t DataByte(std::span<const std::uint8_t> reply, std::size_t at) {
+  return reply[LayoutOf(reply).data + at];
+}
+
+std::uint32_t DataUnsigned24(std::span<const std::uint8_t> reply, std::size_t at) {
+  const std::size_t first = LayoutOf(reply).data + at;
+  return static_cast<std::uint32_t>(reply[first]) << 16 |
+         static_cast<std::uint32_t>(reply[first + 1]) << 8 | reply[first + 2];
+}
+
+float DataFloat(std::span<std::uint8_t> reply, std::size_t at) {
+  const std::span<std::uint8_t, 4> bytes(reply.data() + LayoutOf(reply).data + at, 4);
+  floatform::WireToForm(bytes);
+  return floatform::FormToValue(std::span<const std::uint8_t, 3>(bytes.data(), 3));
+}
+
+std::span<const std::uint8_t> DataBytes(std::span<const std::uint8_t> reply, std::size_t at,
+                                        std::size_t count) {
+  return reply.subspan(LayoutOf(reply).data + at, count);
+}
+
+bool ShortReplyRefused(THartProtokol& dialog, std::uint8_t command) {
+  if (!dialog.RealLink()) return false;
+  const std::span<std::uint8_t> reply = dialog.Reply();
+  if (ReplyHolds(reply, ReplyDataSize(command))) return false;
+  // Implementer's choice: a reply too short for its data is a status error with code 0.
+  reply[LayoutOf(reply).responseCode] = 0;
+  dialog.SendMessage(kEvStatusError);
+  return true;
+}
+
+}  // namespace hart
