@@ -7,12 +7,15 @@
 #include "data/data_file.h"
 #include "data/data_panel.h"
 #include "data/report.h"
+#include "hart/serial_link.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
 
 // Identification takes six transactions and the close delay; this leaves it ample room.
 constexpr std::int64_t kStartUpMs = 10000;
+// A real link may poll all sixteen addresses, three attempts each, before it gives up.
+constexpr std::int64_t kRealStartUpMs = 60000;
 
 constexpr const char* kDamagedFile = "Файл данных повреждён.\nСчитано записей: ";
 constexpr const char* kMissingFile = "Не найдено файла данных";
@@ -62,10 +65,11 @@ std::string WithExtension(const std::string& path, const char* extension) {
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   CommandLine args;
   int i = 1;
-  auto takeValue = [&](std::string& into, std::string_view option) {
+  auto takeValue = [&](std::string& into, std::string_view option,
+                       std::string_view what = "имя файла") {
     if (i + 1 >= argc) {
       args.command = CommandLine::Command::Error;
-      args.error = "после " + std::string(option) + " нужно имя файла";
+      args.error = "после " + std::string(option) + " нужно " + std::string(what);
       return;
     }
     into = argv[++i];
@@ -80,6 +84,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       takeValue(args.trace, arg);
     } else if (arg == "-o") {
       takeValue(args.output, arg);
+    } else if (arg == "--port") {
+      takeValue(args.port, arg, "имя последовательного порта");
+    } else if (arg == "--no-rts") {
+      args.switchRts = false;
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -95,6 +103,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   if (args.command == CommandLine::Command::Desktop && !args.output.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "-o относится к командам identify и report";
+  } else if ((args.command == CommandLine::Command::Show ||
+              args.command == CommandLine::Command::Report) &&
+             (!args.port.empty() || !args.switchRts)) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--port и --no-rts относятся к окну программы и к команде identify";
+  } else if (args.command != CommandLine::Command::Error && args.port.empty() &&
+             !args.switchRts) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--no-rts относится к --port";
   }
   return args;
 }
@@ -103,8 +120,10 @@ std::string HelpText() {
   return "Kestrel7 — программа коммуникации с преобразователями давления HART.\n"
          "\n"
          "Использование:\n"
-         "  kestrel7 [--trace ФАЙЛ]                      окно программы\n"
-         "  kestrel7 identify [-o ФАЙЛ] [--trace ФАЙЛ]   идентификация преобразователя;\n"
+         "  kestrel7 [--port ПОРТ [--no-rts]] [--trace ФАЙЛ]\n"
+         "                                               окно программы\n"
+         "  kestrel7 identify [--port ПОРТ [--no-rts]] [-o ФАЙЛ] [--trace ФАЙЛ]\n"
+         "                                               идентификация преобразователя;\n"
          "                                               с -o запись в файл данных (.pom),\n"
          "                                               без -o вывод данных на экран\n"
          "  kestrel7 show ФАЙЛ                           данные всех записей файла данных\n"
@@ -112,7 +131,11 @@ std::string HelpText() {
          "                                               (по умолчанию ФАЙЛ с расширением .pdf)\n"
          "  kestrel7 --help                              эта справка\n"
          "\n"
-         "--trace ФАЙЛ записывает все кадры HART в ФАЙЛ (- : стандартный поток ошибок).\n";
+         "--trace ФАЙЛ записывает все кадры HART в ФАЙЛ (- : стандартный поток ошибок).\n"
+         "--port ПОРТ связывается с преобразователем через модем HART на последовательном\n"
+         "порту ПОРТ (например /dev/ttyUSB0); без --port отвечает встроенный имитатор\n"
+         "преобразователя.\n"
+         "--no-rts не переключает линию RTS: для модемов, которые переключаются сами.\n";
 }
 
 ui::Date LocalToday() {
@@ -145,14 +168,39 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
   {
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
+    std::unique_ptr<hart::SerialLink> link;
+    if (!args.port.empty()) {
+      std::string portError;
+      link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, portError);
+      if (!link) {
+        std::fprintf(err, "%s\n", portError.c_str());
+        CloseTrace(traceFile);
+        return 1;
+      }
+      // The transmitter answers in real time.
+      platform->SetRealTime(true);
+    }
     std::optional<hart::FrameTrace> trace;
     if (traceFile != nullptr) trace.emplace(traceFile);
-    TMyWindow window(trace ? &*trace : nullptr);
+    TMyWindow window(trace ? &*trace : nullptr, link.get());
     window.Create();
-    platform->Advance(kStartUpMs);
+    if (link) {
+      // The start-up sequence is over once its timer has gone: identification ran inside it.
+      platform->RunUntil(
+          [&] { return !platform->TimerRunning(window, TMyWindow::kStartTimerId); },
+          kRealStartUpMs);
+      // No one sees the message boxes of the run: what they said goes to the error stream.
+      for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
+        std::fprintf(err, "%s\n", box.text.c_str());
+      }
+    } else {
+      platform->Advance(kStartUpMs);
+    }
     const TDane& db = window.Database();
     if (db.Count() == 0) {
-      std::fputs("Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!\n", err);
+      if (!link || platform->MessageBoxes().empty()) {
+        std::fputs("Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!\n", err);
+      }
       status = 1;
     } else if (!args.output.empty()) {
       if (!datafile::WriteDatabaseFile(args.output, db)) {

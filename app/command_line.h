@@ -14,6 +14,8 @@ struct CommandLine {
   std::string file;    // show, report
   std::string output;  // -o
   std::string trace;   // --trace: a file, or "-" for standard error
+  std::string port;    // --port: a HART modem's serial device; empty: the simulated transmitter
+  bool switchRts = true;  // --no-rts: the modem switches by itself
   std::string error;   // what was wrong with the arguments
 };
 

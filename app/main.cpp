@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "hart/serial_link.h"
 #include "ui/qt/desktop.h"
 
 namespace {
@@ -23,18 +24,35 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   }
   std::optional<hart::FrameTrace> trace;
   if (traceFile != nullptr) trace.emplace(traceFile);
+  std::unique_ptr<hart::SerialLink> link;
   std::unique_ptr<TMyWindow> window;
+  bool portFailed = false;
   const int status = ui::qt::RunDesktop(
       argc, argv,
       [&] {
-        window = std::make_unique<TMyWindow>(trace ? &*trace : nullptr);
+        if (!args.port.empty()) {
+          std::string error;
+          link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
+          if (!link) {
+            // Said on the terminal, and in a window for whoever started the program without one.
+            std::fprintf(stderr, "%s\n", error.c_str());
+            ui::ThePlatform().MessageBox(nullptr, error, "", ui::kMbOk | ui::kMbIconStop);
+            portFailed = true;
+            ui::ThePlatform().Quit();
+            return;
+          }
+        }
+        window = std::make_unique<TMyWindow>(trace ? &*trace : nullptr, link.get());
         window->Create();
         window->Show(true);
       },
-      [&] { window.reset(); });
+      [&] {
+        window.reset();
+        link.reset();
+      });
   trace.reset();
   CloseTrace(traceFile);
-  return status;
+  return portFailed ? 1 : status;
 }
 
 }  // namespace

@@ -16,8 +16,10 @@
 #include "data/report.h"
 #include "hart/identification_dialog.h"
 
-TMyWindow::TMyWindow(hart::FrameTrace* trace) : ui::Window(nullptr), dataFile_(database_) {
+TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
+    : ui::Window(nullptr), dataFile_(database_) {
   settings_.trace = trace;
+  settings_.link = link;
   SetCaption(kCaption);
   SetMenu(&CommandsMenu());
 }

@@ -22,7 +22,8 @@ class TMyWindow : public ui::Window {
   static constexpr int kSplashShownMs = 1500;
   static constexpr const char* kCaption = "Программа Коммуникации Kestrel7";
 
-  explicit TMyWindow(hart::FrameTrace* trace = nullptr);
+  // Without a link every dialog talks to the built-in simulated transmitter.
+  explicit TMyWindow(hart::FrameTrace* trace = nullptr, hart::Link* link = nullptr);
   ~TMyWindow() override;
 
   TDane& Database() { return database_; }

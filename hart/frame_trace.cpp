@@ -26,10 +26,13 @@ void FrameTrace::Outcome(std::int64_t ms, const char* event) {
   pending_ = std::to_string(ms) + " RX " + event;
 }
 
-void FrameTrace::ReplyBytes(std::span<const std::uint8_t> bytes) {
+void FrameTrace::ReplyBytes(std::span<const std::uint8_t> bytes, int preambles) {
   if (pending_.empty()) return;
-  pending_ += ' ';
-  pending_ += Hex(bytes);
+  if (!bytes.empty()) {
+    pending_ += ' ';
+    pending_ += Hex(bytes);
+  }
+  if (preambles >= 0) pending_ += " preambles=" + std::to_string(preambles);
 }
 
 void FrameTrace::Flush() {

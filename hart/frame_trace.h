@@ -20,7 +20,8 @@ class FrameTrace {
                int linkParam2, int frameIsLong);
   // The outcome line stays open until the next line, so that the reply bytes can follow it.
   void Outcome(std::int64_t ms, const char* event);
-  void ReplyBytes(std::span<const std::uint8_t> bytes);
+  // `preambles`, when known (a real link), follows the bytes as on a request line.
+  void ReplyBytes(std::span<const std::uint8_t> bytes, int preambles = -1);
   void Flush();
 
   static std::string Hex(std::span<const std::uint8_t> bytes);

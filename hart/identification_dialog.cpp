@@ -358,32 +358,32 @@ ui::LResult THartKom0::EvReply() {
   switch (sequenceStep) {
     case 0:
       Item(kProgress)->SetText(kAnsweredText);
-      DecodeCommand0(PutReply(kReply0));
+      DecodeCommand0(Answer(kReply0));
       sequenceStep = 15;
       RequestLong(15);
       break;
     case 15:
-      DecodeCommand15(PutReply(kReply15));
+      DecodeCommand15(Answer(kReply15));
       sequenceStep = 14;
       RequestLong(14);
       break;
     case 14:
-      DecodeCommand14(PutReply(kReply14));
+      DecodeCommand14(Answer(kReply14));
       sequenceStep = 12;
       RequestLong(12);
       break;
     case 12:
-      DecodeCommand12(PutReply(kReply12));
+      DecodeCommand12(Answer(kReply12));
       sequenceStep = 13;
       RequestLong(13);
       break;
     case 13:
-      DecodeCommand13(PutReply(kReply13));
+      DecodeCommand13(Answer(kReply13));
       sequenceStep = 16;
       RequestLong(16);
       break;
     case 16:
-      DecodeCommand16(PutReply(kReply16));
+      DecodeCommand16(Answer(kReply16));
       sequenceStep = 0;
       StoreStep();
       StartCloseTimer();
@@ -406,6 +406,26 @@ ui::LResult THartKom0::EvNoAnswer() {
   return 0;
 }
 
+ui::LResult THartKom0::EvStatusError() {
+  // A transmitter that answers command 0 with a status but with its whole identity is there and
+  // said who it is, so polling ends on it; with a real link any other status ends identifying.
+  const auto reply = Reply();
+  constexpr std::size_t kIdentityByteCount = 14;  // two status bytes and twelve of identity
+  if (RealLink() && sequenceStep == 0 && reply[2] == 0 && reply[3] >= kIdentityByteCount) {
+    return EvReply();
+  }
+  THartProtokol::EvStatusError();
+  if (RealLink()) StartCloseTimer();
+  return 0;
+}
+
+ui::LResult THartKom0::EvLineBusy() {
+  // With a real link a busy line ends identifying too: polling on would only meet it again.
+  THartProtokol::EvLineBusy();
+  if (RealLink()) StartCloseTimer();
+  return 0;
+}
+
 void THartKom0::NoAnswerAndClose() {
   // Giving up: a late reply must not go on filling the record.
   KillTimer(kReplyTimerId);
@@ -420,8 +440,10 @@ void THartKom0::StoreStep() {
   record_.recordYear = today.year;
   record_.expansionCode = Byte(FieldInteger(kExpansionCode, 3));
   record_.manufacturerId = Byte(FieldInteger(kManufacturer, 3));
-  // Field 346 shows what the transmitter said; the record names the first model whatever it is.
-  record_.deviceType = kSimulatedDeviceType;
+  // Field 346 shows what the transmitter said. The simulated transmitter's record names the first
+  // model whatever it is; a real one must keep its own type, by which it is addressed later.
+  record_.deviceType =
+      RealLink() ? Byte(FieldInteger(kDeviceType, 3)) : kSimulatedDeviceType;
   record_.preambles = Byte(FieldInteger(kPreambles, 2));
   record_.universalRevision = Byte(FieldInteger(kUniversalRevision, 3));
   record_.specificRevision = Byte(FieldInteger(kSpecificRevision, 3));
@@ -450,6 +472,10 @@ std::span<std::uint8_t> THartKom0::PutReply(std::span<const std::uint8_t> canned
   std::copy(canned.begin(), canned.end(), reply.begin());
   TraceReplyFrame(static_cast<int>(canned.size()));
   return reply;
+}
+
+std::span<std::uint8_t> THartKom0::Answer(std::span<const std::uint8_t> canned) {
+  return RealLink() ? Reply() : PutReply(canned);
 }
 
 void THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes) {

@@ -94,6 +94,8 @@ class THartKom0 : public THartProtokol {
   void OnCommand(int id, unsigned code) override;
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
+  ui::LResult EvLineBusy() override;
+  ui::LResult EvStatusError() override;
 
  private:
   void Poll();
@@ -105,6 +107,8 @@ class THartKom0 : public THartProtokol {
   long FieldInteger(int id, std::size_t count) const;
   // Copies a canned frame into the reply area and shows it in the trace.
   std::span<std::uint8_t> PutReply(std::span<const std::uint8_t> canned);
+  // The reply to decode: what a real link received, else the simulated transmitter's frame.
+  std::span<std::uint8_t> Answer(std::span<const std::uint8_t> canned);
   float ReplyFloat(std::span<std::uint8_t> reply, std::size_t at);
 
   void DecodeCommand0(std::span<std::uint8_t> reply);

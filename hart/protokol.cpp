@@ -76,7 +76,14 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
     default: break;
   }
   if (event != nullptr) {
-    if (trace_ != nullptr) trace_->Outcome(ui::ThePlatform().NowMs(), event);
+    if (trace_ != nullptr) {
+      trace_->Outcome(ui::ThePlatform().NowMs(), event);
+      if (receivedLength_ > 0) {
+        const auto length = static_cast<std::size_t>(std::clamp(receivedLength_, 0, 71));
+        trace_->ReplyBytes(Reply().first(length), receivedPreambles_);
+      }
+    }
+    receivedLength_ = 0;
     ui::LResult result = 0;
     switch (message) {
       case kEvReply: result = EvReply(); break;

@@ -63,6 +63,12 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   // false with the simulated transmitter, whose replies the dialogs stand in for.
   bool RealLink() const { return link_ != nullptr; }
   hart::FrameTrace* Trace() const { return trace_; }
+  // A real link, just before it raises an event, says what it received: the length of the frame
+  // in the reply area (0: none) and the preambles ahead of it, for the event's trace line.
+  void NoteReceived(int length, int preambles) {
+    receivedLength_ = length;
+    receivedPreambles_ = preambles;
+  }
   void StartCloseTimer();
 
   void EndDialog(int result) override;
@@ -95,4 +101,6 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
  private:
   hart::FrameTrace* trace_;
   hart::Link* link_;
+  int receivedLength_ = 0;
+  int receivedPreambles_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "ui/headless/headless_platform.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "ui/printing.h"
 
@@ -56,6 +57,27 @@ void RecordingContext::FillRect(const Rect& rect, Color color) {
 HeadlessPlatform::HeadlessPlatform() = default;
 HeadlessPlatform::~HeadlessPlatform() = default;
 
+std::int64_t HeadlessPlatform::NowMs() const {
+  if (!realTime_) return now_;
+  const auto elapsed = std::chrono::steady_clock::now() - realStart_;
+  return now_ + std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+}
+
+void HeadlessPlatform::SetRealTime(bool on) {
+  if (on == realTime_) return;
+  if (on) {
+    realStart_ = std::chrono::steady_clock::now();
+  } else {
+    now_ = NowMs();
+  }
+  realTime_ = on;
+}
+
+void HeadlessPlatform::SleepUntil(std::int64_t ms) const {
+  if (!realTime_ || ms <= NowMs()) return;
+  std::this_thread::sleep_until(realStart_ + std::chrono::milliseconds(ms - now_));
+}
+
 bool HeadlessPlatform::FireNext(std::optional<std::int64_t> until) {
   auto next = timers_.end();
   for (auto it = timers_.begin(); it != timers_.end(); ++it) {
@@ -67,9 +89,14 @@ bool HeadlessPlatform::FireNext(std::optional<std::int64_t> until) {
   }
   if (next == timers_.end()) return false;
   const TimerKey key = next->first;
-  now_ = std::max(now_, next->second.due);
+  if (realTime_) {
+    // The event loop of a real link: nothing to do until the timer is due.
+    SleepUntil(next->second.due);
+  } else {
+    now_ = std::max(now_, next->second.due);
+  }
   // Window timers repeat until killed.
-  next->second.due = now_ + std::max(next->second.period, 1);
+  next->second.due = NowMs() + std::max(next->second.period, 1);
   next->second.order = ++timerOrder_;
   auto* window = const_cast<Window*>(key.first);
   window->SendMessage(kMsgTimer, static_cast<WParam>(key.second));
@@ -77,14 +104,18 @@ bool HeadlessPlatform::FireNext(std::optional<std::int64_t> until) {
 }
 
 void HeadlessPlatform::Advance(std::int64_t ms) {
-  const std::int64_t until = now_ + std::max<std::int64_t>(ms, 0);
+  const std::int64_t until = NowMs() + std::max<std::int64_t>(ms, 0);
   while (FireNext(until)) {
   }
-  now_ = std::max(now_, until);
+  if (realTime_) {
+    SleepUntil(until);
+  } else {
+    now_ = std::max(now_, until);
+  }
 }
 
 void HeadlessPlatform::RunUntil(const std::function<bool()>& done, std::int64_t limitMs) {
-  const std::int64_t until = now_ + limitMs;
+  const std::int64_t until = NowMs() + limitMs;
   while (!done() && FireNext(until)) {
   }
 }
@@ -169,7 +200,7 @@ void HeadlessPlatform::RunModal(Dialog& dialog) {
 }
 
 void HeadlessPlatform::SetTimer(Window& window, int id, int ms) {
-  timers_[{&window, id}] = Timer{now_ + std::max(ms, 0), ms, ++timerOrder_};
+  timers_[{&window, id}] = Timer{NowMs() + std::max(ms, 0), ms, ++timerOrder_};
 }
 
 void HeadlessPlatform::KillTimer(Window& window, int id) { timers_.erase({&window, id}); }

@@ -2,6 +2,7 @@
 // dialog, print job and painted text recorded and answered from queues the test fills.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -64,7 +65,12 @@ class HeadlessPlatform : public Platform {
   void Advance(std::int64_t ms);
   // Fires timers, whenever due, until `done` holds or no timer is left or `limitMs` has passed.
   void RunUntil(const std::function<bool()>& done, std::int64_t limitMs);
-  std::int64_t NowMs() const override { return now_; }
+  // Real time: the clock follows the steady clock from where it stood, and Advance, RunUntil
+  // and modal dialogs sleep until the next timer is due. For a real link, whose bytes arrive in
+  // real time; off again, the virtual clock goes on from the real time reached.
+  void SetRealTime(bool on);
+  bool RealTime() const { return realTime_; }
+  std::int64_t NowMs() const override;
   bool TimerRunning(const Window& window, int id) const;
   void SetToday(Date date) { today_ = date; }
   Date Today() const override { return today_; }
@@ -143,9 +149,13 @@ class HeadlessPlatform : public Platform {
   using TimerKey = std::pair<const Window*, int>;
 
   bool FireNext(std::optional<std::int64_t> until);
+  void SleepUntil(std::int64_t ms) const;
   bool AnswerFileDialog(FileDialogData& data);
 
   std::int64_t now_ = 0;
+  bool realTime_ = false;
+  // In real time the clock reads now_ at realStart_ plus the steady time since.
+  std::chrono::steady_clock::time_point realStart_;
   std::uint64_t timerOrder_ = 0;
   std::map<TimerKey, Timer> timers_;
   Date today_{7, 12, 2026};

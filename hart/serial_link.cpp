@@ -1,0 +1,452 @@
+#include "hart/serial_link.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+
+#include "hart/frame.h"
+#include "hart/protokol.h"
+#include "ui/platform.h"
+#include "ui/window.h"
+
+namespace hart {
+namespace {
+
+constexpr std::uint8_t kPreamble = 0xFF;
+constexpr std::uint8_t kShortReplyDelimiter = 0x06;
+constexpr std::uint8_t kLongReplyDelimiter = 0x86;
+// Bytes ahead of the data, byte count included.
+constexpr std::size_t kShortHeader = 4;
+constexpr std::size_t kLongHeader = 8;
+constexpr std::size_t kShortResponseCode = 4;
+constexpr std::size_t kReplyCapacity = kFrameSize - kReplyOffset;
+// More 0xFF than any transmitter sends ahead of a reply is noise.
+constexpr std::size_t kMaxPreambles = 40;
+constexpr int kMaxAttempts = 10;
+constexpr int kPumpTimerId = 1;
+
+std::string Decimal(int value) {
+  char buffer[16];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::string OpenFailure(const std::string& device, int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      return "Последовательный порт " + device + " не найден.";
+    case EACCES:
+    case EPERM:
+      return "Нет доступа к последовательному порту " + device + ".";
+    case EBUSY:
+      return "Последовательный порт " + device + " занят другой программой.";
+    case ENOTTY:
+    case EINVAL:
+    case EISDIR:
+      return "Устройство " + device + " не является последовательным портом.";
+    default:
+      return "Не удалось открыть последовательный порт " + device + " (ошибка " +
+             Decimal(error) + ").";
+  }
+}
+
+std::string LostMessage(const std::string& device) {
+  return "Последовательный порт " + device + " отключён.";
+}
+
+// A pseudo-terminal, or a converter without modem lines, has no modem-control ioctls.
+bool Unsupported(int error) { return error == ENOTTY || error == EINVAL; }
+
+bool SameLongAddress(std::span<const std::uint8_t> reply, std::span<const std::uint8_t> request) {
+  const bool broadcast = (request[1] & 0x3F) == 0 && request[2] == 0 && request[3] == 0 &&
+                         request[4] == 0 && request[5] == 0;
+  if (broadcast) return true;
+  return (reply[1] & 0x3F) == (request[1] & 0x3F) &&
+         std::equal(reply.begin() + 2, reply.begin() + 6, request.begin() + 2);
+}
+
+}  // namespace
+
+ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request) {
+  ReplyScan scan;
+  std::size_t at = 0;
+  while (at < received.size() && received[at] == kPreamble) ++at;
+  scan.preambles = at;
+  if (at > kMaxPreambles || request.empty()) {
+    scan.state = ReplyScan::State::Damaged;
+    return scan;
+  }
+  if (at == received.size()) return scan;
+  const std::span<const std::uint8_t> frame = received.subspan(at);
+
+  const bool isLong = request[0] == kLongDelimiter;
+  const std::size_t header = isLong ? kLongHeader : kShortHeader;
+  if (frame[0] != (isLong ? kLongReplyDelimiter : kShortReplyDelimiter) ||
+      request.size() < header) {
+    scan.state = ReplyScan::State::Damaged;
+    return scan;
+  }
+  if (frame.size() < header) return scan;
+  const std::size_t byteCount = frame[header - 1];
+  const std::size_t length = header + byteCount + 1;
+  if (byteCount < 2 || length > kReplyCapacity) {
+    scan.state = ReplyScan::State::Damaged;
+    return scan;
+  }
+  if (frame.size() < length) return scan;
+
+  const bool checksumGood = Checksum(frame.first(length - 1)) == frame[length - 1];
+  const bool addressed =
+      isLong ? SameLongAddress(frame, request) && frame[6] == request[6]
+             : (frame[1] & 0x0F) == (request[1] & 0x0F) && frame[2] == request[2];
+  scan.state = checksumGood && addressed ? ReplyScan::State::Complete : ReplyScan::State::Damaged;
+  scan.length = length;
+  return scan;
+}
+
+// The link's own timer: a hidden window that belongs to the dialog being served, so that it
+// never counts as a window of the program.
+class SerialLink::Pump : public ui::Window {
+ public:
+  Pump(SerialLink& link, ui::Window& dialog) : ui::Window(&dialog), link_(link) {}
+
+ protected:
+  void OnTimer(int id) override {
+    if (id == kPumpTimerId) link_.Tick();
+  }
+
+ private:
+  SerialLink& link_;
+};
+
+SerialLink::SerialLink(std::string device, SerialOptions options)
+    : device_(std::move(device)), options_(options) {}
+
+std::unique_ptr<SerialLink> SerialLink::Open(const std::string& device, SerialOptions options,
+                                             std::string& error) {
+  std::unique_ptr<SerialLink> link(new SerialLink(device, options));
+  error = link->OpenPort();
+  if (!error.empty()) return nullptr;
+  return link;
+}
+
+SerialLink::~SerialLink() {
+  if (pump_ && pump_->IsCreated()) pump_->Destroy();
+  retiredPump_.reset();
+  ClosePort();
+}
+
+std::string SerialLink::OpenPort() {
+  const int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return OpenFailure(device_, errno);
+  termios tio{};
+  if (::tcgetattr(fd, &tio) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return OpenFailure(device_, error);
+  }
+  ::cfmakeraw(&tio);
+  // A byte with a parity error reads as 0 and spoils the checksum: the reply counts as damaged.
+  tio.c_iflag &= ~static_cast<tcflag_t>(IXOFF | IXANY | IGNPAR | PARMRK);
+  tio.c_iflag |= INPCK;
+  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | PARENB | PARODD | CLOCAL | CREAD;
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  ::cfsetispeed(&tio, B1200);
+  ::cfsetospeed(&tio, B1200);
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    // Some settings may not take: a pseudo-terminal or a converter without parity keeps the
+    // rest, and that is enough to talk. A port that will not run 1200 baud, 8 bits is not.
+    const int error = errno;
+    termios taken{};
+    const bool usable = error == EINVAL && ::tcgetattr(fd, &taken) == 0 &&
+                        ::cfgetospeed(&taken) == B1200 && (taken.c_cflag & CSIZE) == CS8 &&
+                        (taken.c_lflag & ICANON) == 0;
+    if (!usable) {
+      ::close(fd);
+      return error == EINVAL ? "Последовательный порт " + device_ +
+                                   " не работает на 1200 бод с 8 битами данных."
+                             : OpenFailure(device_, error);
+    }
+  }
+  // A second program on the same port would garble both; a port that cannot say so is used anyway.
+  ::ioctl(fd, TIOCEXCL);
+  // Many modems take their supply from DTR.
+  const int dtr = TIOCM_DTR;
+  ::ioctl(fd, TIOCMBIS, &dtr);
+  fd_ = fd;
+  SetRts(false);
+  ::tcflush(fd_, TCIOFLUSH);
+  return {};
+}
+
+void SerialLink::ClosePort() {
+  if (fd_ < 0) return;
+  SetRts(false);
+  // The port may stay open elsewhere (a modem's own tool): it must not stay locked to us.
+  ::ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+std::int64_t SerialLink::Now() const { return ui::ThePlatform().NowMs(); }
+
+void SerialLink::Transmit(THartProtokol& dialog) {
+  if (!pump_ || pump_->Parent() != &dialog) {
+    if (pump_ && pump_->IsCreated()) pump_->Destroy();
+    // Kept a while: this may run inside the old pump's own timer message.
+    retiredPump_ = std::move(pump_);
+    pump_ = std::make_unique<Pump>(*this, dialog);
+  }
+  if (!pump_->IsCreated()) pump_->Create();
+  if (state_ == State::Sending && fd_ >= 0) {
+    // The request being sent gives way to the new one.
+    ::tcflush(fd_, TCOFLUSH);
+    SetRts(false);
+  }
+  ++generation_;
+  dialog_ = &dialog;
+  const auto request = dialog.Request();
+  request_.assign(request.begin(), request.end());
+  preambles_ = std::clamp(dialog.preambleCount, 0, 255);
+  linkParam1_ = dialog.linkParam1;
+  linkParam2_ = dialog.linkParam2;
+  frameIsLong_ = dialog.frameIsLong;
+  // linkParam1 is the number of attempts; 0 still sends once.
+  attempts_ = std::clamp(dialog.linkParam1, 1, kMaxAttempts);
+  attempt_ = 0;
+  // linkParam2 is the time-out for the start of the reply, in characters after the request.
+  timeoutMs_ = std::max(dialog.linkParam2, 1) * kCharacterMs;
+  state_ = State::Starting;
+  // The first attempt goes out from the timer too, so that no event can reach the dialog from
+  // inside its own request.
+  pump_->SetTimer(kPumpTimerId, kPumpMs);
+}
+
+void SerialLink::Forget(THartProtokol& dialog) {
+  if (dialog_ == &dialog) {
+    if (state_ == State::Sending && fd_ >= 0) {
+      ::tcflush(fd_, TCOFLUSH);
+      SetRts(false);
+    }
+    state_ = State::Idle;
+    dialog_ = nullptr;
+    ++generation_;
+  }
+  // Only the platform window goes here: this may run inside the pump's own timer message.
+  if (pump_ && pump_->Parent() == &dialog && pump_->IsCreated()) pump_->Destroy();
+}
+
+void SerialLink::Tick() {
+  switch (state_) {
+    case State::Starting: BeginAttempt(); break;
+    case State::Sending: Send(); break;
+    case State::Waiting: Receive(); break;
+    case State::Draining: Drain(); break;
+    case State::Idle: pump_->KillTimer(kPumpTimerId); break;
+  }
+}
+
+void SerialLink::BeginAttempt() {
+  if (fd_ < 0) {
+    // The port went earlier and said so; it may be back.
+    if (!OpenPort().empty()) {
+      Finish(kEvNoAnswer);
+      return;
+    }
+    lossReported_ = false;
+  }
+  if (CarrierPresent()) {
+    Finish(kEvLineBusy);
+    return;
+  }
+  if (fd_ < 0) return;  // lost while asking for the carrier
+  // Whatever came late for an earlier request is not the reply to this one.
+  ::tcflush(fd_, TCIFLUSH);
+  received_.clear();
+  outgoing_.assign(static_cast<std::size_t>(preambles_), kPreamble);
+  outgoing_.insert(outgoing_.end(), request_.begin(), request_.end());
+  written_ = 0;
+  ++attempt_;
+  if (FrameTrace* trace = dialog_->Trace()) {
+    trace->Request(Now(), outgoing_, preambles_, linkParam1_, linkParam2_, frameIsLong_);
+  }
+  SetRts(true);
+  lineFreeAt_ = static_cast<double>(Now());
+  state_ = State::Sending;
+  Send();
+}
+
+void SerialLink::Send() {
+  while (written_ < outgoing_.size()) {
+    const ssize_t n = ::write(fd_, outgoing_.data() + written_, outgoing_.size() - written_);
+    if (n > 0) {
+      written_ += static_cast<std::size_t>(n);
+      lineFreeAt_ = std::max(lineFreeAt_, static_cast<double>(Now())) + n * kCharacterMs;
+      continue;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+    PortLost();
+    return;
+  }
+  // The last byte has left the UART once its time on the line is over (a character more for the
+  // converter's own buffer) and the driver holds nothing more.
+  if (static_cast<double>(Now()) < lineFreeAt_ + kCharacterMs) return;
+  int queued = 0;
+  if (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) return;
+  SetRts(false);
+  sentAt_ = Now();
+  lastByteAt_ = sentAt_;
+  state_ = State::Waiting;
+  Receive();
+}
+
+void SerialLink::Receive() {
+  if (!ReadAvailable()) return;
+  const ReplyScan scan = ScanReply(received_, request_);
+  const std::int64_t now = Now();
+  switch (scan.state) {
+    case ReplyScan::State::Complete:
+      Deliver(scan);
+      return;
+    case ReplyScan::State::Damaged:
+      // What is left of it still arrives; the next attempt waits for a quiet line.
+      state_ = State::Draining;
+      drainStart_ = now;
+      Drain();
+      return;
+    case ReplyScan::State::Incomplete:
+      break;
+  }
+  if (received_.empty()) {
+    if (static_cast<double>(now - sentAt_) >= timeoutMs_) AttemptFailed();
+  } else if (static_cast<double>(now - lastByteAt_) >= kGapCharacters * kCharacterMs) {
+    // A reply that stopped short.
+    TraceDamaged();
+    AttemptFailed();
+  }
+}
+
+void SerialLink::Drain() {
+  if (!ReadAvailable()) return;
+  const std::int64_t now = Now();
+  const bool quiet = static_cast<double>(now - lastByteAt_) >= kGapCharacters * kCharacterMs;
+  // A line that never goes quiet is given up on after a time-out's worth of noise.
+  if (quiet || static_cast<double>(now - drainStart_) >= timeoutMs_) {
+    TraceDamaged();
+    AttemptFailed();
+  }
+}
+
+void SerialLink::AttemptFailed() {
+  if (attempt_ < attempts_) {
+    BeginAttempt();
+  } else {
+    Finish(kEvNoAnswer);
+  }
+}
+
+void SerialLink::Deliver(const ReplyScan& scan) {
+  const auto frame = std::span(received_).subspan(scan.preambles, scan.length);
+  std::span<std::uint8_t> reply = dialog_->Reply();
+  std::fill(reply.begin(), reply.end(), std::uint8_t{0});
+  std::copy(frame.begin(), frame.end(), reply.begin());
+  const std::uint8_t code =
+      frame[request_[0] == kLongDelimiter ? kReplyResponseCode : kShortResponseCode];
+  dialog_->NoteReceived(static_cast<int>(scan.length), static_cast<int>(scan.preambles));
+  if (code == 0) {
+    Finish(kEvReply);
+  } else if (code == kResponseCodeBusy) {
+    Finish(kEvLineBusy);
+  } else {
+    Finish(kEvStatusError);
+  }
+}
+
+void SerialLink::Finish(unsigned event) {
+  THartProtokol* target = dialog_;
+  state_ = State::Idle;
+  if (pump_) pump_->KillTimer(kPumpTimerId);
+  // Last: the dialog may send its next request, or end, from inside the event.
+  if (target != nullptr) target->SendMessage(event);
+}
+
+void SerialLink::PortLost() {
+  ::close(fd_);
+  fd_ = -1;
+  THartProtokol* target = dialog_;
+  state_ = State::Idle;
+  if (pump_) pump_->KillTimer(kPumpTimerId);
+  const unsigned generation = ++generation_;
+  // Said once; every request until the port is back simply goes unanswered.
+  if (!lossReported_ && target != nullptr) {
+    lossReported_ = true;
+    target->MessageBox(LostMessage(device_), "", ui::kMbOk | ui::kMbIconStop);
+  }
+  // The dialog may have ended, or sent anew, while the message was up.
+  if (target != nullptr && generation == generation_) target->SendMessage(kEvNoAnswer);
+}
+
+bool SerialLink::ReadAvailable() {
+  pollfd p{fd_, POLLIN, 0};
+  if (::poll(&p, 1, 0) < 0 && errno != EINTR) {
+    PortLost();
+    return false;
+  }
+  std::uint8_t buffer[256];
+  while ((p.revents & POLLIN) != 0) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n > 0) {
+      received_.insert(received_.end(), buffer, buffer + n);
+      lastByteAt_ = Now();
+      continue;
+    }
+    if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
+    PortLost();
+    return false;
+  }
+  // Unplugged: the driver hangs the port up.
+  if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    PortLost();
+    return false;
+  }
+  return true;
+}
+
+bool SerialLink::CarrierPresent() {
+  int lines = 0;
+  if (::ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (!Unsupported(errno)) PortLost();
+    return false;
+  }
+  return (lines & TIOCM_CAR) != 0;
+}
+
+void SerialLink::SetRts(bool on) {
+  if (!options_.switchRts || fd_ < 0) return;
+  const int rts = TIOCM_RTS;
+  // Without modem lines there is nothing to switch; a port that went shows on the next read.
+  ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &rts);
+}
+
+void SerialLink::TraceDamaged() {
+  FrameTrace* trace = dialog_ != nullptr ? dialog_->Trace() : nullptr;
+  if (trace == nullptr) return;
+  std::size_t preambles = 0;
+  while (preambles < received_.size() && received_[preambles] == kPreamble) ++preambles;
+  trace->Outcome(Now(), "damaged");
+  trace->ReplyBytes(std::span(received_).subspan(preambles), static_cast<int>(preambles));
+  trace->Flush();
+}
+
+}  // namespace hart

@@ -1,0 +1,109 @@
+// A HART modem on a serial port: each request goes out behind its preambles, and the reply is
+// read and checked before the dialog hears of it. Everything runs from a timer of the platform's
+// event loop; nothing on the window's thread ever blocks on the port.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "hart/link.h"
+
+namespace hart {
+
+struct SerialOptions {
+  // Off for modems that switch between sending and receiving by themselves.
+  bool switchRts = true;
+};
+
+// How far what has arrived makes up the reply to a request.
+struct ReplyScan {
+  enum class State { Incomplete, Complete, Damaged };
+  State state = State::Incomplete;
+  std::size_t preambles = 0;  // 0xFF bytes ahead of the delimiter
+  std::size_t length = 0;     // of a complete frame, delimiter to checksum
+};
+
+// Checks the received bytes against the request they answer: a slave's delimiter of the
+// request's form, the request's address (master and burst bits aside; any address answers the
+// all-zero one) and command, a byte count that fits the reply area, and the checksum.
+ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request);
+
+class SerialLink : public Link {
+ public:
+  static constexpr int kBaud = 1200;
+  static constexpr int kBitsPerCharacter = 11;  // start, 8 data, parity, stop
+  static constexpr double kCharacterMs = 1000.0 * kBitsPerCharacter / kBaud;
+  // Quiet time that ends a reply under way, or a damaged one, in characters.
+  static constexpr int kGapCharacters = 5;
+  static constexpr int kPumpMs = 5;
+  static constexpr int kResponseCodeBusy = 32;
+
+  // Opens and sets up the port: null, with the reason for the operator in `error`, when it
+  // cannot.
+  static std::unique_ptr<SerialLink> Open(const std::string& device, SerialOptions options,
+                                          std::string& error);
+  ~SerialLink() override;
+  SerialLink(const SerialLink&) = delete;
+  SerialLink& operator=(const SerialLink&) = delete;
+
+  void Transmit(THartProtokol& dialog) override;
+  void Forget(THartProtokol& dialog) override;
+
+  const std::string& Device() const { return device_; }
+
+ private:
+  class Pump;
+  enum class State { Idle, Starting, Sending, Waiting, Draining };
+
+  SerialLink(std::string device, SerialOptions options);
+  std::string OpenPort();
+  void ClosePort();
+  void Tick();
+  void BeginAttempt();
+  void Send();
+  void Receive();
+  void Drain();
+  void AttemptFailed();
+  void Deliver(const ReplyScan& scan);
+  void Finish(unsigned event);
+  void PortLost();
+  // False when the port has gone; new bytes are appended to `received_`.
+  bool ReadAvailable();
+  bool CarrierPresent();
+  void SetRts(bool on);
+  void TraceDamaged();
+  std::int64_t Now() const;
+
+  std::string device_;
+  SerialOptions options_;
+  int fd_ = -1;
+  bool lossReported_ = false;
+
+  State state_ = State::Idle;
+  THartProtokol* dialog_ = nullptr;
+  std::unique_ptr<Pump> pump_;
+  std::unique_ptr<Pump> retiredPump_;
+  unsigned generation_ = 0;
+
+  std::vector<std::uint8_t> request_;
+  int preambles_ = 0;
+  int linkParam1_ = 0;
+  int linkParam2_ = 0;
+  int frameIsLong_ = 0;
+  int attempts_ = 1;
+  int attempt_ = 0;
+  double timeoutMs_ = 0;
+
+  std::vector<std::uint8_t> outgoing_;
+  std::size_t written_ = 0;
+  double lineFreeAt_ = 0;
+  std::int64_t sentAt_ = 0;
+  std::vector<std::uint8_t> received_;
+  std::int64_t lastByteAt_ = 0;
+  std::int64_t drainStart_ = 0;
+};
+
+}  // namespace hart
