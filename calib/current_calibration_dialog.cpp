@@ -1,5 +1,6 @@
 #include "calib/current_calibration_dialog.h"
 
+#include "calib/current_status.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -18,32 +19,8 @@ constexpr std::uint8_t kTrimCommand[2] = {TKalPradu::kCmdTrim4, TKalPradu::kCmdT
 constexpr float kLeaveFixedCurrent = 0.0f;
 
 constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
-constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
-
-struct StatusMessage {
-  const char* text;
-  const char* caption;
-};
-
-StatusMessage TrimStatus(std::uint8_t responseCode) {
-  switch (responseCode) {
-    case 3:
-      return {"Величина калибровки очень большая.\nКалибровка напряжения не изменена.",
-              kRangeError};
-    case 4:
-      return {"Величина калибровки очень маленькая.\nКалибровка напряжения не изменена.",
-              kRangeError};
-    case 10:
-      return {"Ошибка токового кода.\nУстанови соответствующее напряжение на линии.",
-              kSetupError};
-    case 11:
-      return {"Адрес датчика отличный от нуля.\nУстанови адрес датчика на ноль.", kSetupError};
-    default:
-      // Unlike the fixed loop current dialog, this one keeps the range caption here.
-      return {"Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", kRangeError};
-  }
-}
+// Unlike the fixed loop current dialog, this one keeps the range caption on the general message.
+constexpr const char* kOtherStatusCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
 
 }  // namespace
 
@@ -161,7 +138,8 @@ ui::LResult TKalPradu::EvNoAnswer() {
 }
 
 ui::LResult TKalPradu::EvStatusError() {
-  const StatusMessage message = TrimStatus(Reply()[hart::kReplyResponseCode]);
+  const calib::StatusMessage message =
+      calib::CurrentStatus(Reply()[hart::kReplyResponseCode], kOtherStatusCaption);
   MessageBox(message.text, message.caption, ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "calib/fixed_current_dialog.h"
 
+#include "calib/current_status.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -11,34 +12,8 @@ constexpr int kLinkParam1 = 3;
 constexpr float kLeaveFixedCurrent = 0.0f;
 
 constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
-constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
-
-struct StatusMessage {
-  const char* text;
-  const char* caption;
-};
-
-// The current calibration answers the same codes; only its last caption differs from this one.
-StatusMessage CurrentStatus(std::uint8_t responseCode) {
-  switch (responseCode) {
-    case 3:
-      return {"Величина калибровки очень большая.\nКалибровка напряжения не изменена.",
-              kRangeError};
-    case 4:
-      return {"Величина калибровки очень маленькая.\nКалибровка напряжения не изменена.",
-              kRangeError};
-    case 10:
-      return {"Ошибка токового кода.\nУстанови соответствующее напряжение на линии.",
-              kSetupError};
-    case 11:
-      return {"Адрес датчика отличный от нуля.\nУстанови адрес датчика на ноль.", kSetupError};
-    default:
-      return {kStatusNotZero, ""};
-  }
-}
+// The general status message goes without a caption here.
+constexpr const char* kOtherStatusCaption = "";
 
 }  // namespace
 
@@ -116,7 +91,8 @@ ui::LResult TUstawPrad::EvNoAnswer() {
 }
 
 ui::LResult TUstawPrad::EvStatusError() {
-  const StatusMessage message = CurrentStatus(Reply()[hart::kReplyResponseCode]);
+  const calib::StatusMessage message =
+      calib::CurrentStatus(Reply()[hart::kReplyResponseCode], kOtherStatusCaption);
   MessageBox(message.text, message.caption, ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

@@ -1,62 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "calib/address_preambles_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
-
-Bytes WithChecksum(Bytes bytes) {
-  std::uint8_t sum = 0;
-  for (std::uint8_t b : bytes) sum ^= b;
-  bytes.push_back(sum);
-  return bytes;
-}
-
-struct PolPre : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
-
+struct PolPre : ListDialogTest<TPolPre> {
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
-  // Runs the dialog with `body` as the operator; the dialog is closed afterwards.
-  void Run(const std::function<void(TPolPre&)>& body, const TSerialPortSettings& settings = {}) {
-    bool ran = false;
-    platform->OnModal(TPolPre::kResourceId, [&](ui::Dialog& d) {
-      ran = true;
-      body(static_cast<TPolPre&>(d));
-    });
-    TPolPre dialog(nullptr, db, changed, memory, settings, &panel);
-    dialog.Execute();
-    EXPECT_TRUE(ran);
-  }
-
-  static Bytes Sent(const TPolPre& d) { return Bytes(d.Request().begin(), d.Request().end()); }
-  static std::string Text(TPolPre& d, int id) { return d.Item(id)->Text(); }
   static void SelectTab(TPolPre& d, int tab) {
     ASSERT_TRUE(d.Item(TPolPre::kTabs)->UserSelect(tab));
   }
@@ -79,36 +36,18 @@ void ExpectTabShows(TPolPre& d, const std::vector<int>& shown, const std::vector
   }
 }
 
-bool Overlap(const ui::Rect& a, const ui::Rect& b) {
-  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-         b.y < a.y + a.height;
-}
-
 // What is visible together must not overlap, must lie inside the dialog and must fit its text
 // (about 4.5 dialog units per character, 8 units per line).
 void ExpectLayoutFits(TPolPre& d) {
-  const ui::Rect area{0, 0, d.Template().rect.width, d.Template().rect.height};
-  std::vector<const ui::Control*> shown;
+  ExpectShownInsideAndApart(d);
   for (const auto& c : d.Controls()) {
     if (!c->Visible()) continue;
     const ui::Rect& r = c->RectDu();
-    EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= area.width &&
-                r.y + r.height <= area.height)
-        << c->Id();
-    const double needed = 4.5 * static_cast<double>(ui::utf8::Length(c->Text()));
     const int lines = c->Kind() == ui::ControlKind::Static ? std::max(1, r.height / 8) : 1;
     const int room = c->Kind() == ui::ControlKind::GroupBox ? r.width - 12 : r.width;
-    EXPECT_GE(room * lines, needed) << c->Id();
-    if (c->Kind() != ui::ControlKind::GroupBox) shown.push_back(c.get());
+    EXPECT_GE(room * lines, TextWidth(c->Text())) << c->Id();
   }
-  for (std::size_t i = 0; i < shown.size(); ++i)
-    for (std::size_t j = i + 1; j < shown.size(); ++j)
-      EXPECT_FALSE(Overlap(shown[i]->RectDu(), shown[j]->RectDu()))
-          << shown[i]->Id() << " and " << shown[j]->Id();
-  double tabs = 0;
-  for (const std::string& t : d.Item(TPolPre::kTabs)->Items())
-    tabs += 4.5 * static_cast<double>(ui::utf8::Length(t)) + 12;
-  EXPECT_LE(tabs, d.Item(TPolPre::kTabs)->RectDu().width);
+  ExpectTabsFit(*d.Item(TPolPre::kTabs));
 }
 
 TEST_F(PolPre, TemplateTabsAndFields) {
@@ -350,13 +289,7 @@ TEST_F(PolPre, FailureEvents) {
     d.Item(TPolPre::kAddressField)->UserType("4");
     d.Item(TLista::kSendButtonId)->UserClick();
     for (const Case& c : cases) {
-      platform->ClearMessageBoxes();
-      d.frame[108] = c.code;
-      d.SendMessage(kEvStatusError);
-      ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-      EXPECT_EQ(platform->MessageBoxes()[0].text, c.text);
-      EXPECT_EQ(platform->MessageBoxes()[0].caption, c.caption);
-      EXPECT_EQ(platform->MessageBoxes()[0].flags, ui::kMbOk | ui::kMbIconStop);
+      ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(d, {kEvStatusError, c.code, c.text, c.caption}));
     }
     EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWriteAddress);
 
@@ -391,13 +324,8 @@ TEST_F(PolPre, FailureEvents) {
 
 TEST_F(PolPre, EmptyDatabaseSendsNothing) {
   db.Clear();
-  platform->OnModal(TPolPre::kResourceId,
-                    [](ui::Dialog&) { ADD_FAILURE() << "an empty database must not run"; });
   TPolPre dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_FALSE(platform->TimerRunning(dialog, THartProtokol::kReplyTimerId));
   EXPECT_FALSE(changed);

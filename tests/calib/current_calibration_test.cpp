@@ -2,64 +2,30 @@
 
 #include <functional>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "calib/current_calibration_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-class RefreshCounter : public ui::Window {
- public:
-  RefreshCounter() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam w, ui::LParam l) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, w, l);
-  }
-};
 
 // The long-frame head to the identified transmitter: 82, address, then the command.
 Bytes Frame(std::uint8_t command, Bytes data) {
   Bytes frame{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, command, static_cast<std::uint8_t>(data.size())};
   frame.insert(frame.end(), data.begin(), data.end());
-  std::uint8_t sum = 0;
-  for (std::uint8_t b : frame) sum ^= b;
-  frame.push_back(sum);
-  return frame;
+  return WithChecksum(std::move(frame));
 }
 
-struct KalPradu : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
+struct KalPradu : ListDialogTest<TKalPradu> {
   TSerialPortSettings settings;
-  RefreshCounter panel;
 
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
-  void Run(const std::function<void(TKalPradu&)>& body) {
-    bool ran = false;
-    platform->OnModal(TKalPradu::kResourceId, [&](ui::Dialog& d) {
-      ran = true;
-      body(static_cast<TKalPradu&>(d));
-      d.Item(ui::kIdCancel)->UserClick();
-    });
-    TKalPradu dialog(nullptr, db, changed, memory, settings, &panel);
-    EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-    EXPECT_TRUE(ran);
-  }
-
-  static std::string Text(TKalPradu& d, int id) { return d.Item(id)->Text(); }
-  static Bytes Request(const TKalPradu& d) { return Bytes(d.Request().begin(), d.Request().end()); }
+  // The operator's actions in `body`, then Cancel.
+  void Run(const std::function<void(TKalPradu&)>& body) { RunThenCancel(body, settings); }
 };
 
 TEST_F(KalPradu, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
@@ -68,12 +34,7 @@ TEST_F(KalPradu, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
   EXPECT_EQ(tpl.caption, "Калибровка напряжения");
   EXPECT_EQ(tpl.fontFace, "MS Sans Serif");
   EXPECT_EQ(tpl.fontPointSize, 8);
-  auto find = [&](int id) -> const ui::ControlTemplate& {
-    for (const auto& c : tpl.controls)
-      if (c.id == id) return c;
-    ADD_FAILURE() << "no control " << id;
-    return tpl.controls.front();
-  };
+  auto find = [&](int id) -> const ui::ControlTemplate& { return FindControl(tpl, id); };
   EXPECT_EQ(find(802).kind, ui::ControlKind::GroupBox);
   EXPECT_EQ(find(802).text, "Калибровка 4/20 [мА]");
   EXPECT_EQ(find(802).style & ui::kStyleHidden, 0u);
@@ -91,34 +52,20 @@ TEST_F(KalPradu, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
 
   const ui::Rect tab = find(813).rect;
   const ui::Rect frame = find(802).rect;
-  auto inside = [](const ui::Rect& in, const ui::Rect& out) {
-    return in.x >= out.x && in.y >= out.y && in.x + in.width <= out.x + out.width &&
-           in.y + in.height <= out.y + out.height;
-  };
-  EXPECT_TRUE(inside(frame, tab));
+  EXPECT_TRUE(Inside(frame, tab));
   EXPECT_GE(frame.y, tab.y + 14);
   const ui::Rect dialog{0, 0, tpl.rect.width, tpl.rect.height};
   const std::vector<int> page{811, 814, 812, 816, 801};
-  for (int id : page) EXPECT_TRUE(inside(find(id).rect, frame)) << id;
+  for (int id : page) EXPECT_TRUE(Inside(find(id).rect, frame)) << id;
   std::vector<int> separate = page;
   separate.insert(separate.end(), {815, 2, 813});
-  for (int id : separate) EXPECT_TRUE(inside(find(id).rect, dialog)) << id;
+  for (int id : separate) EXPECT_TRUE(Inside(find(id).rect, dialog)) << id;
   separate.pop_back();  // the page lies on the tab control
-  for (std::size_t i = 0; i < separate.size(); ++i) {
-    for (std::size_t j = i + 1; j < separate.size(); ++j) {
-      const ui::Rect a = find(separate[i]).rect, b = find(separate[j]).rect;
-      const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x ||
-                         a.y + a.height <= b.y || b.y + b.height <= a.y;
-      EXPECT_TRUE(apart) << separate[i] << " overlaps " << separate[j];
-    }
-  }
-  auto fits = [](const std::string& text, const ui::Rect& r) {
-    return r.width >= 4.5 * static_cast<double>(ui::utf8::Length(text));
-  };
-  EXPECT_TRUE(fits(find(812).text, find(812).rect));
-  EXPECT_TRUE(fits("Калибровка 20 [мА]", find(814).rect));
-  EXPECT_TRUE(fits("Установи 20 [мА]", find(801).rect));
-  EXPECT_TRUE(fits("Закончи", find(815).rect));
+  ExpectApart(tpl, separate);
+  EXPECT_TRUE(Fits(find(812).text, find(812).rect));
+  EXPECT_TRUE(Fits("Калибровка 20 [мА]", find(814).rect));
+  EXPECT_TRUE(Fits("Установи 20 [мА]", find(801).rect));
+  EXPECT_TRUE(Fits("Закончи", find(815).rect));
 }
 
 TEST_F(KalPradu, TabsRelabelTheButtonsOfOneSharedPage) {
@@ -161,8 +108,8 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
   const TDaneIPPC before = db.At(0);
   Run([&](TKalPradu& d) {
     ASSERT_TRUE(d.Item(801)->UserClick());
-    EXPECT_EQ(Request(d), Frame(40, {0x40, 0x80, 0x00, 0x00}));
-    EXPECT_EQ(Request(d).back(), 0x6D);
+    EXPECT_EQ(Sent(d), Frame(40, {0x40, 0x80, 0x00, 0x00}));
+    EXPECT_EQ(Sent(d).back(), 0x6D);
     EXPECT_EQ(d.preambleCount, 5);
     EXPECT_EQ(d.linkParam1, 3);
     EXPECT_EQ(d.AwaitedCommand(), 40);
@@ -176,7 +123,7 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
 
     d.Item(811)->UserType("3.98");
     ASSERT_TRUE(d.Item(814)->UserClick());
-    EXPECT_EQ(Request(d), Frame(45, {0x40, 0x7E, 0xB8, 0x00}));
+    EXPECT_EQ(Sent(d), Frame(45, {0x40, 0x7E, 0xB8, 0x00}));
     EXPECT_EQ(Text(d, 811), "");  // emptied at once
     platform->Advance(400);
     EXPECT_EQ(Text(d, 811), "3.980     ");
@@ -184,14 +131,14 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
 
     d.Item(813)->UserSelect(1);
     d.Item(801)->UserClick();
-    EXPECT_EQ(Request(d), Frame(40, {0x41, 0xA0, 0x00, 0x00}));
+    EXPECT_EQ(Sent(d), Frame(40, {0x41, 0xA0, 0x00, 0x00}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 816), "20.00     ");
 
     d.Item(811)->UserType("");
     d.Item(814)->UserClick();
-    EXPECT_EQ(Request(d), Frame(46, {0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(Request(d).back(), 0xAB);
+    EXPECT_EQ(Sent(d), Frame(46, {0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(Sent(d).back(), 0xAB);
     platform->Advance(400);
     EXPECT_EQ(Text(d, 811), "0         ");
 
@@ -199,18 +146,18 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
     d.Item(813)->UserSelect(0);
     d.Item(811)->UserType("12.345");
     d.Item(814)->UserClick();
-    EXPECT_EQ(Request(d), Frame(45, {0x41, 0x45, 0x85, 0x00}));
+    EXPECT_EQ(Sent(d), Frame(45, {0x41, 0x45, 0x85, 0x00}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 811), "12.35     ");
     d.Item(811)->UserType("12");
     d.Item(814)->UserClick();
-    EXPECT_EQ(Request(d), Frame(45, {0x41, 0x40, 0x00, 0x00}));
+    EXPECT_EQ(Sent(d), Frame(45, {0x41, 0x40, 0x00, 0x00}));
     platform->Advance(400);
 
     for (int tab : {0, 1}) {
       d.Item(813)->UserSelect(tab);
       ASSERT_TRUE(d.Item(815)->UserClick());
-      EXPECT_EQ(Request(d), Frame(40, {0x00, 0x00, 0x00, 0x00}));
+      EXPECT_EQ(Sent(d), Frame(40, {0x00, 0x00, 0x00, 0x00}));
       EXPECT_EQ(d.AwaitedCommand(), 40);
       EXPECT_EQ(Text(d, 811), "12.00     ");  // finishing leaves the reading alone
       platform->Advance(400);
@@ -257,7 +204,6 @@ TEST_F(KalPradu, FailureEventsByResponseCodeWhateverIsAwaited) {
        "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
   };
   Run([&](TKalPradu& d) {
-    auto last = [&] { return platform->MessageBoxes().back(); };
     for (int awaited : {0, 40, 46}) {
       if (awaited == 40) d.Item(801)->UserClick();
       if (awaited == 46) {
@@ -265,23 +211,17 @@ TEST_F(KalPradu, FailureEventsByResponseCodeWhateverIsAwaited) {
         d.Item(814)->UserClick();
       }
       for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << int(c.code) << " awaiting " << awaited);
         d.frame[108] = c.code;
         d.SendMessage(kEvStatusError);
-        ASSERT_FALSE(platform->MessageBoxes().empty());
-        EXPECT_EQ(last().text, c.text) << int(c.code) << " awaiting " << awaited;
-        EXPECT_EQ(last().caption, c.caption) << int(c.code) << " awaiting " << awaited;
-        EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop);
+        ASSERT_NO_FATAL_FAILURE(ExpectLastBox(c.text, c.caption));
         EXPECT_EQ(d.AwaitedCommand(), awaited);
       }
     }
     d.SendMessage(kEvNoAnswer);
-    EXPECT_EQ(last().text, "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
-    EXPECT_EQ(last().caption, "");
-    EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Отсутствие ответа.\nВыбери следующий преобразователь!!!", "");
     d.SendMessage(kEvLineBusy);
-    EXPECT_EQ(last().text, "Передача или нагрузка на линии.\nПередача не возможна!!!");
-    EXPECT_EQ(last().caption, "");
-    EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Передача или нагрузка на линии.\nПередача не возможна!!!", "");
     EXPECT_EQ(d.AwaitedCommand(), 46);
     EXPECT_FALSE(changed);
   });
@@ -289,13 +229,8 @@ TEST_F(KalPradu, FailureEventsByResponseCodeWhateverIsAwaited) {
 
 TEST_F(KalPradu, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   db.Clear();
-  platform->OnModal(TKalPradu::kResourceId,
-                    [](ui::Dialog&) { ADD_FAILURE() << "an empty list must not run"; });
   TKalPradu dialog(nullptr, db, changed, memory, settings, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(platform->MessageBoxes()[0].flags & ui::kMbIconMask, ui::kMbIconStop);
   for (int id : {801, 814, 815})
     dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(id, ui::kNotifyClicked));

@@ -1,55 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "calib/fixed_current_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
-
 // The command-40 frame to the identified transmitter with the four data bytes given.
 Bytes Command40(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-  Bytes frame{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x28, 0x04, b0, b1, b2, b3};
-  std::uint8_t sum = 0;
-  for (std::uint8_t b : frame) sum ^= b;
-  frame.push_back(sum);
-  return frame;
+  return WithChecksum({0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x28, 0x04, b0, b1, b2, b3});
 }
 
-struct FixedCurrent : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
-
+struct FixedCurrent : ListDialogTest<TUstawPrad> {
   void SetUp() override { db.Append(IdentifiedRecord()); }
-
-  void Run(const std::function<void(TUstawPrad&)>& body,
-           const TSerialPortSettings& settings = {}) {
-    platform->OnModal(TUstawPrad::kResourceId,
-                      [&](ui::Dialog& d) { body(static_cast<TUstawPrad&>(d)); });
-    TUstawPrad dialog(nullptr, db, changed, memory, settings, &panel);
-    EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  }
 };
 
 TEST_F(FixedCurrent, TypedCurrentGoesOutAndComesBackConfirmed) {
@@ -83,7 +50,7 @@ TEST_F(FixedCurrent, TypedCurrentGoesOutAndComesBackConfirmed) {
       changed = false;
       ASSERT_TRUE(field.UserType(c.typed));
       ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
-      EXPECT_EQ(Bytes(dialog.Request().begin(), dialog.Request().end()), c.frame) << c.typed;
+      EXPECT_EQ(Sent(dialog), c.frame) << c.typed;
       EXPECT_EQ(dialog.preambleCount, 5);
       EXPECT_EQ(dialog.linkParam1, 3);
       EXPECT_EQ(field.Text(), "") << c.typed;
@@ -96,7 +63,7 @@ TEST_F(FixedCurrent, TypedCurrentGoesOutAndComesBackConfirmed) {
 
     ASSERT_TRUE(field.UserType("7"));
     ASSERT_TRUE(dialog.Item(TUstawPrad::kFinishButtonId)->UserClick());
-    EXPECT_EQ(Bytes(dialog.Request().begin(), dialog.Request().end()), Command40(0, 0, 0, 0));
+    EXPECT_EQ(Sent(dialog), Command40(0, 0, 0, 0));
     EXPECT_EQ(field.Text(), "");
     platform->Advance(400);
     EXPECT_EQ(field.Text(), "0         ");
@@ -148,21 +115,15 @@ TEST_F(FixedCurrent, FailureMessages) {
         {12, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", ""},
     };
     for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "code " << int(c.code));
       dialog.frame[108] = c.code;
       dialog.SendMessage(kEvStatusError);
-      const ui::MessageBoxRecord& box = platform->MessageBoxes().back();
-      EXPECT_EQ(box.text, c.text) << "code " << int(c.code);
-      EXPECT_EQ(box.caption, c.caption) << "code " << int(c.code);
-      EXPECT_EQ(box.flags, ui::kMbOk | ui::kMbIconStop);
+      ExpectLastBox(c.text, c.caption);
     }
     dialog.SendMessage(kEvNoAnswer);
-    EXPECT_EQ(platform->MessageBoxes().back().text,
-              "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
-    EXPECT_EQ(platform->MessageBoxes().back().caption, "");
-    EXPECT_EQ(platform->MessageBoxes().back().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Отсутствие ответа.\nВыбери следующий преобразователь!!!", "");
     dialog.SendMessage(kEvLineBusy);
-    EXPECT_EQ(platform->MessageBoxes().back().text,
-              "Передача или нагрузка на линии.\nПередача не возможна!!!");
+    EXPECT_EQ(LastBox().text, "Передача или нагрузка на линии.\nПередача не возможна!!!");
     EXPECT_EQ(platform->MessageBoxes().size(), 8u);
     // Nothing was awaited, so a stray reply shows nothing.
     dialog.SendMessage(kEvReply);
@@ -173,12 +134,8 @@ TEST_F(FixedCurrent, FailureMessages) {
 
 TEST_F(FixedCurrent, EmptyDatabaseSendsNothing) {
   db.Clear();
-  platform->OnModal(TUstawPrad::kResourceId, [](ui::Dialog&) { ADD_FAILURE(); });
   TUstawPrad dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));
   dialog.SendMessage(ui::kMsgCommand,
                      ui::MakeWParam(TUstawPrad::kFinishButtonId, ui::kNotifyClicked));

@@ -8,53 +8,17 @@
 #include "calib/pressure_calibration_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// A data panel stand-in that counts its refresh messages.
-class ProbePanel : public ui::Window {
- public:
-  ProbePanel() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam w, ui::LParam l) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, w, l);
-  }
-};
-
-struct KalCisnienia : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
+struct KalCisnienia : ListDialogTest<TKalCisnienia> {
   TSerialPortSettings settings;
-  ProbePanel panel;
 
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
   // Runs the dialog with `body` as the operator, then closes it.
-  void Run(const std::function<void(TKalCisnienia&)>& body) {
-    bool ran = false;
-    platform->OnModal(TKalCisnienia::kResourceId, [&](ui::Dialog& d) {
-      ran = true;
-      body(static_cast<TKalCisnienia&>(d));
-      d.Item(ui::kIdCancel)->UserClick();
-    });
-    TKalCisnienia dialog(nullptr, db, changed, memory, settings, &panel);
-    EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-    EXPECT_TRUE(ran);
-  }
-
-  static std::string Text(TKalCisnienia& d, int id) { return d.Item(id)->Text(); }
-  static Bytes Request(const TKalCisnienia& d) {
-    return Bytes(d.Request().begin(), d.Request().end());
-  }
+  void Run(const std::function<void(TKalCisnienia&)>& body) { RunThenCancel(body, settings); }
 };
 
 TEST_F(KalCisnienia, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
@@ -64,12 +28,7 @@ TEST_F(KalCisnienia, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
   EXPECT_EQ(tpl.fontFace, "MS Sans Serif");
   EXPECT_EQ(tpl.fontPointSize, 8);
 
-  auto find = [&](int id) -> const ui::ControlTemplate& {
-    for (const auto& c : tpl.controls)
-      if (c.id == id) return c;
-    ADD_FAILURE() << "no control " << id;
-    return tpl.controls.front();
-  };
+  auto find = [&](int id) -> const ui::ControlTemplate& { return FindControl(tpl, id); };
   EXPECT_EQ(find(802).kind, ui::ControlKind::GroupBox);
   EXPECT_EQ(find(802).text, "Калибровка начала и конца установленного диапазона");
   EXPECT_EQ(find(802).style & ui::kStyleHidden, 0u);
@@ -94,34 +53,20 @@ TEST_F(KalCisnienia, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
   // no two of them overlap, and the longest texts they ever carry fit.
   const ui::Rect tab = find(903).rect;
   const ui::Rect frame = find(802).rect;
-  auto inside = [](const ui::Rect& in, const ui::Rect& out) {
-    return in.x >= out.x && in.y >= out.y && in.x + in.width <= out.x + out.width &&
-           in.y + in.height <= out.y + out.height;
-  };
-  EXPECT_TRUE(inside(frame, tab));
+  EXPECT_TRUE(Inside(frame, tab));
   EXPECT_GE(frame.y, tab.y + 14);
-  EXPECT_TRUE(inside(tab, {0, 0, tpl.rect.width, tpl.rect.height}));
+  EXPECT_TRUE(Inside(tab, {0, 0, tpl.rect.width, tpl.rect.height}));
   const std::vector<int> page{907, 901, 904, 902, 908, 906, 801};
-  for (int id : page) EXPECT_TRUE(inside(find(id).rect, frame)) << id;
+  for (int id : page) EXPECT_TRUE(Inside(find(id).rect, frame)) << id;
   std::vector<int> separate = page;
   separate.push_back(2);
-  for (std::size_t i = 0; i < separate.size(); ++i) {
-    for (std::size_t j = i + 1; j < separate.size(); ++j) {
-      const ui::Rect a = find(separate[i]).rect, b = find(separate[j]).rect;
-      const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x ||
-                         a.y + a.height <= b.y || b.y + b.height <= a.y;
-      EXPECT_TRUE(apart) << separate[i] << " overlaps " << separate[j];
-    }
-  }
-  auto fits = [](const std::string& text, const ui::Rect& r) {
-    return r.width >= 4.5 * static_cast<double>(ui::utf8::Length(text));
-  };
-  EXPECT_TRUE(fits(find(902).text, find(902).rect));
-  EXPECT_TRUE(fits(find(802).text, frame));
-  EXPECT_TRUE(fits("Калибруй начало", find(904).rect));
-  EXPECT_TRUE(fits("Читай Давление", find(801).rect));
-  EXPECT_TRUE(fits("[дюйм вод ст в 68°F]", find(907).rect));
-  EXPECT_TRUE(fits("Калибровка начала", {0, 0, tab.width / 2, 0}));
+  ExpectApart(tpl, separate);
+  EXPECT_TRUE(Fits(find(902).text, find(902).rect));
+  EXPECT_TRUE(Fits(find(802).text, frame));
+  EXPECT_TRUE(Fits("Калибруй начало", find(904).rect));
+  EXPECT_TRUE(Fits("Читай Давление", find(801).rect));
+  EXPECT_TRUE(Fits("[дюйм вод ст в 68°F]", find(907).rect));
+  EXPECT_TRUE(Fits("Калибровка начала", {0, 0, tab.width / 2, 0}));
 }
 
 TEST_F(KalCisnienia, SetUpAndTabsShowTheSamePageWithItsOwnButtonText) {
@@ -177,7 +122,7 @@ TEST_F(KalCisnienia, ReadingShowsTheSimulatedPressureOfEachTab) {
     d.Item(907)->SetText("stale");
     d.Item(908)->SetText("stale");
     ASSERT_TRUE(d.Item(801)->UserClick());
-    EXPECT_EQ(Request(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x01, 0x00, 0x80}));
+    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x01, 0x00, 0x80}));
     EXPECT_EQ(d.preambleCount, 5);
     EXPECT_EQ(d.linkParam1, 3);
     EXPECT_EQ(d.frameIsLong, 1);
@@ -211,7 +156,7 @@ TEST_F(KalCisnienia, CalibrationSendsThePointAndShowsItsNewReading) {
     d.Item(907)->SetText("stale");
     d.Item(901)->UserType("1.5");
     ASSERT_TRUE(d.Item(904)->UserClick());
-    EXPECT_EQ(Request(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x43, 0x06, 0x00, 0x0C,
+    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x43, 0x06, 0x00, 0x0C,
                                  0x3F, 0xC0, 0x00, 0x00, 0x37}));
     EXPECT_EQ(d.preambleCount, 5);
     EXPECT_EQ(d.AwaitedCommand(), 67);
@@ -227,7 +172,7 @@ TEST_F(KalCisnienia, CalibrationSendsThePointAndShowsItsNewReading) {
     d.Item(903)->UserSelect(1);
     d.Item(901)->UserType("250");
     d.Item(904)->UserClick();
-    EXPECT_EQ(Request(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x44, 0x06, 0x00, 0x0C,
+    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x44, 0x06, 0x00, 0x0C,
                                  0x43, 0x7A, 0x00, 0x00, 0xF6}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 901), "250.0     ");
@@ -255,7 +200,7 @@ TEST_F(KalCisnienia, MegapascalRecordAndALaterPressReplacingTheAwaitedCommand) {
     platform->Advance(200);
     d.Item(901)->UserType("0");
     d.Item(904)->UserClick();  // within the reading's 400 ms
-    EXPECT_EQ(Request(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x43, 0x06, 0x00, 0xED,
+    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x43, 0x06, 0x00, 0xED,
                                  0x00, 0x00, 0x00, 0x00, 0x29}));
     platform->Advance(399);
     EXPECT_FALSE(changed);
@@ -309,7 +254,6 @@ TEST_F(KalCisnienia, FailureEventsByAwaitedCommandAndResponseCode) {
       {16, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", ""},
   };
   Run([&](TKalCisnienia& d) {
-    auto last = [&] { return platform->MessageBoxes().back(); };
     // Idle: a status says nothing.
     d.frame[108] = 3;
     d.SendMessage(kEvStatusError);
@@ -318,29 +262,23 @@ TEST_F(KalCisnienia, FailureEventsByAwaitedCommandAndResponseCode) {
     d.Item(801)->UserClick();
     d.SendMessage(kEvStatusError);
     ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-    EXPECT_EQ(last().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
-    EXPECT_EQ(last().caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
-    EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+                  "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
     EXPECT_EQ(d.AwaitedCommand(), 1);
 
     d.Item(904)->UserClick();
     for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << int(c.code));
       d.frame[108] = c.code;
       d.SendMessage(kEvStatusError);
-      EXPECT_EQ(last().text, c.text) << int(c.code);
-      EXPECT_EQ(last().caption, c.caption) << int(c.code);
-      EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop) << int(c.code);
+      ExpectLastBox(c.text, c.caption);
       EXPECT_EQ(d.AwaitedCommand(), 67);
     }
 
     d.SendMessage(kEvNoAnswer);
-    EXPECT_EQ(last().text, "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
-    EXPECT_EQ(last().caption, "");
-    EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Отсутствие ответа.\nВыбери следующий преобразователь!!!", "");
     d.SendMessage(kEvLineBusy);
-    EXPECT_EQ(last().text, "Передача или нагрузка на линии.\nПередача не возможна!!!");
-    EXPECT_EQ(last().caption, "");
-    EXPECT_EQ(last().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Передача или нагрузка на линии.\nПередача не возможна!!!", "");
     EXPECT_EQ(d.AwaitedCommand(), 67);
     EXPECT_EQ(platform->MessageBoxes().size(), 2u + std::size(cases) + 1u);
     EXPECT_FALSE(changed);  // failures are not replies
@@ -349,13 +287,8 @@ TEST_F(KalCisnienia, FailureEventsByAwaitedCommandAndResponseCode) {
 
 TEST_F(KalCisnienia, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   db.Clear();
-  platform->OnModal(TKalCisnienia::kResourceId,
-                    [](ui::Dialog&) { ADD_FAILURE() << "an empty list must not run"; });
   TKalCisnienia dialog(nullptr, db, changed, memory, settings, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   // Even when driven directly, neither button builds a request.
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(904, ui::kNotifyClicked));

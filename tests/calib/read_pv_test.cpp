@@ -15,26 +15,12 @@
 #include "calib/read_pv_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 constexpr ui::Color kBlue{0, 0, 255};
 constexpr ui::Color kFace{192, 192, 192};  // the headless button face
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
 
 // Every request that leaves the dialog, as the frame trace writes it.
 struct SentFrames {
@@ -88,19 +74,11 @@ void ExpectScreen(const std::vector<ui::DrawOp>& ops, const std::string& unit,
   EXPECT_EQ(screen.at({20, 100, "Times New Roman"}), Texts{current});
 }
 
-struct ReadPV : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
+struct ReadPV : ListDialogTest<TReadPV> {
   SentFrames sent;
   TSerialPortSettings settings{{}, &sent.trace};
 
   void SetUp() override { db.Append(IdentifiedRecord()); }
-  static Bytes Sent(const TReadPV& dialog) {
-    return Bytes(dialog.Request().begin(), dialog.Request().end());
-  }
   void Click(ui::Dialog& dialog, int id) { ASSERT_TRUE(dialog.Item(id)->UserClick()); }
 };
 
@@ -139,12 +117,8 @@ TEST(MeasuredValueText, WritesPrintfTenGInEveryLocale) {
 
 TEST_F(ReadPV, EmptyDatabaseReportsAndNeverBuildsARequest) {
   db.Clear();
-  platform->OnModal(TReadPV::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
   TReadPV dialog(nullptr, db, changed, memory, settings, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.Item(TLista::kSendButtonId)->UserClick();
   platform->Advance(2000);
   EXPECT_TRUE(dialog.Request().empty());

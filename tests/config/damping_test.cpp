@@ -6,70 +6,13 @@
 #include <vector>
 
 #include "config/damping_dialog.h"
-#include "data/data_panel.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class CountingPanel : public TMonitorHart {
- public:
-  explicit CountingPanel(TDane& db) : TMonitorHart(nullptr, db) {}
-  int shows = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++shows;
-    return TMonitorHart::HandleMessage(message, wParam, lParam);
-  }
-};
-
-const ui::ControlTemplate& Find(const ui::DialogTemplate& tpl, int id) {
-  for (const auto& c : tpl.controls)
-    if (c.id == id) return c;
-  ADD_FAILURE() << "no control " << id;
-  return tpl.controls.front();
-}
-
-// Visible controls lie inside the dialog, leave 4.5 units per character and never overlap.
-void ExpectLayoutFits(const ui::DialogTemplate& tpl) {
-  std::vector<ui::ControlTemplate> shown;
-  for (const auto& c : tpl.controls) {
-    if (c.style & ui::kStyleHidden) continue;
-    const bool group = c.kind == ui::ControlKind::GroupBox;
-    EXPECT_LE(c.rect.x + c.rect.width, tpl.rect.width) << c.id;
-    EXPECT_LE(c.rect.y + c.rect.height, tpl.rect.height) << c.id;
-    EXPECT_GE(c.rect.width, 4.5 * static_cast<double>(ui::utf8::Length(c.text)) + (group ? 8 : 0))
-        << c.id;
-    if (!group) shown.push_back(c);
-  }
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    for (std::size_t j = i + 1; j < shown.size(); ++j) {
-      const ui::Rect& a = shown[i].rect;
-      const ui::Rect& b = shown[j].rect;
-      EXPECT_TRUE(a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                  b.y + b.height <= a.y)
-          << shown[i].id << " overlaps " << shown[j].id;
-    }
-  }
-}
-
-struct Fixture : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  CountingPanel panel{db};
-
-  std::string Text(ui::Window& w, int id) { return w.Item(id)->Text(); }
-  const ui::MessageBoxRecord& LastBox() { return platform->MessageBoxes().back(); }
-};
-
-using Damping = Fixture;
+using Damping = ListDialogTest<TDamping, CountingPanel>;
 
 TEST_F(Damping, TemplateHoldsEveryControlAndTheTextsFit) {
   const ui::DialogTemplate tpl = TDamping::BuildTemplate();
@@ -83,25 +26,22 @@ TEST_F(Damping, TemplateHoldsEveryControlAndTheTextsFit) {
       {822, "Выбери постоянную времени с точностью до 0,1 секунды."},
       {803, "Выбери преобразователь"}, {800, ""}, {801, "Вышли"}, {2, "Отмена"}};
   ASSERT_EQ(tpl.controls.size(), texts.size());
-  for (const auto& [id, text] : texts) EXPECT_EQ(Find(tpl, id).text, text) << id;
-  EXPECT_EQ(Find(tpl, 825).textLimit, 8);
-  EXPECT_EQ(Find(tpl, 826).textLimit, 40);
-  EXPECT_EQ(Find(tpl, 801).kind, ui::ControlKind::DefPushButton);
-  EXPECT_EQ(Find(tpl, 802).kind, ui::ControlKind::GroupBox);
-  ExpectLayoutFits(tpl);
+  for (const auto& [id, text] : texts) EXPECT_EQ(FindControl(tpl, id).text, text) << id;
+  EXPECT_EQ(FindControl(tpl, 825).textLimit, 8);
+  EXPECT_EQ(FindControl(tpl, 826).textLimit, 40);
+  EXPECT_EQ(FindControl(tpl, 801).kind, ui::ControlKind::DefPushButton);
+  EXPECT_EQ(FindControl(tpl, 802).kind, ui::ControlKind::GroupBox);
+  ExpectTemplateLayoutFits(tpl);
 }
 
 TEST_F(Damping, EmptyDatabaseReportsAndSendsNothing) {
-  platform->OnModal(TDamping::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(LastBox().text, "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
   EXPECT_EQ(dialog.requestLength, 0);
   platform->Advance(1000);
   EXPECT_FALSE(changed);
-  EXPECT_EQ(panel.shows, 0);
+  EXPECT_EQ(panel.refreshes, 0);
 }
 
 TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
@@ -117,9 +57,8 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
 
     ASSERT_TRUE(dialog.Item(826)->UserType("0.25"));
     ASSERT_TRUE(dialog.Item(801)->UserClick());
-    const Bytes sent(dialog.Request().begin(), dialog.Request().end());
-    EXPECT_EQ(sent, (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x22, 0x04, 0x3E, 0x80, 0x00,
-                           0x00, 0x19}));
+    EXPECT_EQ(Sent(dialog), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x22, 0x04, 0x3E, 0x80,
+                                   0x00, 0x00, 0x19}));
     EXPECT_EQ(dialog.preambleCount, 9);
     EXPECT_EQ(dialog.frameIsLong, 1);
     EXPECT_EQ(dialog.linkParam1, 3);
@@ -131,7 +70,7 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
     EXPECT_TRUE(changed);
     EXPECT_EQ(Text(dialog, 825), "0.2500    ");
     EXPECT_EQ(Text(dialog, 826), "0.2500    ");
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
     EXPECT_EQ(Text(panel, 746), "0.2500    ");
 
     // Typed values are sent as typed: no check, no rounding to 0.1 s, only the float form's bytes.
@@ -163,7 +102,7 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
       EXPECT_EQ(Text(dialog, 825), c.shown) << c.typed;
       EXPECT_EQ(Text(dialog, 826), c.shown) << c.typed;
     }
-    EXPECT_EQ(panel.shows, 1 + static_cast<int>(std::size(cases)));
+    EXPECT_EQ(panel.refreshes, 1 + static_cast<int>(std::size(cases)));
 
     // Choosing the transmitter again shows the record's value in both fields.
     db.At(0).damping = 12.3439f;
@@ -185,13 +124,7 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
     dialog.Item(801)->UserClick();
 
     const char* const other = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-    struct Case {
-      unsigned event;
-      std::uint8_t code;
-      const char* text;
-      const char* caption;
-    };
-    const Case cases[] = {
+    const EventCase cases[] = {
         {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
         {kEvStatusError, 1,
          "Характеристика преобразователя отлична от линейной.\nИзмени характеристику на "
@@ -208,19 +141,11 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
         {kEvStatusError, 0, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
         {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
     };
-    for (const Case& c : cases) {
-      platform->ClearMessageBoxes();
-      dialog.frame[108] = c.code;
-      dialog.SendMessage(c.event);
-      ASSERT_EQ(platform->MessageBoxes().size(), 1u) << c.text;
-      EXPECT_EQ(LastBox().text, c.text);
-      EXPECT_EQ(LastBox().caption, c.caption);
-      EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconStop);
-    }
+    for (const EventCase& c : cases) ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
     EXPECT_EQ(db.At(0).damping, -1.0f);
     EXPECT_EQ(Text(dialog, 825), "0         ");
     EXPECT_FALSE(changed);
-    EXPECT_EQ(panel.shows, 0);
+    EXPECT_EQ(panel.refreshes, 0);
   });
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
   dialog.Execute();
@@ -240,7 +165,7 @@ TEST_F(Damping, WithARealLinkTheConfirmedValueIsStored) {
     EXPECT_EQ(db.At(0).damping, 0.5f);
     EXPECT_EQ(Text(dialog, 825), "0.5000    ");
     EXPECT_EQ(Text(dialog, 826), "0.5000    ");
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
 
     // A confirmation without its float: the general message; the typed value stays stored.
     link.Answer(34, {0x40});
@@ -249,7 +174,7 @@ TEST_F(Damping, WithARealLinkTheConfirmedValueIsStored) {
     platform->Advance(400);
     EXPECT_EQ(db.At(0).damping, 2.0f);
     EXPECT_EQ(Text(dialog, 825), "0.5000    ");
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
     ASSERT_EQ(platform->MessageBoxes().size(), 1u);
     EXPECT_EQ(LastBox().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
     EXPECT_EQ(LastBox().caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");

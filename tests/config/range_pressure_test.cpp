@@ -2,29 +2,15 @@
 
 #include <bit>
 #include <cstdint>
-#include <functional>
+#include <string>
 #include <vector>
 
 #include "config/range_pressure_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
 
 Bytes Command(std::uint8_t command, std::uint8_t checksum) {
   return {0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, command, 0x00, checksum};
@@ -32,13 +18,7 @@ Bytes Command(std::uint8_t command, std::uint8_t checksum) {
 
 std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }
 
-struct RangePressure : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
-
+struct RangePressure : ListDialogTest<TZeroSpan> {
   void SetUp() override {
     TDaneIPPC record = IdentifiedRecord();
     record.upperRange = 100.0f;
@@ -46,21 +26,7 @@ struct RangePressure : ::testing::Test {
     db.Append(record);
   }
 
-  void Run(const std::function<void(TZeroSpan&)>& body, const TSerialPortSettings& settings = {}) {
-    platform->OnModal(TZeroSpan::kResourceId,
-                      [&](ui::Dialog& d) { body(static_cast<TZeroSpan&>(d)); });
-    TZeroSpan dialog(nullptr, db, changed, memory, settings, &panel);
-    EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  }
-  Bytes Sent(const TZeroSpan& d) { return Bytes(d.Request().begin(), d.Request().end()); }
   std::string Result(TZeroSpan& d) { return d.Item(TZeroSpan::kResultId)->Text(); }
-  void ExpectLastBox(const char* text, const char* caption) {
-    ASSERT_FALSE(platform->MessageBoxes().empty());
-    const ui::MessageBoxRecord& box = platform->MessageBoxes().back();
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.caption, caption);
-    EXPECT_EQ(box.flags, ui::kMbOk | ui::kMbIconStop);
-  }
 };
 
 TEST_F(RangePressure, EachSetWritesItsEndThenReadsBack) {
@@ -182,12 +148,8 @@ TEST_F(RangePressure, FailureEventsByResponseCodeAndAwaitedCommand) {
 
 TEST_F(RangePressure, EmptyDatabaseSendsNothing) {
   db.Clear();
-  platform->OnModal(TZeroSpan::kResourceId, [](ui::Dialog&) { ADD_FAILURE(); });
   TZeroSpan dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));
   dialog.SendMessage(ui::kMsgCommand,
                      ui::MakeWParam(TZeroSpan::kSetEndButtonId, ui::kNotifyClicked));

@@ -6,77 +6,21 @@
 #include <vector>
 
 #include "config/range_values_dialog.h"
-#include "data/data_panel.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class CountingPanel : public TMonitorHart {
- public:
-  explicit CountingPanel(TDane& db) : TMonitorHart(nullptr, db) {}
-  int shows = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++shows;
-    return TMonitorHart::HandleMessage(message, wParam, lParam);
-  }
-};
-
 std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }
 
-const ui::ControlTemplate& Find(const ui::DialogTemplate& tpl, int id) {
-  for (const auto& c : tpl.controls)
-    if (c.id == id) return c;
-  ADD_FAILURE() << "no control " << id;
-  return tpl.controls.front();
-}
-
-// Visible controls lie inside the dialog, leave 4.5 units per character and never overlap.
-void ExpectLayoutFits(const ui::DialogTemplate& tpl) {
-  std::vector<ui::ControlTemplate> shown;
-  for (const auto& c : tpl.controls) {
-    if (c.style & ui::kStyleHidden) continue;
-    const bool group = c.kind == ui::ControlKind::GroupBox;
-    EXPECT_LE(c.rect.x + c.rect.width, tpl.rect.width) << c.id;
-    EXPECT_LE(c.rect.y + c.rect.height, tpl.rect.height) << c.id;
-    EXPECT_GE(c.rect.width, 4.5 * static_cast<double>(ui::utf8::Length(c.text)) + (group ? 8 : 0))
-        << c.id;
-    if (!group) shown.push_back(c);
-  }
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    for (std::size_t j = i + 1; j < shown.size(); ++j) {
-      const ui::Rect& a = shown[i].rect;
-      const ui::Rect& b = shown[j].rect;
-      EXPECT_TRUE(a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                  b.y + b.height <= a.y)
-          << shown[i].id << " overlaps " << shown[j].id;
-    }
-  }
-}
-
-struct Fixture : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  CountingPanel panel{db};
-
-  std::string Text(ui::Window& w, int id) { return w.Item(id)->Text(); }
-  const ui::MessageBoxRecord& LastBox() { return platform->MessageBoxes().back(); }
+struct RangeValues : ListDialogTest<TRangeVal, CountingPanel> {
   void Write(ui::Window& dialog, const char* upper, const char* lower) {
     ASSERT_TRUE(dialog.Item(840)->UserType(upper));
     ASSERT_TRUE(dialog.Item(841)->UserType(lower));
     ASSERT_TRUE(dialog.Item(801)->UserClick());
   }
 };
-
-using RangeValues = Fixture;
 
 TEST_F(RangeValues, TemplateHoldsEveryControlAndTheTextsFit) {
   const ui::DialogTemplate tpl = TRangeVal::BuildTemplate();
@@ -93,31 +37,28 @@ TEST_F(RangeValues, TemplateHoldsEveryControlAndTheTextsFit) {
       {2, "Отмена"}, {835, ""}, {836, ""}, {837, ""}, {838, ""}, {839, ""}, {840, ""}, {841, ""},
       {842, ""}, {843, ""}, {844, ""}, {845, ""}, {846, ""}, {847, ""}};
   ASSERT_EQ(tpl.controls.size(), texts.size());
-  for (const auto& [id, text] : texts) EXPECT_EQ(Find(tpl, id).text, text) << id;
+  for (const auto& [id, text] : texts) EXPECT_EQ(FindControl(tpl, id).text, text) << id;
   for (int id : {835, 836, 837, 838, 839, 842, 843, 844, 845, 846, 847}) {
-    EXPECT_NE(Find(tpl, id).style & ui::kStyleDisabled, 0u) << id;
+    EXPECT_NE(FindControl(tpl, id).style & ui::kStyleDisabled, 0u) << id;
   }
-  EXPECT_EQ(Find(tpl, 840).textLimit, 40);
-  EXPECT_EQ(Find(tpl, 841).textLimit, 40);
-  EXPECT_EQ(Find(tpl, 801).kind, ui::ControlKind::DefPushButton);
-  for (int id : {802, 852, 853}) EXPECT_EQ(Find(tpl, id).kind, ui::ControlKind::GroupBox);
+  EXPECT_EQ(FindControl(tpl, 840).textLimit, 40);
+  EXPECT_EQ(FindControl(tpl, 841).textLimit, 40);
+  EXPECT_EQ(FindControl(tpl, 801).kind, ui::ControlKind::DefPushButton);
+  for (int id : {802, 852, 853}) EXPECT_EQ(FindControl(tpl, id).kind, ui::ControlKind::GroupBox);
   // The longest unit name, "[дюйм вод ст в 68°F]", fits its field.
-  EXPECT_GE(Find(tpl, 842).rect.width, 4.5 * 20);
-  ExpectLayoutFits(tpl);
+  EXPECT_GE(FindControl(tpl, 842).rect.width, 4.5 * 20);
+  ExpectTemplateLayoutFits(tpl);
 }
 
 TEST_F(RangeValues, EmptyDatabaseReportsAndSendsNothing) {
-  platform->OnModal(TRangeVal::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
   TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(LastBox().text, "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_FALSE(dialog.Pending().has_value());
   platform->Advance(1000);
   EXPECT_FALSE(changed);
-  EXPECT_EQ(panel.shows, 0);
+  EXPECT_EQ(panel.refreshes, 0);
 }
 
 TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
@@ -141,14 +82,13 @@ TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
     // A reply that follows no write stores nothing, yet marks the file and refreshes the panel.
     dialog.SendMessage(kEvReply);
     EXPECT_TRUE(changed);
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
     EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
     changed = false;
 
     Write(dialog, "100", "-20.5");
-    const Bytes sent(dialog.Request().begin(), dialog.Request().end());
-    EXPECT_EQ(sent, (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x23, 0x09, 0x0C, 0x42, 0xC8,
-                           0x00, 0x00, 0xC1, 0xA4, 0x00, 0x00, 0x48}));
+    EXPECT_EQ(Sent(dialog), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x23, 0x09, 0x0C, 0x42,
+                                   0xC8, 0x00, 0x00, 0xC1, 0xA4, 0x00, 0x00, 0x48}));
     EXPECT_EQ(dialog.preambleCount, 6);
     EXPECT_EQ(dialog.frameIsLong, 1);
     EXPECT_EQ(dialog.linkParam1, 3);
@@ -165,7 +105,7 @@ TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
     EXPECT_EQ(Text(dialog, 840), "100.0     ");
     EXPECT_EQ(Text(dialog, 839), "-20.50    ");
     EXPECT_EQ(Text(dialog, 841), "-20.50    ");
-    EXPECT_EQ(panel.shows, 2);
+    EXPECT_EQ(panel.refreshes, 2);
     EXPECT_EQ(Text(panel, 745), "100.0     ");
     EXPECT_EQ(Text(panel, 744), "-20.50    ");
 
@@ -190,7 +130,7 @@ TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
     EXPECT_EQ(Text(dialog, 838), "12.34     ");
     EXPECT_EQ(Text(dialog, 840), "12.34     ");
     EXPECT_EQ(Text(dialog, 839), "0.0000    ");
-    EXPECT_EQ(panel.shows, 5);
+    EXPECT_EQ(panel.refreshes, 5);
     dialog.Item(2)->UserClick();
   });
   TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
@@ -235,13 +175,7 @@ TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
 
     const char* const caption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
     const char* const other = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-    struct Case {
-      unsigned event;
-      std::uint8_t code;
-      const char* text;
-      const char* caption;
-    };
-    const Case cases[] = {
+    const EventCase cases[] = {
         {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
         {kEvStatusError, 2,
          "Неправильный выбор. Проверь соответствие единиц.\nНоль, Диапазон не изменен.", caption},
@@ -259,20 +193,12 @@ TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
         {kEvStatusError, 15, other, caption},
         {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
     };
-    for (const Case& c : cases) {
-      platform->ClearMessageBoxes();
-      dialog.frame[108] = c.code;
-      dialog.SendMessage(c.event);
-      ASSERT_EQ(platform->MessageBoxes().size(), 1u) << c.text;
-      EXPECT_EQ(LastBox().text, c.text);
-      EXPECT_EQ(LastBox().caption, c.caption);
-      EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconStop);
-    }
+    for (const EventCase& c : cases) ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
     EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
     EXPECT_EQ(db.At(0).lowerRange, 0.0f);
     EXPECT_EQ(Text(dialog, 838), "250.0     ");
     EXPECT_FALSE(changed);
-    EXPECT_EQ(panel.shows, 0);
+    EXPECT_EQ(panel.refreshes, 0);
   });
   TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
   dialog.Execute();
@@ -296,7 +222,7 @@ TEST_F(RangeValues, WithARealLinkTheConfirmedUnitAndRangeAreStored) {
     EXPECT_EQ(Text(dialog, 838), "0.2500    ");
     EXPECT_EQ(Text(dialog, 844), "[МПа]");
     EXPECT_FALSE(dialog.Pending());
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
 
     // Unit and upper value only: nothing stored, the general message.
     link.Answer(35, ReplyData({{12}, WireFloat(100.0f)}));
@@ -304,7 +230,7 @@ TEST_F(RangeValues, WithARealLinkTheConfirmedUnitAndRangeAreStored) {
     platform->Advance(400);
     EXPECT_EQ(db.At(0).unitCode, 237);
     EXPECT_EQ(db.At(0).upperRange, 0.25f);
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
     ASSERT_EQ(platform->MessageBoxes().size(), 1u);
     EXPECT_EQ(LastBox().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
     EXPECT_EQ(LastBox().caption, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");

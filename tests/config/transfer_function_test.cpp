@@ -5,72 +5,13 @@
 #include <vector>
 
 #include "config/transfer_function_dialog.h"
-#include "data/data_panel.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// The real data panel, counting the refreshes it is asked for.
-class CountingPanel : public TMonitorHart {
- public:
-  explicit CountingPanel(TDane& db) : TMonitorHart(nullptr, db) {}
-  int shows = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++shows;
-    return TMonitorHart::HandleMessage(message, wParam, lParam);
-  }
-};
-
-const ui::ControlTemplate& Find(const ui::DialogTemplate& tpl, int id) {
-  for (const auto& c : tpl.controls)
-    if (c.id == id) return c;
-  ADD_FAILURE() << "no control " << id;
-  return tpl.controls.front();
-}
-
-// Visible controls lie inside the dialog, leave 4.5 units per character and never overlap.
-void ExpectLayoutFits(const ui::DialogTemplate& tpl) {
-  std::vector<ui::ControlTemplate> shown;
-  for (const auto& c : tpl.controls) {
-    if (c.style & ui::kStyleHidden) continue;
-    const bool group = c.kind == ui::ControlKind::GroupBox;
-    EXPECT_LE(c.rect.x + c.rect.width, tpl.rect.width) << c.id;
-    EXPECT_LE(c.rect.y + c.rect.height, tpl.rect.height) << c.id;
-    EXPECT_GE(c.rect.width, 4.5 * static_cast<double>(ui::utf8::Length(c.text)) + (group ? 8 : 0))
-        << c.id;
-    if (!group) shown.push_back(c);
-  }
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    for (std::size_t j = i + 1; j < shown.size(); ++j) {
-      const ui::Rect& a = shown[i].rect;
-      const ui::Rect& b = shown[j].rect;
-      EXPECT_TRUE(a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                  b.y + b.height <= a.y)
-          << shown[i].id << " overlaps " << shown[j].id;
-    }
-  }
-}
-
-struct Fixture : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  CountingPanel panel{db};
-
-  std::string Text(ui::Window& w, int id) { return w.Item(id)->Text(); }
-  Bytes Sent(const TChka& d) { return Bytes(d.Request().begin(), d.Request().end()); }
-  const ui::MessageBoxRecord& LastBox() { return platform->MessageBoxes().back(); }
-};
-
-using TransferFunction = Fixture;
+using TransferFunction = ListDialogTest<TChka, CountingPanel>;
 
 TEST_F(TransferFunction, TemplateHoldsEveryControlAndTheTextsFit) {
   const ui::DialogTemplate tpl = TChka::BuildTemplate();
@@ -83,25 +24,22 @@ TEST_F(TransferFunction, TemplateHoldsEveryControlAndTheTextsFit) {
       {813, "Новая характеристика"}, {814, ""}, {803, "Выбери преобразователь"}, {800, ""},
       {801, "Вышли"}, {2, "Отмена"}};
   ASSERT_EQ(tpl.controls.size(), texts.size());
-  for (const auto& [id, text] : texts) EXPECT_EQ(Find(tpl, id).text, text) << id;
-  EXPECT_EQ(Find(tpl, 814).kind, ui::ControlKind::ComboBox);
-  EXPECT_EQ(Find(tpl, 801).kind, ui::ControlKind::DefPushButton);
-  EXPECT_EQ(Find(tpl, 802).kind, ui::ControlKind::GroupBox);
-  ExpectLayoutFits(tpl);
+  for (const auto& [id, text] : texts) EXPECT_EQ(FindControl(tpl, id).text, text) << id;
+  EXPECT_EQ(FindControl(tpl, 814).kind, ui::ControlKind::ComboBox);
+  EXPECT_EQ(FindControl(tpl, 801).kind, ui::ControlKind::DefPushButton);
+  EXPECT_EQ(FindControl(tpl, 802).kind, ui::ControlKind::GroupBox);
+  ExpectTemplateLayoutFits(tpl);
 }
 
 TEST_F(TransferFunction, EmptyDatabaseReportsAndSendsNothing) {
-  platform->OnModal(TChka::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
   TChka dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(LastBox().text, "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
   platform->Advance(1000);
   EXPECT_FALSE(changed);
-  EXPECT_EQ(panel.shows, 0);
+  EXPECT_EQ(panel.refreshes, 0);
 }
 
 TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
@@ -137,7 +75,7 @@ TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
     EXPECT_EQ(dialog.Item(814)->Selection(), 1);
     EXPECT_EQ(dialog.AwaitedCommand(), 0);
     EXPECT_TRUE(changed);
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
     EXPECT_EQ(Text(panel, 747), "Корень 2 ст.");
 
     // An unnamed slot is accepted too; its name is empty.
@@ -148,14 +86,14 @@ TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
     platform->Advance(400);
     EXPECT_EQ(db.At(0).transferFunction, 3);
     EXPECT_EQ(Text(dialog, 811), "");
-    EXPECT_EQ(panel.shows, 2);
+    EXPECT_EQ(panel.refreshes, 2);
 
     // A reply with no write awaited still marks the file and refreshes the panel.
     changed = false;
     dialog.SendMessage(kEvReply);
     EXPECT_TRUE(changed);
     EXPECT_EQ(db.At(0).transferFunction, 3);
-    EXPECT_EQ(panel.shows, 3);
+    EXPECT_EQ(panel.refreshes, 3);
     dialog.Item(2)->UserClick();
   });
   TChka dialog(nullptr, db, changed, memory, {}, &panel);
@@ -198,13 +136,7 @@ TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand)
     dialog.Item(814)->UserSelect(1);
     dialog.Item(801)->UserClick();
 
-    struct Case {
-      unsigned event;
-      std::uint8_t code;
-      const char* text;
-      const char* caption;
-    };
-    const Case cases[] = {
+    const EventCase cases[] = {
         {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
         {kEvStatusError, 2,
          "Отсутствие этой характеристики в преобразователе.\nВыбери другую характеристику.",
@@ -219,19 +151,13 @@ TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand)
          "ОШИБКА ВЫБОРА ХАРАКТЕРИСТИКИ"},
         {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
     };
-    for (const Case& c : cases) {
-      platform->ClearMessageBoxes();
-      dialog.frame[108] = c.code;
-      dialog.SendMessage(c.event);
-      ASSERT_EQ(platform->MessageBoxes().size(), 1u) << c.text;
-      EXPECT_EQ(LastBox().text, c.text);
-      EXPECT_EQ(LastBox().caption, c.caption);
-      EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconStop);
+    for (const EventCase& c : cases) {
+      ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
       EXPECT_EQ(dialog.AwaitedCommand(), 47);
     }
     EXPECT_EQ(db.At(0).transferFunction, 0);
     EXPECT_FALSE(changed);
-    EXPECT_EQ(panel.shows, 0);
+    EXPECT_EQ(panel.refreshes, 0);
   });
   TChka dialog(nullptr, db, changed, memory, {}, &panel);
   dialog.Execute();
@@ -258,7 +184,7 @@ TEST_F(TransferFunction, WithARealLinkTheConfirmedCodeIsStored) {
     dialog.Item(801)->UserClick();
     platform->Advance(400);
     EXPECT_EQ(db.At(0).transferFunction, 0);
-    EXPECT_EQ(panel.shows, 1);
+    EXPECT_EQ(panel.refreshes, 1);
     ASSERT_EQ(platform->MessageBoxes().size(), 1u);
     EXPECT_EQ(LastBox().text, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
     EXPECT_EQ(LastBox().caption, "ОШИБКА ВЫБОРА ХАРАКТЕРИСТИКИ");

@@ -1,52 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 #include "config/units_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
-
-bool Inside(const ui::Rect& inner, const ui::Rect& outer) {
-  return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
-         inner.y + inner.height <= outer.y + outer.height;
-}
-
-bool Apart(const ui::Rect& a, const ui::Rect& b) {
-  return a.x >= b.x + b.width || b.x >= a.x + a.width || a.y >= b.y + b.height ||
-         b.y >= a.y + a.height;
-}
-
-struct Units : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
-
+struct Units : ListDialogTest<TUnits> {
   void SetUp() override { db.Append(IdentifiedRecord()); }
   TDaneIPPC& Record() { return db.At(0); }
 
-  static Bytes Sent(const TUnits& dialog) {
-    return Bytes(dialog.Request().begin(), dialog.Request().end());
-  }
   static std::string Field(ui::Dialog& dialog) { return dialog.Item(TUnits::kUnitFieldId)->Text(); }
   static int ComboSelection(ui::Dialog& dialog) {
     return dialog.Item(TUnits::kUnitComboId)->Selection();
@@ -59,12 +25,6 @@ struct Units : ::testing::Test {
     ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
     platform->Advance(1200);
     ASSERT_EQ(static_cast<TUnits&>(dialog).AwaitedCommand(), 0);
-  }
-  void Run(const std::function<void(TUnits&)>& body, const TSerialPortSettings& settings = {}) {
-    platform->OnModal(TUnits::kResourceId,
-                      [&body](ui::Dialog& d) { body(static_cast<TUnits&>(d)); });
-    TUnits dialog(nullptr, db, changed, memory, settings, &panel);
-    dialog.Execute();
   }
 };
 
@@ -92,9 +52,9 @@ TEST_F(Units, TemplateAndTheRecordsUnitAtSetUp) {
       if (control->Id() >= 811 && control->Id() <= 814) {
         EXPECT_TRUE(Inside(r, group)) << control->Id();
       } else {
-        EXPECT_TRUE(Apart(r, group)) << control->Id();
+        EXPECT_FALSE(Overlap(r, group)) << control->Id();
       }
-      for (const ui::Rect& other : placed) EXPECT_TRUE(Apart(r, other)) << control->Id();
+      for (const ui::Rect& other : placed) EXPECT_FALSE(Overlap(r, other)) << control->Id();
       placed.push_back(r);
     }
 
@@ -119,12 +79,8 @@ TEST_F(Units, TemplateAndTheRecordsUnitAtSetUp) {
 
 TEST_F(Units, EmptyDatabaseReportsAndNeverBuildsARequest) {
   db.Clear();
-  platform->OnModal(TUnits::kResourceId, [](ui::Dialog&) { ADD_FAILURE() << "must not run"; });
   TUnits dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.Item(TLista::kSendButtonId)->UserClick();
   platform->Advance(2000);
   EXPECT_TRUE(dialog.Request().empty());

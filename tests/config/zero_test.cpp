@@ -1,44 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "config/zero_dialog.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
-
-struct Zeroing : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
-
+struct Zeroing : ListDialogTest<TPvZero> {
   void SetUp() override { db.Append(IdentifiedRecord()); }
-
-  void Run(const std::function<void(TPvZero&)>& body) {
-    platform->OnModal(TPvZero::kResourceId,
-                      [&](ui::Dialog& d) { body(static_cast<TPvZero&>(d)); });
-    TPvZero dialog(nullptr, db, changed, memory, {}, &panel);
-    EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  }
 };
 
 TEST_F(Zeroing, ZeroSendsCommand43AndLeavesRecordAndPanelAlone) {
@@ -54,7 +26,7 @@ TEST_F(Zeroing, ZeroSendsCommand43AndLeavesRecordAndPanelAlone) {
     const Bytes expected{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x2B, 0x00, 0xAA};
     for (int round = 1; round <= 2; ++round) {
       ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
-      EXPECT_EQ(Bytes(dialog.Request().begin(), dialog.Request().end()), expected);
+      EXPECT_EQ(Sent(dialog), expected);
       EXPECT_EQ(dialog.preambleCount, 9);
       EXPECT_EQ(dialog.linkParam1, 3);
       EXPECT_EQ(result.Text(), "");
@@ -93,21 +65,15 @@ TEST_F(Zeroing, FailureMessages) {
         {14, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
     };
     for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "code " << int(c.code));
       dialog.frame[108] = c.code;
       dialog.SendMessage(kEvStatusError);
-      const ui::MessageBoxRecord& box = platform->MessageBoxes().back();
-      EXPECT_EQ(box.text, c.text) << "code " << int(c.code);
-      EXPECT_EQ(box.caption, c.caption) << "code " << int(c.code);
-      EXPECT_EQ(box.flags, ui::kMbOk | ui::kMbIconStop);
+      ExpectLastBox(c.text, c.caption);
     }
     dialog.SendMessage(kEvNoAnswer);
-    EXPECT_EQ(platform->MessageBoxes().back().text,
-              "Отсутствие ответа.\nВыбери следующий преобразователь!!!");
-    EXPECT_EQ(platform->MessageBoxes().back().caption, "");
-    EXPECT_EQ(platform->MessageBoxes().back().flags, ui::kMbOk | ui::kMbIconStop);
+    ExpectLastBox("Отсутствие ответа.\nВыбери следующий преобразователь!!!", "");
     dialog.SendMessage(kEvLineBusy);
-    EXPECT_EQ(platform->MessageBoxes().back().text,
-              "Передача или нагрузка на линии.\nПередача не возможна!!!");
+    EXPECT_EQ(LastBox().text, "Передача или нагрузка на линии.\nПередача не возможна!!!");
     EXPECT_EQ(platform->MessageBoxes().size(), 8u);
     EXPECT_EQ(dialog.Item(TPvZero::kResultId)->Text(), "");
   });
@@ -116,12 +82,8 @@ TEST_F(Zeroing, FailureMessages) {
 
 TEST_F(Zeroing, EmptyDatabaseSendsNothing) {
   db.Clear();
-  platform->OnModal(TPvZero::kResourceId, [](ui::Dialog&) { ADD_FAILURE(); });
   TPvZero dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));
   EXPECT_EQ(dialog.requestLength, 0);
 }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -9,31 +7,9 @@
 #include "data/messages_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
-#include "ui/headless/headless_platform.h"
-#include "ui/utf8.h"
+#include "tests/support/list_dialog_test.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-class PanelProbe : public ui::Window {
- public:
-  PanelProbe() : ui::Window(nullptr) {}
-  int refreshes = 0;
-
- protected:
-  ui::LResult HandleMessage(unsigned message, ui::WParam wParam, ui::LParam lParam) override {
-    if (message == kMsgShowRecord) ++refreshes;
-    return ui::Window::HandleMessage(message, wParam, lParam);
-  }
-};
-
-Bytes WithChecksum(Bytes bytes) {
-  std::uint8_t sum = 0;
-  for (std::uint8_t b : bytes) sum ^= b;
-  bytes.push_back(sum);
-  return bytes;
-}
 
 Bytes Concat(std::initializer_list<Bytes> parts) {
   Bytes all;
@@ -52,29 +28,9 @@ std::string Padded(const std::string& text, std::size_t characters) {
   return text + std::string(characters - ui::utf8::Length(text), ' ');
 }
 
-struct Messages : ::testing::Test {
-  ui::ScopedHeadlessPlatform platform;
-  TDane db;
-  bool changed = false;
-  int memory = 0;
-  PanelProbe panel;
-
+struct Messages : ListDialogTest<TMessages> {
   void SetUp() override { db.Append(IdentifiedRecord()); }
 
-  void Run(const std::function<void(TMessages&)>& body,
-           const TSerialPortSettings& settings = {}) {
-    bool ran = false;
-    platform->OnModal(TMessages::kResourceId, [&](ui::Dialog& d) {
-      ran = true;
-      body(static_cast<TMessages&>(d));
-    });
-    TMessages dialog(nullptr, db, changed, memory, settings, &panel);
-    dialog.Execute();
-    EXPECT_TRUE(ran);
-  }
-
-  static Bytes Sent(const TMessages& d) { return Bytes(d.Request().begin(), d.Request().end()); }
-  static std::string Text(TMessages& d, int id) { return d.Item(id)->Text(); }
   static void Page(TMessages& d, int page) {
     ASSERT_TRUE(d.Item(TMessages::kTabs)->UserSelect(page));
   }
@@ -82,11 +38,6 @@ struct Messages : ::testing::Test {
     ASSERT_TRUE(d.Item(id)->UserType(text)) << id;
   }
 };
-
-bool Overlap(const ui::Rect& a, const ui::Rect& b) {
-  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-         b.y < a.y + a.height;
-}
 
 // Exactly the page's own controls and the common ones are visible and enabled; what is visible
 // lies inside the dialog, fits its text and overlaps nothing else.
@@ -102,29 +53,14 @@ void ExpectPageShowsItsOwn(TMessages& d, int page) {
   for (int id : common)
     EXPECT_TRUE(d.Item(id)->Visible() && d.Item(id)->Enabled()) << id;
 
-  const ui::Rect& area = d.Template().rect;
-  std::vector<const ui::Control*> shown;
+  ExpectShownInsideAndApart(d);
   for (const auto& c : d.Controls()) {
-    if (!c->Visible()) continue;
-    const ui::Rect& r = c->RectDu();
-    EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= area.width &&
-                r.y + r.height <= area.height)
-        << c->Id();
-    const double needed = 4.5 * static_cast<double>(ui::utf8::Length(c->Text()));
-    const int room = c->Kind() == ui::ControlKind::GroupBox ? r.width - 12 : r.width;
-    if (c->Kind() != ui::ControlKind::Edit) {
-      EXPECT_GE(room, needed) << c->Id();
-    }
-    if (c->Kind() != ui::ControlKind::GroupBox) shown.push_back(c.get());
+    if (!c->Visible() || c->Kind() == ui::ControlKind::Edit) continue;
+    const int room = c->Kind() == ui::ControlKind::GroupBox ? c->RectDu().width - 12
+                                                            : c->RectDu().width;
+    EXPECT_GE(room, TextWidth(c->Text())) << c->Id();
   }
-  for (std::size_t i = 0; i < shown.size(); ++i)
-    for (std::size_t j = i + 1; j < shown.size(); ++j)
-      EXPECT_FALSE(Overlap(shown[i]->RectDu(), shown[j]->RectDu()))
-          << shown[i]->Id() << " and " << shown[j]->Id();
-  double tabs = 0;
-  for (const std::string& t : d.Item(TMessages::kTabs)->Items())
-    tabs += 4.5 * static_cast<double>(ui::utf8::Length(t)) + 12;
-  EXPECT_LE(tabs, d.Item(TMessages::kTabs)->RectDu().width);
+  ExpectTabsFit(*d.Item(TMessages::kTabs));
 }
 
 TEST_F(Messages, TemplatePagesAndFields) {
@@ -375,13 +311,8 @@ TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
 
 TEST_F(Messages, EmptyDatabaseSendsNothing) {
   db.Clear();
-  platform->OnModal(TMessages::kResourceId,
-                    [](ui::Dialog&) { ADD_FAILURE() << "an empty database must not run"; });
   TMessages dialog(nullptr, db, changed, memory, {}, &panel);
-  EXPECT_EQ(dialog.Execute(), ui::kIdCancel);
-  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-  EXPECT_EQ(platform->MessageBoxes()[0].text,
-            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(dialog.requestLength, 0);
   EXPECT_FALSE(changed);
 }

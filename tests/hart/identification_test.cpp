@@ -11,12 +11,12 @@
 
 #include "data/packed_text.h"
 #include "hart/identification_dialog.h"
+#include "tests/support/dialog_checks.h"
+#include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // Stands in for the main window: counts message 313 and keeps the record as it was then.
 class MainProbe : public ui::Window {
@@ -40,48 +40,14 @@ class MainProbe : public ui::Window {
   const TDaneIPPC& record_;
 };
 
-Bytes Sent(const THartKom0& dialog) {
-  return Bytes(dialog.Request().begin(), dialog.Request().end());
-}
-
 std::string Text(ui::Window& dialog, int id) { return dialog.Item(id)->Text(); }
 
-TDaneIPPC IdentifiedRecord(ui::Date today) {
-  TDaneIPPC r;
-  r.message = {0x2C, 0xF4, 0x96, 0x04, 0xC1, 0x4E, 0x82, 0xD8, 0x14, 0x40, 0x7D, 0x31,
-               0xC3, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20};
-  r.pollingAddress = 0;
-  r.expansionCode = 254;
-  r.manufacturerId = 63;
-  r.deviceType = 1;
-  r.preambles = 5;
-  r.universalRevision = 5;
-  r.specificRevision = 3;
-  r.softwareRevision = 1;
-  r.hardwareRevision = 1;
-  r.deviceFlags = 5;
-  r.alarmCode = 250;
-  r.transferFunction = 0;
-  r.unitCode = 12;
-  r.writeProtect = 250;
-  r.distributorCode = 63;
-  r.deviceId = 12556;
-  r.sensorSerial = 0;
-  r.upperRange = 249.99609375f;
-  r.lowerRange = 0.0f;
-  r.upperSensorLimit = 249.99609375f;
-  r.lowerSensorLimit = 0.0f;
-  r.minimumSpan = 24.99951171875f;
-  r.damping = 0.0f;
-  r.tag = {0x41, 0x0C, 0x71, 0xCF, 0x3D, 0x20};
-  r.descriptor = {0x23, 0x24, 0xF0, 0xD2, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20};
-  r.dateDay = 31;
-  r.dateMonth = 8;
-  r.dateYear = 100;
+// The shared identified record, stamped with the day the platform gives.
+TDaneIPPC IdentifiedOn(ui::Date today) {
+  TDaneIPPC r = IdentifiedRecord();
   r.recordYear = today.year;
   r.recordDay = static_cast<std::uint8_t>(today.day);
   r.recordMonth = static_cast<std::uint8_t>(today.month);
-  r.assemblyNumber = 11234;
   return r;
 }
 
@@ -161,8 +127,8 @@ TEST(Identification, SimulatedTransmitterFromFirstPollToClose) {
 
   EXPECT_EQ(main.identified, 1);
   EXPECT_EQ(main.identifiedAt, (std::vector<std::int64_t>{2400}));
-  EXPECT_EQ(main.atIdentified, IdentifiedRecord(today));
-  EXPECT_EQ(record, IdentifiedRecord(today));
+  EXPECT_EQ(main.atIdentified, IdentifiedOn(today));
+  EXPECT_EQ(record, IdentifiedOn(today));
   EXPECT_EQ(std::bit_cast<std::uint32_t>(record.upperRange), 0x4379FF00u);
   EXPECT_EQ(std::bit_cast<std::uint32_t>(record.upperSensorLimit), 0x4379FF00u);
   EXPECT_EQ(std::bit_cast<std::uint32_t>(record.minimumSpan), 0x41C7FF00u);
@@ -461,16 +427,6 @@ TEST(Identification, ManualEntryTakesTypedValuesWithinTheirRanges) {
   EXPECT_EQ(dialog.Result(), ui::kIdCancel);
 }
 
-bool Overlap(const ui::Rect& a, const ui::Rect& b) {
-  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
-}
-
-bool Inside(const ui::Rect& inner, const ui::Rect& outer) {
-  return inner.x >= outer.x && inner.y >= outer.y &&
-         inner.x + inner.width <= outer.x + outer.width &&
-         inner.y + inner.height <= outer.y + outer.height;
-}
-
 TEST(Identification, TemplateControlsAndLayout) {
   const ui::DialogTemplate tpl = THartKom0::BuildTemplate(false);
   EXPECT_EQ(tpl.resourceId, 310);
@@ -482,13 +438,7 @@ TEST(Identification, TemplateControlsAndLayout) {
   }
   EXPECT_EQ(visible, (std::vector<int>{317, 329, 343, 330, 339, 2}));
 
-  auto find = [&](int id) -> const ui::ControlTemplate& {
-    for (const auto& c : tpl.controls) {
-      if (c.id == id) return c;
-    }
-    ADD_FAILURE() << "no control " << id;
-    return tpl.controls.front();
-  };
+  auto find = [&](int id) -> const ui::ControlTemplate& { return FindControl(tpl, id); };
   const std::vector<std::pair<int, int>> limits{
       {343, 4}, {344, 4}, {345, 4},  {346, 3},  {347, 3}, {348, 4}, {352, 4}, {353, 10}, {354, 4},
       {360, 4}, {361, 4}, {362, 10}, {370, 30}, {379, 3}, {380, 3}, {381, 5}, {382, 9}};
