@@ -168,6 +168,10 @@ void QtPlatform::ShowWindow(Window& window, bool show) {
   if (!show) {
     record->top->hide();
   } else if (record->mainWindow) {
+    // Without a window manager a maximise request does nothing: take the screen ourselves.
+    if (QScreen* screen = record->top->screen()) {
+      record->top->setGeometry(screen->availableGeometry());
+    }
     record->top->showMaximized();
   } else {
     record->top->show();
