@@ -12,7 +12,7 @@
 #include "config/transfer_function_dialog.h"
 #include "config/units_dialog.h"
 #include "config/zero_dialog.h"
-#include "data/messages_dialog.h"
+#include "config/messages_dialog.h"
 #include "data/report.h"
 #include "hart/identification_dialog.h"
 

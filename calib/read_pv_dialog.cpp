@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "config/catalogues.h"
+#include "fields/catalogues.h"
 #include "hart/reply_data.h"
 #include "ui/platform.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "data/float_form.h"
+#include "record/float_form.h"
 #include "hart/reply_data.h"
 
 namespace {

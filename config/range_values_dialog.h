@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "config/value_fields.h"
+#include "fields/value_fields.h"
 #include "data/selection_list.h"
 
 class TRangeVal : public TLista {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "config/value_fields.h"
+#include "fields/value_fields.h"
 #include "data/selection_list.h"
 
 class TChka : public TLista {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "config/catalogues.h"
+#include "fields/catalogues.h"
 #include "hart/frame.h"
 #include "hart/reply_data.h"
 

@@ -16,7 +16,7 @@
 #include <ostream>
 #include <streambuf>
 
-#include "config/value_text.h"
+#include "fields/value_text.h"
 
 namespace datafile {
 namespace {

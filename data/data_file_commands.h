@@ -6,7 +6,7 @@
 #include <string>
 
 #include "data/database.h"
-#include "data/record.h"
+#include "record/record.h"
 #include "ui/platform.h"
 #include "ui/window.h"
 

@@ -3,9 +3,9 @@
 
 #include <array>
 
-#include "config/value_fields.h"
+#include "fields/value_fields.h"
 #include "data/database.h"
-#include "data/edit_message.h"
+#include "record/edit_message.h"
 #include "ui/dialog.h"
 
 class TMonitorHart : public ui::Dialog {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "data/record.h"
+#include "record/record.h"
 
 class TDane {
  public:

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "config/catalogues.h"
-#include "config/value_text.h"
-#include "data/packed_text.h"
+#include "fields/catalogues.h"
+#include "fields/value_text.h"
+#include "record/packed_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 
 namespace {
 constexpr const char* kEmptyFile = "Файл пустой";

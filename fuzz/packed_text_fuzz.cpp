@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "data/edit_message.h"
-#include "data/packed_text.h"
+#include "record/edit_message.h"
+#include "record/packed_text.h"
 #include "ui/dialog.h"
 #include "ui/headless/headless_platform.h"
 

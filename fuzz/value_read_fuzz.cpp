@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "config/value_fields.h"
-#include "config/value_text.h"
+#include "fields/value_fields.h"
+#include "fields/value_text.h"
 #include "ui/dialog.h"
 #include "ui/headless/headless_platform.h"
 

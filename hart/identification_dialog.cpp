@@ -4,8 +4,8 @@
 #include <charconv>
 #include <string>
 
-#include "config/value_text.h"
-#include "data/float_form.h"
+#include "fields/value_text.h"
+#include "record/float_form.h"
 #include "ui/platform.h"
 #include "ui/utf8.h"
 

@@ -5,9 +5,9 @@
 #include <span>
 #include <string_view>
 
-#include "config/value_fields.h"
-#include "data/edit_message.h"
-#include "data/record.h"
+#include "fields/value_fields.h"
+#include "record/edit_message.h"
+#include "record/record.h"
 #include "hart/protokol.h"
 
 // Sent to the main window once the working record is complete.

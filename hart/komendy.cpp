@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "data/float_form.h"
+#include "record/float_form.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The command dialog base: quiet defaults, the send hook and the request builders.
 #pragma once
 
-#include "data/record.h"
+#include "record/record.h"
 #include "hart/protokol.h"
 
 class TKomendy : public THartProtokol {

@@ -1,6 +1,6 @@
 #include "hart/reply_data.h"
 
-#include "data/float_form.h"
+#include "record/float_form.h"
 #include "hart/protokol.h"
 
 namespace hart {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "data/data_panel.h"
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 #include "hart/protokol.h"
 #include "ui/headless/headless_platform.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 #include "data/report.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 #include "data/selection_list.h"
 #include "ui/headless/headless_platform.h"
 

@@ -22,7 +22,7 @@
 #include "config/units_dialog.h"
 #include "config/zero_dialog.h"
 #include "data/data_panel.h"
-#include "data/messages_dialog.h"
+#include "config/messages_dialog.h"
 #include "data/report.h"
 #include "hart/identification_dialog.h"
 #include "tests/support/identified_record.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 #include "hart/identification_dialog.h"
 #include "tests/support/dialog_checks.h"
 #include "tests/support/identified_record.h"

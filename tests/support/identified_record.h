@@ -1,7 +1,7 @@
 // The record that identification of the simulated transmitter leaves in the database.
 #pragma once
 
-#include "data/record.h"
+#include "record/record.h"
 
 inline TDaneIPPC IdentifiedRecord() {
   TDaneIPPC r;

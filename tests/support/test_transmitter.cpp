@@ -1,4 +1,3 @@
-// Included by the tests that use it (it is test-only code and no target of its own).
 #include "tests/support/test_transmitter.h"
 
 #include <fcntl.h>
@@ -12,7 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "config/catalogues.h"
+#include "fields/catalogues.h"
 
 namespace testhart {
 namespace {

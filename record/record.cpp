@@ -1,4 +1,4 @@
-#include "data/record.h"
+#include "record/record.h"
 
 std::string ModelName(int deviceType) {
   switch (deviceType & 0xFF) {

@@ -1,4 +1,4 @@
-#include "data/float_form.h"
+#include "record/float_form.h"
 
 #include <array>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "data/messages_dialog.h"
+#include "config/messages_dialog.h"
 
 #include <algorithm>
 #include <array>

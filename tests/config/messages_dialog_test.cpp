@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "data/messages_dialog.h"
+#include "config/messages_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"

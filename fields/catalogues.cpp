@@ -1,4 +1,4 @@
-#include "config/catalogues.h"
+#include "fields/catalogues.h"
 
 #include <array>
 

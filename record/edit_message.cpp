@@ -1,6 +1,6 @@
-#include "data/edit_message.h"
+#include "record/edit_message.h"
 
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 #include "ui/utf8.h"
 
 TEditMessage::TEditMessage(ui::Window& owner, int id, std::size_t characters)

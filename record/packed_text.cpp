@@ -1,4 +1,4 @@
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 
 #include <algorithm>
 #include <array>

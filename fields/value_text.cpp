@@ -1,4 +1,4 @@
-#include "config/value_text.h"
+#include "fields/value_text.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "data/record.h"
+#include "record/record.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "data/packed_text.h"
+#include "record/packed_text.h"
 
 namespace {
 

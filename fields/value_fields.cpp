@@ -1,7 +1,7 @@
-#include "config/value_fields.h"
+#include "fields/value_fields.h"
 
-#include "config/catalogues.h"
-#include "config/value_text.h"
+#include "fields/catalogues.h"
+#include "fields/value_text.h"
 
 void TEditUnits::ShowUnit(int code) const {
   SetText(config::UnitByIndex(config::UnitIndexOfCode(code)).name);

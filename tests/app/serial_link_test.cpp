@@ -17,11 +17,11 @@
 #include "app/command_line.h"
 #include "calib/read_pv_dialog.h"
 #include "config/units_dialog.h"
-#include "data/float_form.h"
+#include "record/float_form.h"
 #include "hart/identification_dialog.h"
 #include "hart/komendy.h"
 #include "hart/serial_link.h"
-#include "tests/support/test_transmitter.cpp"
+#include "tests/support/test_transmitter.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <span>
 
-#include "data/edit_message.h"
+#include "record/edit_message.h"
 #include "data/selection_list.h"
 
 class TMessages : public TLista {
