@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/utf8.h"
@@ -79,6 +82,28 @@ TEST(PackedText, EveryCyrillicCapitalSurvivesEntryAndDisplay) {
     EXPECT_EQ(packed::DecodeForDisplay(Encode(Utf8(std::u32string(1, cp)), 4), 4),
               Utf8(std::u32string(1, back)) + "   ")
         << static_cast<std::uint32_t>(cp);
+  }
+}
+
+// The substitution pinned by its codes: a round trip alone cannot tell two swapped entries apart.
+TEST(PackedText, EachCyrillicCapitalTravelsAsItsOwnSixBitCharacter) {
+  const std::pair<const char*, char> table[] = {
+      {"А", 'A'}, {"Б", '!'}, {"В", 'B'}, {"Г", '"'}, {"Д", ']'},  {"Е", 'E'}, {"Ж", '#'},
+      {"З", '>'}, {"И", '%'}, {"Й", '&'}, {"К", 'K'}, {"Л", '\''}, {"М", 'M'}, {"Н", 'H'},
+      {"О", 'O'}, {"П", '('}, {"Р", 'P'}, {"С", 'C'}, {"Т", 'T'},  {"У", ')'}, {"Ф", ','},
+      {"Х", 'X'}, {"Ц", '^'}, {"Ч", ':'}, {"Ш", ';'}, {"Щ", '_'},  {"Ъ", '<'}, {"Ы", '='},
+      {"Ь", '<'}, {"Э", '$'}, {"Ю", '['}, {"Я", '\\'},
+  };
+  ASSERT_EQ(std::size(table), 32u);
+  for (const auto& [capital, code] : table) {
+    const std::string sent = std::string(1, code) + "   ";
+    EXPECT_EQ(packed::DecodeRaw(Encode(capital, 4), 4), sent) << capital;
+    // The six-bit character, packed by hand, shows as its capital (Ъ's code as Ь).
+    const std::uint32_t v = (code & 0x3Fu) << 18 | 0x20u << 12 | 0x20u << 6 | 0x20u;
+    const Bytes bytes{static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
+                      static_cast<std::uint8_t>(v)};
+    const std::string shown = std::string_view(capital) == "Ъ" ? "Ь" : capital;
+    EXPECT_EQ(packed::DecodeForDisplay(bytes, 4), shown + "   ") << capital;
   }
 }
 
