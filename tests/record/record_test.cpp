@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "record/packed_text.h"
+#include "tests/support/fixture_records.h"
+#include "tests/support/identified_record.h"
 
 namespace {
 
@@ -86,6 +89,47 @@ TEST(Record, DateTextHasNoLeadingZerosAndCountsYearsFrom1900) {
   EXPECT_EQ(DateText(1, 1, 0), "1-1-1900");
   EXPECT_EQ(DateText(9, 12, 99), "9-12-1999");
   EXPECT_EQ(DateText(5, 10, 255), "5-10-2155");
+}
+
+// What the test fixtures promise: no field that a request, the file or a display takes from the
+// dialog's record can be mistaken for a default, the identified record or the bystander.
+TEST(Record, FixtureRecordsDifferFieldByField) {
+  struct Field {
+    const char* name;
+    std::function<bool(const TDaneIPPC&, const TDaneIPPC&)> same;
+  };
+#define K7_FIELD(f) Field{#f, [](const TDaneIPPC& a, const TDaneIPPC& b) { return a.f == b.f; }}
+  const Field fields[] = {
+      K7_FIELD(message),          K7_FIELD(pollingAddress),   K7_FIELD(manufacturerId),
+      K7_FIELD(deviceType),       K7_FIELD(preambles),        K7_FIELD(specificRevision),
+      K7_FIELD(softwareRevision), K7_FIELD(hardwareRevision), K7_FIELD(deviceFlags),
+      K7_FIELD(alarmCode),        K7_FIELD(transferFunction), K7_FIELD(unitCode),
+      K7_FIELD(writeProtect),     K7_FIELD(distributorCode),  K7_FIELD(deviceId),
+      K7_FIELD(sensorSerial),     K7_FIELD(upperRange),       K7_FIELD(lowerRange),
+      K7_FIELD(upperSensorLimit), K7_FIELD(lowerSensorLimit), K7_FIELD(minimumSpan),
+      K7_FIELD(damping),          K7_FIELD(tag),              K7_FIELD(descriptor),
+      K7_FIELD(dateDay),          K7_FIELD(dateMonth),        K7_FIELD(dateYear),
+      K7_FIELD(recordYear),       K7_FIELD(recordDay),        K7_FIELD(recordMonth),
+      K7_FIELD(assemblyNumber)};
+#undef K7_FIELD
+  const TDaneIPPC subject = UnlikeDefaultsRecord();
+  const TDaneIPPC bystander = BystanderRecord();
+  for (const Field& field : fields) {
+    EXPECT_FALSE(field.same(subject, bystander)) << field.name;
+    EXPECT_FALSE(field.same(subject, IdentifiedRecord())) << field.name;
+    EXPECT_FALSE(field.same(subject, TDaneIPPC{})) << field.name;
+  }
+  EXPECT_EQ(subject.preambles, 9);
+  EXPECT_EQ(subject.pollingAddress, 7);
+  EXPECT_EQ(subject.manufacturerId, 0x26);
+  EXPECT_EQ(subject.deviceType, 3);
+  EXPECT_EQ(subject.deviceId, 0x0A1B2C);
+  EXPECT_EQ(packed::DecodeForDisplay(subject.tag, 8), "ПД-107  ");
+  EXPECT_EQ(packed::DecodeForDisplay(subject.descriptor, 16), "КОТЕЛ 2 ВЫХОД   ");
+  EXPECT_EQ(packed::DecodeForDisplay(subject.message, 32), "ЦЕХ 4 ЛИНИЯ ПАРА ЗАМЕНА 2021    ");
+  EXPECT_EQ(packed::DecodeForDisplay(bystander.tag, 8), "ТР-3    ");
+  EXPECT_EQ(packed::DecodeForDisplay(bystander.descriptor, 16), "ВОДА ХОЛОДНАЯ   ");
+  EXPECT_EQ(packed::DecodeForDisplay(bystander.message, 32), "НАСОСНАЯ 1 ЩИТ 5" + std::string(16, ' '));
 }
 
 }  // namespace
