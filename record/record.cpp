@@ -10,5 +10,6 @@ std::string ModelName(int deviceType) {
 }
 
 std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year) {
-  return std::to_string(day) + '-' + std::to_string(month) + '-' + std::to_string(year + 1900);
+  return std::to_string(static_cast<std::int8_t>(day)) + '-' +
+         std::to_string(static_cast<std::int8_t>(month)) + '-' + std::to_string(year + 1900);
 }

@@ -83,5 +83,6 @@ struct TDaneIPPC {
 // Only the low 8 bits of the code count; never empty.
 std::string ModelName(int deviceType);
 
-// "d-m-yyyy", without leading zeros.
+// "d-m-yyyy", without leading zeros; day and month read as signed bytes (a day byte of 200 shows
+// as -56, as the report prints it), the year as years since 1900.
 std::string DateText(std::uint8_t day, std::uint8_t month, std::uint8_t year);

@@ -3,6 +3,7 @@
 #include "data/data_panel.h"
 #include "record/packed_text.h"
 #include "hart/protokol.h"
+#include "tests/support/fixture_records.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
@@ -68,6 +69,30 @@ TEST(DataPanel, ShowsPlaceZeroAfterGrowthAndAfterClearing) {
   db.Clear();
   panel.SendMessage(kMsgShowRecord);
   EXPECT_EQ(Field(panel, 732), "1000");
+}
+
+// Day and month are read as signed bytes, the year unsigned, as the printed report does.
+TEST(DataPanel, ShowsTheDateDayAndMonthSignedAndTheYearUnsigned) {
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  ASSERT_TRUE(db.Append(UnlikeDefaultsRecord()));
+  TMonitorHart panel(nullptr, db);
+  struct Case {
+    std::uint8_t day, month, year;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {14, 3, 121, "14-3-2021"},    {200, 12, 99, "-56-12-1999"}, {31, 255, 130, "31--1-2030"},
+      {127, 127, 127, "127-127-2027"}, {128, 128, 255, "-128--128-2155"}, {0, 0, 0, "0-0-1900"},
+  };
+  for (const Case& c : cases) {
+    db.At(0).dateDay = c.day;
+    db.At(0).dateMonth = c.month;
+    db.At(0).dateYear = c.year;
+    panel.SendMessage(kMsgShowRecord);
+    EXPECT_EQ(Field(panel, 737), c.shown);
+  }
+  EXPECT_EQ(Field(panel, 732), "662316");  // the record's own, not a default
 }
 
 TEST(DataPanel, DocksAtTheBottomOfItsMainWindowOnce) {

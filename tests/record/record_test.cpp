@@ -89,6 +89,7 @@ TEST(Record, DateTextHasNoLeadingZerosAndCountsYearsFrom1900) {
   EXPECT_EQ(DateText(1, 1, 0), "1-1-1900");
   EXPECT_EQ(DateText(9, 12, 99), "9-12-1999");
   EXPECT_EQ(DateText(5, 10, 255), "5-10-2155");
+  EXPECT_EQ(DateText(200, 255, 128), "-56--1-2028");  // day and month signed, the year not
 }
 
 // What the test fixtures promise: no field that a request, the file or a display takes from the
