@@ -106,8 +106,9 @@ void TDataFile::StoreIdentified(ui::Window&, ui::Window* panel, const TDaneIPPC&
   changed_ = true;
   untitled_ = true;
   database_.Append(record);  // never grows: the storage holds 11 places at least
-  Refresh(panel);
+  // Announced first, then shown: the panel draws once the rest of the program knows.
   Broadcast();
+  Refresh(panel);
 }
 
 bool TDataFile::WriteTo(ui::Window& owner) {
