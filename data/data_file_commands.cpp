@@ -30,16 +30,18 @@ bool TDataFile::Open(ui::Window& owner, ui::Window* panel) {
   const std::optional<datafile::ReadResult> read =
       datafile::ReadDatabaseFile(dialogData_.fileName, database_);
   if (!read) {
-    // The document is still the one named before, now empty.
-    dialogData_.fileName = std::move(previousName);
+    // Nothing read: an empty document with nothing to save and no file of its own, so that no
+    // later save writes it over the file open before. The name chosen stays for the next dialog.
+    changed_ = false;
+    untitled_ = true;
     Refresh(panel);
     Broadcast();
     ShowFileError(owner);
     return false;
   }
-  // A damaged file stays unsaved and untitled, so that saving asks for a name instead of
-  // overwriting the original.
-  changed_ = read->damaged;
+  // A damaged file stays untitled, so that saving asks for a name instead of overwriting the
+  // original; what was read of it is unsaved, an empty database is not.
+  changed_ = read->damaged && read->appended > 0;
   untitled_ = read->damaged;
   Refresh(panel);
   Broadcast();

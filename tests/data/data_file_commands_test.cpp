@@ -12,6 +12,7 @@
 
 #include "data/data_file.h"
 #include "hart/protokol.h"
+#include "tests/support/fixture_records.h"
 #include "ui/headless/headless_platform.h"
 
 namespace fs = std::filesystem;
@@ -193,19 +194,19 @@ TEST(DataFileCommands, OpenNewAndIdentifyReplaceTheDatabase) {
   EXPECT_EQ(doc.db.Count(), 12u);
   EXPECT_EQ(doc.file.FileName(), twelve);
 
-  // A file that cannot be opened: the message, the database empty, the flags as they were.
+  // A file that cannot be opened: the message, and an empty, unchanged, untitled document that
+  // keeps the chosen name for the next dialog.
   doc.platform->QueueAnswer(ui::kIdNo);
   doc.platform->QueueFileAnswer(doc.Path("missing.pom"));
   EXPECT_FALSE(doc.file.Open(doc.owner, nullptr));
   EXPECT_EQ(doc.LastBox().text, kNotFound);
   EXPECT_EQ(doc.LastBox().caption, kReadError);
   EXPECT_EQ(doc.db.Count(), 0u);
-  EXPECT_TRUE(doc.file.Changed());
-  EXPECT_FALSE(doc.file.Untitled());
-  EXPECT_EQ(doc.file.FileName(), twelve);
+  EXPECT_FALSE(doc.file.Changed());
+  EXPECT_TRUE(doc.file.Untitled());
+  EXPECT_EQ(doc.file.FileName(), doc.Path("missing.pom"));
 
   // Identification after a load leaves just the identified record.
-  doc.platform->QueueAnswer(ui::kIdNo);
   doc.platform->QueueFileAnswer(twelve);
   ASSERT_TRUE(doc.file.Open(doc.owner, &doc.panel));
   doc.Received();
@@ -251,7 +252,7 @@ TEST(DataFileCommands, DamagedFilesLoadWhatIsCompleteAndStayUntitled) {
     EXPECT_EQ(doc.LastBox().flags, ui::kMbOk | ui::kMbIconExclamation);
     EXPECT_EQ(doc.db.Count(), kept) << count;
     for (std::size_t i = 0; i < kept; ++i) EXPECT_EQ(doc.db.At(i), WithId(static_cast<int>(i) + 1));
-    EXPECT_TRUE(doc.file.Changed());
+    EXPECT_EQ(doc.file.Changed(), kept > 0) << count;  // nothing read, nothing to save
     EXPECT_TRUE(doc.file.Untitled());
     EXPECT_EQ(doc.Received(), std::make_pair(kUntitledBroadcast, kRefresh)) << count;
 
@@ -261,6 +262,54 @@ TEST(DataFileCommands, DamagedFilesLoadWhatIsCompleteAndStayUntitled) {
     EXPECT_FALSE(doc.file.Save(doc.owner));
     EXPECT_EQ(doc.LastDialog().fileName, CurrentFolder());
     EXPECT_EQ(Contents(path), original);
+  }
+}
+
+// An open that reads nothing leaves nothing to save and no name to save to: neither closing nor
+// saving may write the empty database over the file that was open before.
+TEST(DataFileCommands, AnOpenThatReadsNothingLeavesAnEmptyUntitledUnchangedDocument) {
+  struct Case {
+    const char* what;
+    std::string box;  // the message after the open
+  };
+  const Case cases[] = {
+      {"missing.pom", kNotFound},
+      {"folder.pom", kNotFound},
+      {"zip.pom", "Файл данных повреждён.\nСчитано записей: 0."},
+      {"empty.pom", "Файл данных повреждён.\nСчитано записей: 0."},
+  };
+  for (const Case& c : cases) {
+    Document doc;
+    doc.file.StoreIdentified(doc.owner, &doc.panel, UnlikeDefaultsRecord());
+    ASSERT_TRUE(doc.db.Append(BystanderRecord()));
+    const std::string good = doc.Path("good.pom");
+    doc.platform->QueueFileAnswer(good);
+    ASSERT_TRUE(doc.file.SaveAs(doc.owner));
+    const std::string saved = Contents(good);
+    doc.db.At(0).damping = 2.0f;  // a change, then an open without saving it
+    doc.file.ChangedFlag() = true;
+    fs::create_directory(doc.Path("folder.pom"));
+    std::ofstream(doc.Path("zip.pom"), std::ios::binary) << "PK\x03\x04";
+    std::ofstream(doc.Path("empty.pom"), std::ios::binary);
+    doc.Received();
+
+    doc.platform->QueueAnswer(ui::kIdNo);
+    doc.platform->QueueFileAnswer(doc.Path(c.what));
+    doc.file.Open(doc.owner, &doc.panel);
+    EXPECT_EQ(doc.LastBox().text, c.box) << c.what;
+    EXPECT_EQ(doc.db.Count(), 0u) << c.what;
+    EXPECT_FALSE(doc.file.Changed()) << c.what;
+    EXPECT_TRUE(doc.file.Untitled()) << c.what;
+    EXPECT_EQ(doc.Received(), std::make_pair(kUntitledBroadcast, kRefresh)) << c.what;
+
+    // Closing asks nothing; saving asks for a name, and cancelling it writes nothing.
+    const std::size_t boxes = doc.platform->MessageBoxes().size();
+    EXPECT_TRUE(doc.file.MayClose(doc.owner)) << c.what;
+    EXPECT_EQ(doc.platform->MessageBoxes().size(), boxes) << c.what;
+    doc.platform->QueueFileAnswer(std::nullopt);
+    EXPECT_FALSE(doc.file.Save(doc.owner)) << c.what;
+    EXPECT_EQ(doc.LastDialog().fileName, CurrentFolder()) << c.what;
+    EXPECT_EQ(Contents(good), saved) << c.what;
   }
 }
 
