@@ -112,7 +112,8 @@ float ReadValueText(std::string_view text) {
       ++scale;
     }
   }
-  if (i < n && text[i] == '.') {
+  // A decimal comma, as a Russian desktop writes it, is a decimal point.
+  if (i < n && (text[i] == '.' || text[i] == ',')) {
     for (++i; i < n && IsDigit(text[i]); ++i) {
       sawDigit = true;
       if (digits.empty() && text[i] == '0') {

@@ -1,5 +1,5 @@
 // How value fields write and read numbers. Both directions ignore the process locale: a Russian
-// desktop still shows and reads a decimal point.
+// desktop still shows a decimal point, and reads a point or a comma.
 #pragma once
 
 #include <string>
@@ -13,7 +13,8 @@ namespace config {
 std::string ShowValueText(float v);
 
 // Reads the leading decimal number of the text: blanks, optional sign, digits with an optional
-// point, optional exponent. Anything after that is ignored; text without a number reads as 0.
+// point or comma (both mean the decimal point), optional exponent. Anything after that is
+// ignored; text without a number reads as 0.
 // The result is the nearest float; beyond the float range it is an infinity or a zero.
 float ReadValueText(std::string_view text);
 

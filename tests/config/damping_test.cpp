@@ -81,7 +81,7 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
       const char* shown;
     };
     const Case cases[] = {
-        {"1,5", 1.0f, {0x3F, 0x80, 0x00, 0x00}, "1.000     "},
+        {"1,5", 1.5f, {0x3F, 0xC0, 0x00, 0x00}, "1.500     "},
         {"-3", -3.0f, {0xC0, 0x40, 0x00, 0x00}, "-3.000    "},
         {"abc", 0.0f, {0x00, 0x00, 0x00, 0x00}, "0         "},
         {"1234567", 1234567.0f, {0x49, 0x96, 0xB4, 0x00}, "1235000   "},

@@ -6,8 +6,13 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
+
+#include "fields/value_fields.h"
+#include "ui/dialog.h"
+#include "ui/headless/headless_platform.h"
 
 namespace config {
 namespace {
@@ -111,7 +116,6 @@ TEST(ReadValueText, NumberForms) {
 }
 
 TEST(ReadValueText, StopsAtTheFirstCharacterThatDoesNotFit) {
-  EXPECT_EQ(Bits(ReadValueText("1,5")), Bits(1.0f));
   EXPECT_EQ(Bits(ReadValueText("12abc")), Bits(12.0f));
   EXPECT_EQ(Bits(ReadValueText("1.5.6")), Bits(1.5f));
   EXPECT_EQ(Bits(ReadValueText("1 2")), Bits(1.0f));
@@ -127,9 +131,31 @@ TEST(ReadValueText, StopsAtTheFirstCharacterThatDoesNotFit) {
   EXPECT_EQ(Bits(ReadValueText("3 кПа")), Bits(3.0f));
 }
 
+// A Russian technician writes a decimal comma; it reads as the point it stands for, in the text
+// and in every value field. Only one separator counts, whichever comes first.
+TEST(ReadValueText, ADecimalCommaIsADecimalPoint) {
+  const std::pair<const char*, float> cases[] = {
+      {"1,5", 1.5f},        {"0,5", 0.5f},     {",5", 0.5f},       {"-,5", -0.5f},
+      {"-0,25", -0.25f},    {"5,", 5.0f},      {"0,1", 0.1f},      {"1,5e1", 15.0f},
+      {" +2,5E-1", 0.25f},  {"1,5,6", 1.5f},   {"1.5,6", 1.5f},    {"1,5.6", 1.5f},
+      {"12,34 кПа", 12.34f}, {"249,99609", 249.99609f},
+  };
+  for (const auto& [text, value] : cases) {
+    EXPECT_EQ(Bits(ReadValueText(text)), Bits(value)) << text;
+  }
+  ui::ScopedHeadlessPlatform platform;
+  ui::DialogTemplate tpl;
+  tpl.controls.push_back({1, ui::ControlKind::Edit, "", {0, 0, 40, 12}, ui::kStyleNone, 12});
+  ui::Dialog dialog(nullptr, tpl);
+  TEditValue field(dialog, 1);
+  field.SetText("0,5");
+  EXPECT_EQ(Bits(field.ReadValue()), Bits(0.5f));
+  EXPECT_EQ(Bits(field.Value()), Bits(0.5f));
+}
+
 TEST(ReadValueText, TextWithoutANumberIsPositiveZero) {
   for (const char* text : {"", "   ", ".", "-", "+", "-.", "+.e1", "e5", "E", "--1", "+-1", "- 1", ". 5",
-                           "abc", "inf", "-infinity", "nan", "NAN(1)", "\xC2\xA0" "1", "\xA0" "1", ",5"}) {
+                           "abc", "inf", "-infinity", "nan", "NAN(1)", "\xC2\xA0" "1", "\xA0" "1", ",", "-,", ",e1"}) {
     EXPECT_EQ(Bits(ReadValueText(text)), Bits(0.0f)) << text;
   }
 }
@@ -205,7 +231,7 @@ TEST(ValueText, IgnoresARussianProcessLocale) {
   ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   EXPECT_EQ(ShowValueText(0.25f), "0.2500    ");
   EXPECT_EQ(ShowValueText(-1234.41f), "-1235     ");
-  EXPECT_EQ(ReadValueText("1,5"), 1.0f);
+  EXPECT_EQ(ReadValueText("1,5"), 1.5f);
   EXPECT_EQ(ReadValueText("2.5"), 2.5f);
   EXPECT_EQ(ReadValueText("\xC2\xA0" "2.5"), 0.0f);  // a no-break space is not a C-locale blank
 }
