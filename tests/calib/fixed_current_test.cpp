@@ -43,7 +43,7 @@ TEST_F(FixedCurrent, TypedCurrentGoesOutAndComesBackConfirmed) {
         {"4", Command40(0x40, 0x80, 0x00, 0x00), "4.000     "},
         {"", Command40(0, 0, 0, 0), "0         "},
         {"мА", Command40(0, 0, 0, 0), "0         "},
-        {"-1,5", Command40(0xBF, 0x80, 0x00, 0x00), "-1.000    "},  // a comma ends the number
+        {"-1,5", Command40(0xBF, 0xC0, 0x00, 0x00), "-1.500    "},  // a decimal comma
         {"25.5", Command40(0x41, 0xCC, 0x00, 0x00), "25.50     "},  // no range check
     };
     for (const Case& c : cases) {
