@@ -1,4 +1,4 @@
-# Shared by scripts/run and scripts/test: install what is missing, then configure and build.
+# Shared by scripts/run, scripts/test and scripts/package: install what is missing, then configure and build.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -128,6 +128,7 @@ check_package() {
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --reinstall "$deb" >"$tmp/apt.log" 2>&1 ||
     { cat "$tmp/apt.log"; package_fault "apt-get could not install it"; }
+  # shellcheck disable=SC2064  # $sudo is local: expanded now, on purpose
   trap "$sudo apt-get remove -y -qq kestrel7 >/dev/null 2>&1 || true" EXIT
   [ "$(command -v kestrel7)" = /usr/bin/kestrel7 ] || package_fault "kestrel7 is not /usr/bin/kestrel7"
   [ "$(env -u DISPLAY -u WAYLAND_DISPLAY kestrel7 --version)" = "kestrel7 $version" ] ||
