@@ -80,6 +80,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (arg == "--help" || arg == "-h") {
       args.command = CommandLine::Command::Help;
       return args;
+    } else if (arg == "--version") {
+      args.command = CommandLine::Command::Version;
+      return args;
     } else if (arg == "--trace") {
       takeValue(args.trace, arg);
     } else if (arg == "-o") {
@@ -130,6 +133,7 @@ std::string HelpText() {
          "  kestrel7 report ФАЙЛ [-o ВЫХОД.pdf]          рапорт первой записи в PDF\n"
          "                                               (по умолчанию ФАЙЛ с расширением .pdf)\n"
          "  kestrel7 --help                              эта справка\n"
+         "  kestrel7 --version                           версия программы\n"
          "\n"
          "--trace ФАЙЛ записывает все кадры HART в ФАЙЛ (- : стандартный поток ошибок).\n"
          "--port ПОРТ связывается с преобразователем через модем HART на последовательном\n"
@@ -137,6 +141,8 @@ std::string HelpText() {
          "преобразователя.\n"
          "--no-rts не переключает линию RTS: для модемов, которые переключаются сами.\n";
 }
+
+std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
 
 ui::Date LocalToday() {
   const std::time_t now = std::time(nullptr);

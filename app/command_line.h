@@ -9,7 +9,7 @@
 #include "ui/types.h"
 
 struct CommandLine {
-  enum class Command { Desktop, Help, Identify, Show, Report, Error };
+  enum class Command { Desktop, Help, Version, Identify, Show, Report, Error };
   Command command = Command::Desktop;
   std::string file;    // show, report
   std::string output;  // -o
@@ -21,6 +21,8 @@ struct CommandLine {
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 std::string HelpText();
+// "kestrel7 1.0.0" and a line feed.
+std::string VersionText();
 
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;

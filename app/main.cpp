@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     case CommandLine::Command::Help:
       std::fputs(HelpText().c_str(), stdout);
       return 0;
+    case CommandLine::Command::Version:
+      std::fputs(VersionText().c_str(), stdout);
+      return 0;
     case CommandLine::Command::Error:
       std::fprintf(stderr, "kestrel7: %s\n\n%s", args.error.c_str(), HelpText().c_str());
       return 2;
