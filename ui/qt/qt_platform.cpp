@@ -95,12 +95,16 @@ void QtPlatform::CreateWindow(Window& window) {
     auto* dialog = new DialogWidget(*table_, serial, parentWidget);
     dialog->setFont(record.qfont);
     const QSize client(record.units.X(tpl.rect.width), record.units.Y(tpl.rect.height));
+    // A dialog narrower than its caption would show the caption cut in its title bar: it is
+    // widened, its client area centred in it.
+    const QSize outer(std::max(client.width(), CaptionWidth(WindowTitle(window.Caption()))), client.height());
     if (tpl.style & kStyleSizingFrame) {
-      dialog->resize(client);
+      dialog->resize(outer);
     } else {
-      dialog->setFixedSize(client);
+      dialog->setFixedSize(outer);
+      dialog->SetClientWidth(client.width());
     }
-    dialog->Client()->setGeometry(0, 0, client.width(), client.height());
+    dialog->Client()->setGeometry((outer.width() - client.width()) / 2, 0, client.width(), client.height());
     // A template placed at 0,0 opens centred over its parent (or the screen); elsewhere its
     // position counts from the parent's client area.
     if (tpl.rect.x != 0 || tpl.rect.y != 0) {
@@ -136,7 +140,7 @@ void QtPlatform::CreateWindow(Window& window) {
     record.top = plain;
     record.client = plain;
   }
-  record.top->setWindowTitle(QString::fromStdString(window.Caption()));
+  record.top->setWindowTitle(WindowTitle(window.Caption()));
   table_->CreateControls(record);
 }
 
@@ -185,7 +189,7 @@ void QtPlatform::ControlChanged(Window& window, int id) {
 
 void QtPlatform::CaptionChanged(Window& window) {
   WindowRecord* record = table_->Find(window);
-  if (record && record->top) record->top->setWindowTitle(QString::fromStdString(window.Caption()));
+  if (record && record->top) record->top->setWindowTitle(WindowTitle(window.Caption()));
 }
 
 Rect QtPlatform::WindowRect(const Window& window) const {
@@ -508,6 +512,14 @@ std::vector<TextFit> QtPlatform::TextFits(Window& window) {
   std::vector<TextFit> fits;
   WindowRecord* record = table_->Find(window);
   if (record == nullptr) return fits;
+  if (record->dialog && record->top) {
+    // The caption, as id 0: the title bar runs across the whole dialog.
+    TextFit caption;
+    caption.text = window.Caption();
+    caption.neededWidth = CaptionWidth(record->top->windowTitle());
+    caption.width = record->top->width();
+    fits.push_back(caption);
+  }
   for (const auto& control : window.Controls()) {
     QWidget* widget = table_->ControlWidget(*record, control->Id());
     if (widget == nullptr) continue;

@@ -19,7 +19,10 @@ class WindowTable;
 // What a message box showed, as read back from the box.
 struct MessageBoxShown {
   std::string text;
-  std::string caption;
+  std::string caption;   // as a person reads it
+  std::string titleBar;  // what the title bar is given
+  int width = 0;         // of the box as shown
+  int captionWidth = 0;  // what its caption needs in a title bar
   unsigned icon = 0;  // kMbIcon* flag
   std::vector<std::string> buttons;
   int answer = 0;
@@ -34,6 +37,9 @@ struct FileDialogShown {
   std::string fileName;  // preset in the name field
   bool mustExist = false;
   bool accepted = false;
+  // What the shown dialog says on its buttons and labels, read while it is open.
+  std::vector<std::string> buttons;
+  std::vector<std::string> labels;
 };
 
 struct PrintDialogShown {
@@ -55,7 +61,8 @@ struct WidgetState {
   Rect geometry;  // in client pixels
 };
 
-// Room for a control's text: what it needs and what its rectangle gives, in pixels.
+// Room for a control's text: what it needs and what its rectangle gives, in pixels. A dialog's
+// caption comes as id 0, against the dialog's width.
 struct TextFit {
   int id = 0;
   std::string text;
