@@ -100,6 +100,33 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   Render(panel, "700_panel");
 }
 
+// What a reading leaves on the screen must be what a fresh painting of the same values shows:
+// every erased text gone to the last antialiased pixel.
+TEST_F(Program, AReadingLeavesNoTraceOfTheTextsItReplaced) {
+  TReadPV dialog(nullptr, db_, changed_, selection_, settings_, nullptr);
+  dialog.CreateModeless();
+  platform_.RunFor(50);  // set-up painted 0, 0 and "[Отсутствие]"
+  ASSERT_TRUE(platform_.SimulateClick(dialog, TReadPV::kSendButtonId));
+  ASSERT_TRUE(platform_.RunUntil([&] { return dialog.Pressure() != 0.0f; }, 2000));
+  platform_.RunFor(50);
+  const auto read = platform_.Grab(dialog);
+  ASSERT_TRUE(platform_.GrabToPng(dialog, "read_pv_after_reading.png"));
+  dialog.Invalidate();
+  platform_.RunFor(50);
+  const auto fresh = platform_.Grab(dialog);
+  ASSERT_TRUE(read && fresh);
+  ASSERT_EQ(read->pixels.size(), fresh->pixels.size());
+  int differing = 0;
+  int blue = 0;
+  for (std::size_t i = 0; i < read->pixels.size(); ++i) {
+    differing += read->pixels[i] == fresh->pixels[i] ? 0 : 1;
+    blue += fresh->pixels[i] == ui::Color{0, 0, 255} ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0) << "pixels of erased texts left behind";
+  EXPECT_GT(blue, 200) << "the reading itself is shown";
+  dialog.EndDialog(ui::kIdCancel);
+}
+
 TEST_F(Program, IdentificationDialogRendersWhileItReads) {
   TDaneIPPC record;
   THartKom0 dialog(nullptr, settings_, nullptr, record, 0, nullptr);

@@ -236,7 +236,8 @@ std::unique_ptr<DeviceContext> QtPlatform::ClientContext(Window& window) {
                                      WindowTable::ButtonFace(), [table, serial] {
                                        WindowRecord* drawn = table->Find(serial);
                                        if (drawn && drawn->client) drawn->client->update();
-                                     });
+                                     },
+                                     record->inked);
 }
 
 void QtPlatform::Invalidate(Window& window) {
