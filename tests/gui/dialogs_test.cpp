@@ -2,6 +2,7 @@
 // folder for a person to look at, with every text fitting its control.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "app/about_dialog.h"
 #include "app/main_window.h"
+#include "app/menu.h"
 #include "calib/address_preambles_dialog.h"
 #include "calib/current_calibration_dialog.h"
 #include "calib/fixed_current_dialog.h"
@@ -98,6 +100,67 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   panel.CreateModeless();
   panel.Refresh();
   Render(panel, "700_panel");
+}
+
+double Luminance(ui::Color c) {
+  const auto channel = [](double v) {
+    v /= 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b);
+}
+
+// The data panel on the main window of a 1366 x 768 and a 1024 x 768 screen: docked at the
+// bottom from the moment it exists, every row whole, its read-only values readable.
+TEST_F(Program, DataPanelAppearsDockedWholeAndReadable) {
+  for (const ui::Rect screen : {ui::Rect{0, 0, 1366, 768}, ui::Rect{0, 0, 1024, 768}}) {
+    SCOPED_TRACE(screen.width);
+    ui::Window main(nullptr);
+    main.SetMenu(&CommandsMenu());
+    main.Create();
+    main.Show(true);
+    main.MoveWindow(screen);
+    platform_.RunFor(20);
+    const ui::Rect outer = main.WindowRect();
+    ASSERT_EQ(outer, screen);
+
+    TMonitorHart panel(&main, db_);
+    panel.CreateModeless();
+    panel.Refresh();
+    const ui::Rect first = panel.WindowRect();
+    EXPECT_EQ(first.x, outer.x);
+    EXPECT_EQ(first.width, outer.width);
+    EXPECT_EQ(first.y + first.height, outer.y + outer.height) << "docked before it first shows";
+    const int clientHeight = panel.ClientRect().height;
+    platform_.RunFor(TMonitorHart::kDockDelayMs + 100);
+    EXPECT_EQ(panel.WindowRect(), first) << "no jump when the dock timer comes";
+    EXPECT_EQ(panel.ClientRect().height, clientHeight) << "docking takes nothing off the panel";
+    for (const TMonitorHart::Row& row : TMonitorHart::Rows()) {
+      for (int id : {row.labelId, row.fieldId}) {
+        const auto shown = platform_.Widget(panel, id);
+        ASSERT_TRUE(shown);
+        if (!shown->visible) continue;
+        EXPECT_LE(shown->geometry.y + shown->geometry.height, panel.ClientRect().height) << id;
+        EXPECT_LE(shown->geometry.x + shown->geometry.width, panel.ClientRect().width) << id;
+      }
+    }
+    ASSERT_TRUE(platform_.GrabToPng(panel, "panel_docked_" + std::to_string(screen.width) + ".png"));
+
+    // "12556" in its greyed field: its strokes stand out from the field at 4.5:1 at least.
+    const auto image = platform_.Grab(panel);  // the client fills the resizable panel
+    const ui::Rect field = platform_.Widget(panel, 732)->geometry;
+    const ui::Color background = image->At(field.x + field.width - 4, field.y + field.height / 2);
+    double contrast = 1.0;
+    for (int y = field.y + 2; y < field.y + field.height - 2; ++y) {
+      for (int x = field.x + 2; x < field.x + field.width / 2; ++x) {
+        const double a = Luminance(image->At(x, y));
+        const double b = Luminance(background);
+        contrast = std::max(contrast, (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05));
+      }
+    }
+    EXPECT_GE(contrast, 4.5) << "read-only values are readable";
+    panel.EndDialog(ui::kIdCancel);
+  }
 }
 
 // What a reading leaves on the screen must be what a fresh painting of the same values shows:

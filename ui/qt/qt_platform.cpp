@@ -42,6 +42,25 @@ QString WithoutMnemonics(const QString& text) {
   return out;
 }
 
+QMargins FrameMargins(const QWidget& window) {
+  const QRect outer = window.frameGeometry();
+  const QRect inner = window.geometry();
+  return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                  outer.bottom() - inner.bottom());
+}
+
+// The frame of a top-level window, or the one it will have: the window system frames a window
+// only once it shows it. A window placed before it shows (the data panel, docked before it
+// first appears) gets the frame of its shown parent as the best guess, so that it appears where
+// it belongs instead of jumping there once framed.
+QMargins FrameOf(const QWidget& top) {
+  if (top.isVisible()) return FrameMargins(top);
+  for (const QWidget* up = top.parentWidget(); up != nullptr; up = up->parentWidget()) {
+    if (up->isWindow() && up->isVisible()) return FrameMargins(*up);
+  }
+  return QMargins();
+}
+
 void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& table, std::uint64_t serial) {
   for (const MenuPopup& popup : menu.popups) {
     QMenu* pulldown = main.menuBar()->addMenu(QString::fromStdString(popup.text));
@@ -196,16 +215,20 @@ Rect QtPlatform::WindowRect(const Window& window) const {
   const WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return Rect{};
   const QWidget& top = *record->top;
-  if (top.isWindow()) return ToRect(top.frameGeometry());
-  return ToRect(QRect(top.mapToGlobal(QPoint(0, 0)), top.size()));
+  if (!top.isWindow()) return ToRect(QRect(top.mapToGlobal(QPoint(0, 0)), top.size()));
+  if (top.isVisible()) return ToRect(top.frameGeometry());
+  const QMargins frame = FrameOf(top);
+  return ToRect(QRect(top.pos(), top.size().grownBy(frame)));
 }
 
 void QtPlatform::MoveWindow(Window& window, const Rect& rect) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return;
   QWidget& top = *record->top;
-  // The rectangle is the outer frame; Qt sizes the inside.
-  const QSize frame = top.frameGeometry().size() - top.geometry().size();
+  // A window given a rectangle is no longer maximised.
+  if (top.isMaximized()) top.showNormal();
+  // The rectangle is the outer frame; Qt sizes the inside and places the frame at the point.
+  const QSize frame = top.isWindow() ? QSize(0, 0).grownBy(FrameOf(top)) : QSize(0, 0);
   const QSize inside(std::max(1, rect.width - frame.width()), std::max(1, rect.height - frame.height()));
   if (top.minimumSize() == top.maximumSize()) {
     top.setFixedSize(inside);
