@@ -43,6 +43,7 @@ class TMyWindow : public ui::Window {
 
  private:
   void Identify();
+  void EndSplash();
   void Exit();
   void ShowPanel();
   template <class Dialog>
@@ -56,4 +57,5 @@ class TMyWindow : public ui::Window {
   std::unique_ptr<TMonitorHart> panel_;
   std::unique_ptr<TAboutBox> about_;
   int startPhase_ = 0;
+  int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
 };

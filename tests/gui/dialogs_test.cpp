@@ -211,6 +211,44 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   EXPECT_EQ(platform_.Widget(*window->Panel(), 732).value_or(ui::qt::WidgetState{}).text, "12556");
   EXPECT_TRUE(platform_.GrabToPng(*window, "main_window.png"));
   EXPECT_TRUE(platform_.GrabToPng(*window->Panel(), "main_window_panel.png"));
+
+  // The toolbar: under the menu bar and above the client area, its buttons side by side, each
+  // with a picture and a Russian tooltip that names its shortcut.
+  const auto bars = platform_.Toolbar(*window);
+  ASSERT_TRUE(bars);
+  EXPECT_GT(bars->toolbar.height, 0);
+  EXPECT_LE(bars->menuBar.y + bars->menuBar.height, bars->toolbar.y);
+  EXPECT_LE(bars->toolbar.y + bars->toolbar.height, bars->client.y);
+  std::vector<std::string> tooltips;
+  int right = bars->toolbar.x;
+  for (const ui::qt::ToolbarButtonShown& button : bars->buttons) {
+    tooltips.push_back(button.tooltip);
+    EXPECT_TRUE(button.visible && button.hasIcon) << button.id;
+    EXPECT_GE(button.geometry.x, right) << button.id;
+    EXPECT_LE(button.geometry.y + button.geometry.height, bars->toolbar.y + bars->toolbar.height);
+    right = button.geometry.x + button.geometry.width;
+  }
+  EXPECT_LE(right, bars->toolbar.x + bars->toolbar.width);
+  EXPECT_EQ(tooltips, (std::vector<std::string>{
+                          "Идентификация преобразователя (F5)", "Новый рапорт (Ctrl+N)",
+                          "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
+                          "Действительное давление и напряжение", "Печатай рапорт (Ctrl+P)"}));
+
+  // Closed with its close box, the data panel comes back from the toolbar.
+  ASSERT_TRUE(platform_.SimulateClose(*window->Panel()));
+  platform_.RunFor(20);
+  EXPECT_FALSE(window->Panel()->IsCreated());
+  ASSERT_TRUE(platform_.SimulateToolbarButton(*window, kCmdRecreatePanel));
+  platform_.RunFor(20);
+  EXPECT_TRUE(platform_.IsShown(*window->Panel()));
+  EXPECT_EQ(platform_.Widget(*window->Panel(), 732).value_or(ui::qt::WidgetState{}).text, "12556");
+
+  // Ctrl+O: the open dialog, after the question about the unsaved record.
+  platform_.answerMessageBox = [](const ui::qt::MessageBoxShown&) { return ui::kIdNo; };
+  platform_.answerFileDialog = [](const ui::qt::FileDialogShown&) { return std::nullopt; };
+  ASSERT_TRUE(platform_.SimulateShortcut(*window, "Ctrl+O"));
+  ASSERT_EQ(platform_.FileDialogs().size(), 1u);
+  EXPECT_FALSE(platform_.FileDialogs()[0].save);
   window.reset();
 }
 

@@ -18,12 +18,18 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTabBar>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <algorithm>
 
 #include "ui/qt/qt_context.h"
+#include "ui/qt/qt_icons.h"
 #include "ui/qt/qt_window_table.h"
+
+// Qt's own way of pressing keys as a person does, shortcuts included (its test library uses it).
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text, bool autorep, ushort count);
 
 namespace ui::qt {
 namespace {
@@ -77,6 +83,46 @@ void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& tabl
       });
     }
   }
+}
+
+// Toolbar actions carry their command here; menu actions carry it as their data.
+constexpr const char* kToolbarCommand = "kestrel7Command";
+
+void BuildToolbar(QMainWindow& main, const ToolbarTemplate& toolbar, WindowTable& table, std::uint64_t serial) {
+  QToolBar* bar = main.addToolBar(QString());
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->toggleViewAction()->setVisible(false);
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (const ToolbarButton& button : toolbar.buttons) {
+    if (button.id == 0) {
+      bar->addSeparator();
+      continue;
+    }
+    QString tooltip = QString::fromStdString(button.tooltip);
+    QAction* action = bar->addAction(ToolbarIcon(button.icon), tooltip);
+    action->setProperty(kToolbarCommand, button.id);
+    if (!button.shortcut.empty()) {
+      const QKeySequence keys(QString::fromStdString(button.shortcut), QKeySequence::PortableText);
+      action->setShortcut(keys);
+      // From the data panel too; a modal dialog still blocks it.
+      action->setShortcutContext(Qt::ApplicationShortcut);
+      tooltip += QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
+    }
+    action->setToolTip(tooltip);
+    const int id = button.id;
+    QObject::connect(action, &QAction::triggered, &main, [&table, serial, id] {
+      table.Send(serial, kMsgCommand, MakeWParam(id, kNotifyClicked));
+    });
+  }
+}
+
+QAction* ToolbarAction(QWidget& top, int id) {
+  for (QAction* action : top.findChildren<QAction*>()) {
+    const QVariant command = action->property(kToolbarCommand);
+    if (command.isValid() && command.toInt() == id) return action;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -145,6 +191,7 @@ void QtPlatform::CreateWindow(Window& window) {
     auto* main = new MainWindowWidget(*table_, serial);
     main->Client()->setFont(record.qfont);
     BuildMenuBar(*main, *window.Menu(), *table_, serial);
+    if (window.Toolbar() != nullptr) BuildToolbar(*main, *window.Toolbar(), *table_, serial);
     main->resize(800, 600);
     record.top = main;
     record.client = main->Client();
@@ -491,6 +538,58 @@ bool QtPlatform::SimulateMenu(Window& window, int commandId) {
     }
   }
   return false;
+}
+
+bool QtPlatform::SimulateToolbarButton(Window& window, int commandId) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top) return false;
+  QAction* action = ToolbarAction(*record->top, commandId);
+  auto* bar = record->top->findChild<QToolBar*>();
+  auto* button = action && bar ? qobject_cast<QToolButton*>(bar->widgetForAction(action)) : nullptr;
+  if (button == nullptr || !button->isVisible()) return false;
+  button->click();
+  return true;
+}
+
+bool QtPlatform::SimulateShortcut(Window& window, const std::string& keys) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top) return false;
+  const QKeySequence sequence(QString::fromStdString(keys), QKeySequence::PortableText);
+  if (sequence.isEmpty()) return false;
+  // A person has the window in front, then presses the keys.
+  record->top->activateWindow();
+  QCoreApplication::processEvents();
+  QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : record->top.data();
+  const QKeyCombination pressed = sequence[0];
+  return qt_sendShortcutOverrideEvent(target, 0, pressed.key(), pressed.keyboardModifiers(), QString(), false, 1);
+}
+
+std::optional<ToolbarShown> QtPlatform::Toolbar(Window& window) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top || !record->mainWindow) return std::nullopt;
+  auto* main = static_cast<QMainWindow*>(record->top.data());
+  auto* bar = main->findChild<QToolBar*>();
+  if (bar == nullptr) return std::nullopt;
+  const auto inMain = [main](const QWidget& w) { return ToRect(QRect(w.mapTo(main, QPoint(0, 0)), w.size())); };
+  ToolbarShown shown;
+  shown.menuBar = inMain(*main->menuBar());
+  shown.toolbar = bar->isVisible() ? inMain(*bar) : Rect{};
+  shown.client = inMain(*record->client);
+  for (QAction* action : bar->actions()) {
+    const QVariant command = action->property(kToolbarCommand);
+    if (!command.isValid()) continue;
+    ToolbarButtonShown button;
+    button.id = command.toInt();
+    button.tooltip = action->toolTip().toStdString();
+    button.shortcut = action->shortcut().toString(QKeySequence::PortableText).toStdString();
+    button.hasIcon = !action->icon().isNull();
+    if (QWidget* widget = bar->widgetForAction(action)) {
+      button.visible = widget->isVisible();
+      button.geometry = inMain(*widget);
+    }
+    shown.buttons.push_back(button);
+  }
+  return shown;
 }
 
 std::optional<WidgetState> QtPlatform::Widget(Window& window, int id) {

@@ -82,6 +82,23 @@ struct Image {
 
 enum class Key { Enter, Escape };
 
+struct ToolbarButtonShown {
+  int id = 0;
+  std::string tooltip;
+  std::string shortcut;  // portable text: "Ctrl+O"
+  bool hasIcon = false;
+  bool visible = false;
+  Rect geometry;  // in the main window
+};
+
+// The main window's bars and client area as shown, in the main window's coordinates.
+struct ToolbarShown {
+  Rect menuBar;
+  Rect toolbar;
+  Rect client;
+  std::vector<ToolbarButtonShown> buttons;
+};
+
 class QtPlatform : public Platform {
  public:
   QtPlatform();
@@ -113,6 +130,10 @@ class QtPlatform : public Platform {
   bool SimulateRightClick(Window& window, Point at);
   bool SimulateClose(Window& window);
   bool SimulateMenu(Window& window, int commandId);
+  bool SimulateToolbarButton(Window& window, int commandId);
+  // The keys pressed in the window, through Qt's shortcut handling; false when nothing took them.
+  bool SimulateShortcut(Window& window, const std::string& keys);
+  std::optional<ToolbarShown> Toolbar(Window& window);
 
   std::optional<WidgetState> Widget(Window& window, int id);
   std::vector<TextFit> TextFits(Window& window);

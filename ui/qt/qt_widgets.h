@@ -55,6 +55,8 @@ class MainWindowWidget : public QMainWindow {
  public:
   MainWindowWidget(WindowTable& table, std::uint64_t serial);
   PaintArea* Client() const { return client_; }
+  // No menu that hides the toolbar: a hidden toolbar could not be brought back.
+  QMenu* createPopupMenu() override { return nullptr; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
