@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <utility>
+
 #include "app/menu.h"
 #include "app/toolbar.h"
 #include "calib/address_preambles_dialog.h"
@@ -58,6 +60,10 @@ void TMyWindow::OnTimer(int id) {
     // A command the technician gave during the splash (a file dialog, say) is still open:
     // identification waits for it rather than open on top of it.
     SetTimer(kStartTimerId, kSplashDelayMs);
+  } else if (!startFile_.empty()) {
+    // Identification would replace the file; the toolbar has it for the transmitter.
+    EndSplash();
+    dataFile_.OpenFile(*this, panel_.get(), std::exchange(startFile_, std::string()));
   } else {
     EndSplash();
     SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "data/data_file_commands.h"
@@ -25,6 +26,9 @@ class TMyWindow : public ui::Window {
   // Without a link every dialog talks to the built-in simulated transmitter.
   explicit TMyWindow(hart::FrameTrace* trace = nullptr, hart::Link* link = nullptr);
   ~TMyWindow() override;
+
+  // A data file to open where the start-up sequence would identify; set before Create().
+  void OpenAtStart(std::string path) { startFile_ = std::move(path); }
 
   TDane& Database() { return database_; }
   TDataFile& DataFile() { return dataFile_; }
@@ -57,5 +61,6 @@ class TMyWindow : public ui::Window {
   std::unique_ptr<TMonitorHart> panel_;
   std::unique_ptr<TAboutBox> about_;
   int startPhase_ = 0;
+  std::string startFile_;
   int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
 };
