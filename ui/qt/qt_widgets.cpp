@@ -97,10 +97,16 @@ QString TitleBarText(const QWidget& window) {
 }
 
 int CaptionWidth(const QString& title) {
-  // The window manager's title font is unknown here: the application's font in bold is on the
-  // safe side of the usual ones. Icon and up to three buttons take about six text heights.
+  // The window manager's title font is unknown here. Title bars commonly use the interface
+  // font in bold, up to two points larger: that is taken, to be on the safe side. Icon and up
+  // to three buttons take about six text heights.
   QFont font = QApplication::font();
   font.setBold(true);
+  if (font.pointSizeF() > 0) {
+    font.setPointSizeF(font.pointSizeF() + 2);
+  } else if (font.pixelSize() > 0) {
+    font.setPixelSize(font.pixelSize() * 5 / 4);
+  }
   const QFontMetrics fm(font);
   constexpr int kTitleBarHeightsForIconAndButtons = 6;
   return fm.horizontalAdvance(title.trimmed()) + kTitleBarHeightsForIconAndButtons * fm.height();
