@@ -255,7 +255,19 @@ void QtPlatform::ControlChanged(Window& window, int id) {
 
 void QtPlatform::CaptionChanged(Window& window) {
   WindowRecord* record = table_->Find(window);
-  if (record && record->top) record->top->setWindowTitle(WindowTitle(window.Caption()));
+  if (record == nullptr || !record->top) return;
+  const QString title = WindowTitle(window.Caption());
+  record->top->setWindowTitle(title);
+  // A dialog stays wide enough for its new caption as for its first.
+  QWidget& top = *record->top;
+  const int needed = CaptionWidth(title);
+  if (record->dialog && top.width() < needed) {
+    if (top.minimumSize() == top.maximumSize()) {
+      top.setFixedWidth(needed);
+    } else {
+      top.resize(needed, top.height());
+    }
+  }
 }
 
 Rect QtPlatform::WindowRect(const Window& window) const {
