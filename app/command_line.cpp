@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
+#include <cctype>
 #include <ctime>
+#include <filesystem>
 #include <string_view>
 
 #include "app/main_window.h"
@@ -53,6 +55,19 @@ bool LoadForCommandLine(const std::string& path, TDane& db, std::FILE* err) {
   return true;
 }
 
+// A word on the command line is a data file to open when it has the data file's extension or
+// names an existing file; anything else is a mistyped command or option.
+bool NamesDataFile(std::string_view arg) {
+  constexpr std::string_view kExtension = ".pom";
+  if (arg.size() > kExtension.size()) {
+    std::string tail(arg.substr(arg.size() - kExtension.size()));
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (tail == kExtension) return true;
+  }
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::path(arg), ec);
+}
+
 std::string WithExtension(const std::string& path, const char* extension) {
   const std::size_t slash = path.find_last_of('/');
   const std::size_t dot = path.find_last_of('.');
@@ -98,12 +113,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       args.command = arg == "show" ? CommandLine::Command::Show : CommandLine::Command::Report;
       commandSeen = true;
       takeValue(args.file, arg);
+    } else if (!commandSeen && args.file.empty() && !arg.starts_with("-") && NamesDataFile(arg)) {
+      args.file = arg;  // the window opens it
     } else {
       args.command = CommandLine::Command::Error;
       args.error = "непонятный аргумент: " + std::string(arg);
     }
   }
-  if (args.command == CommandLine::Command::Desktop && !args.output.empty()) {
+  if (args.command == CommandLine::Command::Identify && !args.file.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = "непонятный аргумент: " + args.file;
+  } else if (args.command == CommandLine::Command::Desktop && !args.output.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "-o относится к командам identify и report";
   } else if ((args.command == CommandLine::Command::Show ||
@@ -123,8 +143,9 @@ std::string HelpText() {
   return "Kestrel7 — программа коммуникации с преобразователями давления HART.\n"
          "\n"
          "Использование:\n"
-         "  kestrel7 [--port ПОРТ [--no-rts]] [--trace ФАЙЛ]\n"
-         "                                               окно программы\n"
+         "  kestrel7 [--port ПОРТ [--no-rts]] [--trace ФАЙЛ] [ФАЙЛ.pom]\n"
+         "                                               окно программы; с файлом данных\n"
+         "                                               открывает его вместо идентификации\n"
          "  kestrel7 identify [--port ПОРТ [--no-rts]] [-o ФАЙЛ] [--trace ФАЙЛ]\n"
          "                                               идентификация преобразователя;\n"
          "                                               с -o запись в файл данных (.pom),\n"

@@ -11,7 +11,7 @@
 struct CommandLine {
   enum class Command { Desktop, Help, Version, Identify, Show, Report, Error };
   Command command = Command::Desktop;
-  std::string file;    // show, report
+  std::string file;    // show, report; the window: a data file to open at start
   std::string output;  // -o
   std::string trace;   // --trace: a file, or "-" for standard error
   std::string port;    // --port: a HART modem's serial device; empty: the simulated transmitter

@@ -43,6 +43,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
           }
         }
         window = std::make_unique<TMyWindow>(trace ? &*trace : nullptr, link.get());
+        if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
         window->Show(true);
       },

@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include <utility>
+
 #include "app/menu.h"
+#include "app/toolbar.h"
 #include "calib/address_preambles_dialog.h"
 #include "calib/current_calibration_dialog.h"
 #include "calib/fixed_current_dialog.h"
@@ -22,6 +25,7 @@ TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
   settings_.link = link;
   SetCaption(kCaption);
   SetMenu(&CommandsMenu());
+  SetToolbar(&CommandsToolbar());
 }
 
 TMyWindow::~TMyWindow() {
@@ -52,13 +56,25 @@ void TMyWindow::OnTimer(int id) {
     if (about_) about_->CreateModeless();
     SetTimer(kStartTimerId, kSplashShownMs);
     startPhase_ = 1;
+  } else if (commandsRunning_ > 0) {
+    // A command the technician gave during the splash (a file dialog, say) is still open:
+    // identification waits for it rather than open on top of it.
+    SetTimer(kStartTimerId, kSplashDelayMs);
+  } else if (!startFile_.empty()) {
+    // Identification would replace the file; the toolbar has it for the transmitter.
+    EndSplash();
+    dataFile_.OpenFile(*this, panel_.get(), std::exchange(startFile_, std::string()));
   } else {
-    KillTimer(kStartTimerId);
-    if (about_) about_->EndDialog(ui::kIdOk);
-    about_.reset();
-    startPhase_ = 0;
+    EndSplash();
     SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
   }
+}
+
+void TMyWindow::EndSplash() {
+  KillTimer(kStartTimerId);
+  if (about_) about_->EndDialog(ui::kIdOk);
+  about_.reset();
+  startPhase_ = 0;
 }
 
 void TMyWindow::ShowPanel() {
@@ -84,8 +100,15 @@ void TMyWindow::RunListDialog() {
 }
 
 void TMyWindow::OnCommand(int id, unsigned /*code*/) {
+  struct Running {
+    int& count;
+    explicit Running(int& c) : count(c) { ++count; }
+    ~Running() { --count; }
+  } running(commandsRunning_);
   switch (id) {
     case kCmdIdentify:
+      // Asked for during the splash, it is the identification the splash leads to.
+      if (startPhase_ == 1) EndSplash();
       Identify();
       break;
     case kCmdReadPv:

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "data/data_file_commands.h"
@@ -26,6 +27,9 @@ class TMyWindow : public ui::Window {
   explicit TMyWindow(hart::FrameTrace* trace = nullptr, hart::Link* link = nullptr);
   ~TMyWindow() override;
 
+  // A data file to open where the start-up sequence would identify; set before Create().
+  void OpenAtStart(std::string path) { startFile_ = std::move(path); }
+
   TDane& Database() { return database_; }
   TDataFile& DataFile() { return dataFile_; }
   const TDaneIPPC& WorkingRecord() const { return workingRecord_; }
@@ -43,6 +47,7 @@ class TMyWindow : public ui::Window {
 
  private:
   void Identify();
+  void EndSplash();
   void Exit();
   void ShowPanel();
   template <class Dialog>
@@ -56,4 +61,6 @@ class TMyWindow : public ui::Window {
   std::unique_ptr<TMonitorHart> panel_;
   std::unique_ptr<TAboutBox> about_;
   int startPhase_ = 0;
+  std::string startFile_;
+  int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
 };

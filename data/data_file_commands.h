@@ -31,6 +31,8 @@ class TDataFile {
   // Asks the may-close question, then loads a chosen file in place of the database.
   // True when a file was read, even a damaged one.
   bool Open(ui::Window& owner, ui::Window* panel);
+  // Loads the named file in place of the database, asking nothing first (the program's start).
+  bool OpenFile(ui::Window& owner, ui::Window* panel, const std::string& path);
   // True only when the data file was written.
   bool SaveAs(ui::Window& owner, ui::Window* panel = nullptr);
   bool Save(ui::Window& owner, ui::Window* panel = nullptr);
@@ -48,6 +50,8 @@ class TDataFile {
   const ui::FileDialogData& DialogData() const { return dialogData_; }
 
  private:
+  // Reads the file named in the dialog data; on failure the document is `previousName` again.
+  bool Load(ui::Window& owner, ui::Window* panel, std::string previousName);
   bool WriteTo(ui::Window& owner);
   void ShowFileError(ui::Window& owner);
   void Refresh(ui::Window* panel);

@@ -103,6 +103,9 @@ void TMonitorHart::SetupWindow() {
     control.SetStyle(ui::kStyleBorder | ui::kStyleTabStop | ui::kStyleDisabled |
                      ui::kStyleReadOnly);
   }
+  // Docked before it first shows, so that it never appears anywhere else; the dock timer docks
+  // it again once the window system has framed it.
+  Dock();
   SetTimer(kDockTimerId, kDockDelayMs);
 }
 
@@ -146,6 +149,7 @@ void TMonitorHart::OnTimer(int id) {
 void TMonitorHart::Dock() {
   if (Parent() == nullptr) return;
   const ui::Rect main = Parent()->WindowRect();
-  const ui::Rect client = ClientRect();
-  MoveWindow(ui::Rect{main.x, main.y + main.height - client.height, main.width, client.height});
+  // The panel keeps its outer height, title bar included: all its rows stay whole.
+  const int height = WindowRect().height;
+  MoveWindow(ui::Rect{main.x, main.y + main.height - height, main.width, height});
 }

@@ -2,8 +2,8 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev fonts-dejavu-core
-          fonts-liberation locales poppler-utils)
+PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-translations-l10n
+          fonts-dejavu-core fonts-liberation locales poppler-utils)
 
 install_missing() {
   local missing=()

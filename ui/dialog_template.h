@@ -78,4 +78,17 @@ struct MenuTemplate {
   std::vector<MenuPopup> popups;
 };
 
+// A toolbar under the menu bar: buttons that send their command as menu items do, each with a
+// picture and a tooltip, and a shortcut key that sends the same command. Id 0 is a separator.
+struct ToolbarButton {
+  int id = 0;
+  std::string icon;      // a name in the desktop's icon theme (freedesktop naming)
+  std::string tooltip;
+  std::string shortcut;  // "Ctrl+O", "F5"; empty: none
+};
+
+struct ToolbarTemplate {
+  std::vector<ToolbarButton> buttons;
+};
+
 }  // namespace ui

@@ -42,6 +42,9 @@ class Window {
   void SetCaption(std::string caption);
   const MenuTemplate* Menu() const { return menu_; }
   void SetMenu(const MenuTemplate* menu) { menu_ = menu; }
+  // Set before Create(), as the menu.
+  const ToolbarTemplate* Toolbar() const { return toolbar_; }
+  void SetToolbar(const ToolbarTemplate* toolbar) { toolbar_ = toolbar; }
   Rect WindowRect() const;
   void MoveWindow(const Rect& rect);
   Rect ClientRect() const;
@@ -77,6 +80,7 @@ class Window {
   std::vector<std::unique_ptr<Control>> controls_;
   std::string caption_;
   const MenuTemplate* menu_ = nullptr;
+  const ToolbarTemplate* toolbar_ = nullptr;
   bool created_ = false;
 };
 

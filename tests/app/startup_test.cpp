@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "data/data_file.h"
+#include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
@@ -167,6 +168,99 @@ TEST_F(StartUp, PrintCommandPrintsOnePageOfTheFirstRecord) {
   EXPECT_EQ(page[18].y, 3014);
 }
 
+// Cancelled identification and a closed data panel are no dead ends: the toolbar under the menu
+// and its shortcut keys bring both back, and carry the data file's commands.
+TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
+  TMyWindow window;
+  ASSERT_NE(window.Toolbar(), nullptr);
+  std::vector<std::pair<int, std::string>> buttons;
+  for (const ui::ToolbarButton& button : window.Toolbar()->buttons) {
+    if (button.id == 0) continue;
+    buttons.emplace_back(button.id, button.shortcut);
+    EXPECT_FALSE(button.tooltip.empty()) << button.id;
+    EXPECT_FALSE(button.icon.empty()) << button.id;
+  }
+  EXPECT_EQ(buttons, (std::vector<std::pair<int, std::string>>{{kCmdIdentify, "F5"},
+                                                                {kCmdNewFile, "Ctrl+N"},
+                                                                {kCmdOpen, "Ctrl+O"},
+                                                                {kCmdSave, "Ctrl+S"},
+                                                                {kCmdRecreatePanel, ""},
+                                                                {kCmdReadPv, ""},
+                                                                {kCmdPrint, "Ctrl+P"}}));
+
+  window.Create();
+  platform->OnModal(310, [](ui::Dialog& dialog) { dialog.Item(ui::kIdCancel)->UserClick(); });
+  platform->Advance(5000);
+  ASSERT_EQ(window.Database().Count(), 0u);
+  platform->ClearModalHandlers();
+  ASSERT_TRUE(platform->PressShortcut(window, "F5"));
+  ASSERT_EQ(window.Database().Count(), 1u);
+  EXPECT_EQ(window.Database().At(0).deviceId, 12556);
+
+  window.Panel()->SendMessage(ui::kMsgClose);  // its close box
+  ASSERT_FALSE(window.Panel()->IsCreated());
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdRecreatePanel));
+  ASSERT_TRUE(window.Panel()->IsCreated());
+  EXPECT_TRUE(platform->IsShown(*window.Panel()));
+  EXPECT_EQ(window.Panel()->Item(732)->Text(), "12556");
+
+  // The data file: open and save ask for a name (both cancelled), a new file empties.
+  platform->QueueAnswer(ui::kIdNo);  // not saving the identified record
+  platform->QueueFileAnswer(std::nullopt);
+  ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+O"));
+  platform->QueueFileAnswer(std::nullopt);
+  ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+S"));
+  ASSERT_EQ(platform->FileDialogs().size(), 2u);
+  EXPECT_EQ(window.Database().Count(), 1u);
+  ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+P"));
+  EXPECT_EQ(platform->PrintedPages().size(), 1u);
+
+  // A modal dialog blocks the toolbar as it blocks the window.
+  int readings = 0;
+  platform->OnModal(890, [&](ui::Dialog&) {
+    ++readings;
+    EXPECT_FALSE(platform->PressToolbarButton(window, kCmdRecreatePanel));
+    EXPECT_FALSE(platform->PressShortcut(window, "Ctrl+N"));
+  });
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdReadPv));
+  EXPECT_EQ(readings, 1);
+
+  platform->QueueAnswer(ui::kIdNo);
+  ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+N"));
+  EXPECT_EQ(window.Database().Count(), 0u);
+  EXPECT_FALSE(platform->PressToolbarButton(window, kCmdUnits)) << "menu commands stay in the menu";
+  EXPECT_FALSE(platform->PressShortcut(window, "Ctrl+Q"));
+}
+
+// During the splash, F5 is the identification the splash leads to, and a dialog the
+// technician opened keeps identification waiting until it closes.
+TEST_F(StartUp, CommandsDuringTheSplashComeFirst) {
+  int identifications = 0;
+  platform->OnModal(310, [&](ui::Dialog& dialog) {
+    ++identifications;
+    platform->RunUntil([&] { return dialog.Ended(); }, 10000);
+  });
+  {
+    TMyWindow window;
+    window.Create();
+    platform->Advance(100);
+    ASSERT_TRUE(platform->PressShortcut(window, "F5"));
+    EXPECT_EQ(window.AboutBox(), nullptr);
+    platform->Advance(5000);
+    EXPECT_EQ(identifications, 1);
+  }
+  TMyWindow window;
+  window.Create();
+  platform->Advance(100);
+  platform->OnModal(104, [&](ui::Dialog&) {
+    platform->Advance(3000);
+    EXPECT_EQ(identifications, 1) << "not on top of the open dialog";
+  });
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdAbout, 0));
+  platform->Advance(100);
+  EXPECT_EQ(identifications, 2);
+}
+
 TEST(MainWindow, ErasesTheBackgroundWithARaisedFrame) {
   ui::ScopedHeadlessPlatform platform;
   TMyWindow window;
@@ -216,6 +310,81 @@ TEST(CommandLineTool, ParsesCommandsAndRefusesNonsense) {
   EXPECT_EQ(ParseCommandLine(2, odd).command, CommandLine::Command::Error);
   const char* help[] = {"kestrel7", "show", "x", "--help"};
   EXPECT_EQ(ParseCommandLine(4, help).command, CommandLine::Command::Help);
+
+  // A data file for the window: by its extension, or because it exists.
+  const std::string existing = ::testing::TempDir() + "k7_existing_data";
+  std::ofstream(existing) << "1\n";
+  const struct {
+    std::vector<const char*> argv;
+    CommandLine::Command command;
+    std::string file;
+  } cases[] = {
+      {{"kestrel7", "Rapport.POM"}, CommandLine::Command::Desktop, "Rapport.POM"},
+      {{"kestrel7", "--port", "/dev/ttyUSB0", "a.pom"}, CommandLine::Command::Desktop, "a.pom"},
+      {{"kestrel7", existing.c_str()}, CommandLine::Command::Desktop, existing},
+      {{"kestrel7", "a.pom", "b.pom"}, CommandLine::Command::Error, "a.pom"},
+      {{"kestrel7", "a.pom", "-o", "b.pom"}, CommandLine::Command::Error, "a.pom"},
+      {{"kestrel7", "identify", "a.pom"}, CommandLine::Command::Error, ""},
+      {{"kestrel7", "a.pom", "identify"}, CommandLine::Command::Error, "a.pom"},
+      {{"kestrel7", "no_such_thing"}, CommandLine::Command::Error, ""},
+  };
+  for (const auto& c : cases) {
+    const CommandLine parsed = ParseCommandLine(static_cast<int>(c.argv.size()), c.argv.data());
+    EXPECT_EQ(parsed.command, c.command) << c.argv.back();
+    EXPECT_EQ(parsed.file, c.file) << c.argv.back();
+  }
+  std::remove(existing.c_str());
+}
+
+// "kestrel7 FILE.pom": the start-up opens the file instead of identifying; a file that cannot
+// be read is said so and the program starts empty and untitled.
+TEST_F(StartUp, AFileFromTheCommandLineOpensInsteadOfIdentification) {
+  const std::string path = ::testing::TempDir() + "k7_start.pom";
+  {
+    TDane db;
+    TDaneIPPC record;
+    record.deviceId = 4242;
+    record.unitCode = 237;
+    db.Append(record);
+    db.Append(IdentifiedRecord());
+    ASSERT_TRUE(datafile::WriteDatabaseFile(path, db));
+  }
+  int identifications = 0;
+  platform->OnModal(310, [&](ui::Dialog&) { ++identifications; });
+  for (const std::string& name : {path, path + ".missing"}) {
+    SCOPED_TRACE(name);
+    const bool readable = name == path;
+    platform->ClearMessageBoxes();
+    TMyWindow window;
+    window.OpenAtStart(name);
+    window.Create();
+    platform->Advance(5000);
+    EXPECT_EQ(identifications, 0);
+    EXPECT_FALSE(window.DataFile().Changed());
+    EXPECT_EQ(window.DataFile().Untitled(), !readable);
+    if (readable) {
+      ASSERT_EQ(window.Database().Count(), 2u);
+      EXPECT_EQ(window.Panel()->Item(732)->Text(), "4242");
+      EXPECT_EQ(window.Caption(), "Программа Коммуникации Kestrel7" + name);
+      EXPECT_TRUE(platform->MessageBoxes().empty());
+    } else {
+      EXPECT_EQ(window.Database().Count(), 0u);
+      EXPECT_EQ(window.Caption(), "Программа Коммуникации Kestrel7");
+      ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+      EXPECT_EQ(platform->MessageBoxes()[0].text, "Не найдено файла данных");
+      EXPECT_EQ(platform->MessageBoxes()[0].caption, "Ошибка считывания данных");
+    }
+  }
+  // The toolbar still identifies the transmitter on the loop.
+  TMyWindow window;
+  window.OpenAtStart(path);
+  window.Create();
+  platform->Advance(5000);
+  platform->ClearModalHandlers();
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdIdentify));
+  ASSERT_EQ(window.Database().Count(), 1u);
+  EXPECT_EQ(window.Database().At(0).deviceId, 12556);
+  std::remove(path.c_str());
 }
 
 TEST(CommandLineTool, IdentifyWritesTheFileAndShowPrintsItAsThePanelDoes) {

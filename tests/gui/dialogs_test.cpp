@@ -2,6 +2,7 @@
 // folder for a person to look at, with every text fitting its control.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "app/about_dialog.h"
 #include "app/main_window.h"
+#include "app/menu.h"
 #include "calib/address_preambles_dialog.h"
 #include "calib/current_calibration_dialog.h"
 #include "calib/fixed_current_dialog.h"
@@ -59,7 +61,7 @@ class Program : public ::testing::Test {
   void Check(ui::Dialog& dialog, const std::string& name) {
     EXPECT_TRUE(platform_.GrabToPng(dialog, "dialog_" + name + ".png")) << name;
     for (const ui::qt::TextFit& fit : platform_.TextFits(dialog)) {
-      if (!dialog.Item(fit.id)->Visible()) continue;
+      if (fit.id != 0 && !dialog.Item(fit.id)->Visible()) continue;
       EXPECT_TRUE(fit.Fits()) << name << ": control " << fit.id << " \"" << fit.text << "\" needs "
                               << fit.neededWidth << "x" << fit.neededHeight << ", has "
                               << fit.width << "x" << fit.height;
@@ -100,6 +102,94 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   Render(panel, "700_panel");
 }
 
+double Luminance(ui::Color c) {
+  const auto channel = [](double v) {
+    v /= 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b);
+}
+
+// The data panel on the main window of a 1366 x 768 and a 1024 x 768 screen: docked at the
+// bottom from the moment it exists, every row whole, its read-only values readable.
+TEST_F(Program, DataPanelAppearsDockedWholeAndReadable) {
+  for (const ui::Rect screen : {ui::Rect{0, 0, 1366, 768}, ui::Rect{0, 0, 1024, 768}}) {
+    SCOPED_TRACE(screen.width);
+    ui::Window main(nullptr);
+    main.SetMenu(&CommandsMenu());
+    main.Create();
+    main.Show(true);
+    main.MoveWindow(screen);
+    platform_.RunFor(20);
+    const ui::Rect outer = main.WindowRect();
+    ASSERT_EQ(outer, screen);
+
+    TMonitorHart panel(&main, db_);
+    panel.CreateModeless();
+    panel.Refresh();
+    const ui::Rect first = panel.WindowRect();
+    EXPECT_EQ(first.x, outer.x);
+    EXPECT_EQ(first.width, outer.width);
+    EXPECT_EQ(first.y + first.height, outer.y + outer.height) << "docked before it first shows";
+    const int clientHeight = panel.ClientRect().height;
+    platform_.RunFor(TMonitorHart::kDockDelayMs + 100);
+    EXPECT_EQ(panel.WindowRect(), first) << "no jump when the dock timer comes";
+    EXPECT_EQ(panel.ClientRect().height, clientHeight) << "docking takes nothing off the panel";
+    for (const TMonitorHart::Row& row : TMonitorHart::Rows()) {
+      for (int id : {row.labelId, row.fieldId}) {
+        const auto shown = platform_.Widget(panel, id);
+        ASSERT_TRUE(shown);
+        if (!shown->visible) continue;
+        EXPECT_LE(shown->geometry.y + shown->geometry.height, panel.ClientRect().height) << id;
+        EXPECT_LE(shown->geometry.x + shown->geometry.width, panel.ClientRect().width) << id;
+      }
+    }
+    ASSERT_TRUE(platform_.GrabToPng(panel, "panel_docked_" + std::to_string(screen.width) + ".png"));
+
+    // "12556" in its greyed field: its strokes stand out from the field at 4.5:1 at least.
+    const auto image = platform_.Grab(panel);  // the client fills the resizable panel
+    const ui::Rect field = platform_.Widget(panel, 732)->geometry;
+    const ui::Color background = image->At(field.x + field.width - 4, field.y + field.height / 2);
+    double contrast = 1.0;
+    for (int y = field.y + 2; y < field.y + field.height - 2; ++y) {
+      for (int x = field.x + 2; x < field.x + field.width / 2; ++x) {
+        const double a = Luminance(image->At(x, y));
+        const double b = Luminance(background);
+        contrast = std::max(contrast, (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05));
+      }
+    }
+    EXPECT_GE(contrast, 4.5) << "read-only values are readable";
+    panel.EndDialog(ui::kIdCancel);
+  }
+}
+
+// What a reading leaves on the screen must be what a fresh painting of the same values shows:
+// every erased text gone to the last antialiased pixel.
+TEST_F(Program, AReadingLeavesNoTraceOfTheTextsItReplaced) {
+  TReadPV dialog(nullptr, db_, changed_, selection_, settings_, nullptr);
+  dialog.CreateModeless();
+  platform_.RunFor(50);  // set-up painted 0, 0 and "[Отсутствие]"
+  ASSERT_TRUE(platform_.SimulateClick(dialog, TReadPV::kSendButtonId));
+  ASSERT_TRUE(platform_.RunUntil([&] { return dialog.Pressure() != 0.0f; }, 2000));
+  platform_.RunFor(50);
+  const auto read = platform_.Grab(dialog);
+  ASSERT_TRUE(platform_.GrabToPng(dialog, "read_pv_after_reading.png"));
+  dialog.Invalidate();
+  platform_.RunFor(50);
+  const auto fresh = platform_.Grab(dialog);
+  ASSERT_TRUE(read && fresh);
+  ASSERT_EQ(read->pixels.size(), fresh->pixels.size());
+  int differing = 0;
+  int blue = 0;
+  for (std::size_t i = 0; i < read->pixels.size(); ++i) {
+    differing += read->pixels[i] == fresh->pixels[i] ? 0 : 1;
+    blue += fresh->pixels[i] == ui::Color{0, 0, 255} ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0) << "pixels of erased texts left behind";
+  EXPECT_GT(blue, 200) << "the reading itself is shown";
+  dialog.EndDialog(ui::kIdCancel);
+}
+
 TEST_F(Program, IdentificationDialogRendersWhileItReads) {
   TDaneIPPC record;
   THartKom0 dialog(nullptr, settings_, nullptr, record, 0, nullptr);
@@ -121,6 +211,44 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   EXPECT_EQ(platform_.Widget(*window->Panel(), 732).value_or(ui::qt::WidgetState{}).text, "12556");
   EXPECT_TRUE(platform_.GrabToPng(*window, "main_window.png"));
   EXPECT_TRUE(platform_.GrabToPng(*window->Panel(), "main_window_panel.png"));
+
+  // The toolbar: under the menu bar and above the client area, its buttons side by side, each
+  // with a picture and a Russian tooltip that names its shortcut.
+  const auto bars = platform_.Toolbar(*window);
+  ASSERT_TRUE(bars);
+  EXPECT_GT(bars->toolbar.height, 0);
+  EXPECT_LE(bars->menuBar.y + bars->menuBar.height, bars->toolbar.y);
+  EXPECT_LE(bars->toolbar.y + bars->toolbar.height, bars->client.y);
+  std::vector<std::string> tooltips;
+  int right = bars->toolbar.x;
+  for (const ui::qt::ToolbarButtonShown& button : bars->buttons) {
+    tooltips.push_back(button.tooltip);
+    EXPECT_TRUE(button.visible && button.hasIcon) << button.id;
+    EXPECT_GE(button.geometry.x, right) << button.id;
+    EXPECT_LE(button.geometry.y + button.geometry.height, bars->toolbar.y + bars->toolbar.height);
+    right = button.geometry.x + button.geometry.width;
+  }
+  EXPECT_LE(right, bars->toolbar.x + bars->toolbar.width);
+  EXPECT_EQ(tooltips, (std::vector<std::string>{
+                          "Идентификация преобразователя (F5)", "Новый рапорт (Ctrl+N)",
+                          "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
+                          "Действительное давление и напряжение", "Печатай рапорт (Ctrl+P)"}));
+
+  // Closed with its close box, the data panel comes back from the toolbar.
+  ASSERT_TRUE(platform_.SimulateClose(*window->Panel()));
+  platform_.RunFor(20);
+  EXPECT_FALSE(window->Panel()->IsCreated());
+  ASSERT_TRUE(platform_.SimulateToolbarButton(*window, kCmdRecreatePanel));
+  platform_.RunFor(20);
+  EXPECT_TRUE(platform_.IsShown(*window->Panel()));
+  EXPECT_EQ(platform_.Widget(*window->Panel(), 732).value_or(ui::qt::WidgetState{}).text, "12556");
+
+  // Ctrl+O: the open dialog, after the question about the unsaved record.
+  platform_.answerMessageBox = [](const ui::qt::MessageBoxShown&) { return ui::kIdNo; };
+  platform_.answerFileDialog = [](const ui::qt::FileDialogShown&) { return std::nullopt; };
+  ASSERT_TRUE(platform_.SimulateShortcut(*window, "Ctrl+O"));
+  ASSERT_EQ(platform_.FileDialogs().size(), 1u);
+  EXPECT_FALSE(platform_.FileDialogs()[0].save);
   window.reset();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -224,6 +225,10 @@ TEST(QtDialogs, EnterPressesTheDefaultButton) {
   EXPECT_EQ(dialog.Result(), ui::kIdOk);
 }
 
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 TEST(QtCommonDialogs, AnsweredThroughTheSeamWithoutAPerson) {
   ScopedQtPlatform platform;
   ProbeDialog owner;
@@ -243,9 +248,14 @@ TEST(QtCommonDialogs, AnsweredThroughTheSeamWithoutAPerson) {
   const auto& question = platform->MessageBoxes()[0];
   EXPECT_EQ(question.text, "Рапорт составлен. Куда хочешь записать?");
   EXPECT_EQ(question.caption, "");
+  EXPECT_EQ(question.titleBar.find_first_not_of(' '), std::string::npos)
+      << "a box without a caption has an empty title bar, not \"" << question.titleBar << "\"";
   EXPECT_EQ(question.icon, ui::kMbIconQuestion);
   EXPECT_EQ(question.buttons, (std::vector<std::string>{"Да", "Нет", "Отмена"}));
   EXPECT_EQ(platform->MessageBoxes()[1].caption, "Ошибка считывания данных");
+  EXPECT_EQ(platform->MessageBoxes()[1].titleBar, "Ошибка считывания данных");
+  EXPECT_GE(platform->MessageBoxes()[1].width, platform->MessageBoxes()[1].captionWidth)
+      << "the box is wide enough for its caption";
   EXPECT_EQ(platform->MessageBoxes()[1].icon, ui::kMbIconExclamation);
   EXPECT_EQ(platform->MessageBoxes()[1].buttons, (std::vector<std::string>{"OK"}));
   EXPECT_EQ(platform->MessageBoxes()[2].icon, ui::kMbIconStop);
@@ -278,6 +288,13 @@ TEST(QtCommonDialogs, AnsweredThroughTheSeamWithoutAPerson) {
   const auto& save = platform->FileDialogs()[2];
   EXPECT_TRUE(save.save);
   EXPECT_EQ(save.fileName, "probe.pom") << "save starts from the last name";
+  // Qt's own dialog speaks Russian: its translations are installed and loaded.
+  for (const char* button : {"Сохранить", "Отмена"}) {
+    EXPECT_TRUE(Has(save.buttons, button)) << button;
+  }
+  for (const char* label : {"Перейти к:", "Имя файла:"}) {
+    EXPECT_TRUE(Has(save.labels, label)) << label;
+  }
   EXPECT_EQ(save.directory, file.parent_path().string());
 
   platform->answerPopupMenu = [](const std::vector<std::string>&) { return 1; };

@@ -281,6 +281,24 @@ int HeadlessPlatform::TrackPopupMenu(Window&, const std::vector<std::string>& it
   return answer >= 0 && answer < static_cast<int>(items.size()) ? answer : -1;
 }
 
+bool HeadlessPlatform::PressToolbarButton(Window& window, int id) {
+  if (!IsAlive(window) || window.Toolbar() == nullptr || modalDepth_ > 0 || id == 0) return false;
+  const auto& buttons = window.Toolbar()->buttons;
+  if (std::none_of(buttons.begin(), buttons.end(), [id](const ToolbarButton& b) { return b.id == id; })) {
+    return false;
+  }
+  window.SendMessage(kMsgCommand, MakeWParam(id, kNotifyClicked));
+  return true;
+}
+
+bool HeadlessPlatform::PressShortcut(Window& window, const std::string& keys) {
+  if (!IsAlive(window) || window.Toolbar() == nullptr || keys.empty()) return false;
+  for (const ToolbarButton& button : window.Toolbar()->buttons) {
+    if (button.shortcut == keys) return PressToolbarButton(window, button.id);
+  }
+  return false;
+}
+
 void HeadlessPlatform::Broadcast(unsigned message, WParam wParam, LParam lParam) {
   const std::vector<Window*> targets = windows_;
   for (Window* window : targets) {

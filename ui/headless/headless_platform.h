@@ -109,6 +109,12 @@ class HeadlessPlatform : public Platform {
   const std::vector<std::vector<std::string>>& PopupMenus() const { return popupMenus_; }
   bool QuitRequested() const { return quitRequested_; }
 
+  // A person at the window's toolbar: the button with the command id, or the button whose
+  // shortcut the keys are, sends its command. False when the window has no such button or a
+  // modal dialog blocks the window, as it blocks the real toolbar.
+  bool PressToolbarButton(Window& window, int id);
+  bool PressShortcut(Window& window, const std::string& keys);
+
   bool IsAlive(const Window& window) const;
   const std::vector<Window*>& Windows() const { return windows_; }
   bool IsShown(const Window& window) const;

@@ -1,13 +1,18 @@
 #include "ui/qt/desktop.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPalette>
 #include <QPrinter>
 #include <QTranslator>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "ui/printing.h"
@@ -16,11 +21,76 @@
 
 namespace ui::qt {
 
-Application::Application(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
-  auto* translator = new QTranslator(app_.get());
-  if (translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(translator);
+namespace {
+
+// Qt's own dialogs (file, print, colour) take their texts from this catalogue.
+constexpr const char* kQtCatalogue = "qtbase_ru";
+
+// Where Qt keeps its translations, then a "translations" folder beside the program.
+QStringList TranslationFolders() {
+  return {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+          QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+}
+
+void InstallQtTranslations(QApplication& app) {
+  auto* translator = new QTranslator(&app);
+  const QStringList folders = TranslationFolders();
+  for (const QString& folder : folders) {
+    if (translator->load(QString::fromLatin1(kQtCatalogue), folder)) {
+      QCoreApplication::installTranslator(translator);
+      return;
+    }
   }
+  // Nothing stops the program, but the technician would meet English buttons: say why.
+  std::fprintf(stderr,
+               "kestrel7: нет перевода Qt %s.qm (искали в %s); стандартные окна Qt (открытие, "
+               "запись, печать) будут по-английски. Установите пакет qt6-translations-l10n.\n",
+               kQtCatalogue, folders.join(QStringLiteral(", ")).toLocal8Bit().constData());
+}
+
+double Luminance(const QColor& c) {
+  const auto channel = [](double v) {
+    v /= 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+  const double la = Luminance(a);
+  const double lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Read-only values are disabled fields, and a technician must read them: their text reaches a
+// contrast of at least 4.5:1 (the usual minimum for body text) and stays grey, so the fields
+// still look read-only. Small text is antialiased lighter than its colour, so the colour itself
+// keeps 6:1. It moves from the style's grey towards the normal text colour only as far as
+// needed, which works for dark palettes too.
+void MakeDisabledTextReadable(QApplication& app) {
+  constexpr double kMinimumContrast = 6.0;
+  QPalette palette = QApplication::palette();
+  const QColor from = palette.color(QPalette::Disabled, QPalette::Text);
+  const QColor to = palette.color(QPalette::Active, QPalette::Text);
+  const QColor background = palette.color(QPalette::Disabled, QPalette::Base);
+  const auto readable = [&](const QColor& c) { return Contrast(c, background) >= kMinimumContrast; };
+  QColor text = from;
+  for (int step = 1; step <= 20 && !readable(text); ++step) {
+    const double t = step / 20.0;
+    text = QColor::fromRgbF(static_cast<float>(from.redF() + (to.redF() - from.redF()) * t),
+                            static_cast<float>(from.greenF() + (to.greenF() - from.greenF()) * t),
+                            static_cast<float>(from.blueF() + (to.blueF() - from.blueF()) * t));
+  }
+  if (text == from) return;
+  palette.setColor(QPalette::Disabled, QPalette::Text, text);
+  app.setPalette(palette);
+}
+
+}  // namespace
+
+Application::Application(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
+  InstallQtTranslations(*app_);
+  MakeDisabledTextReadable(*app_);
   QApplication::setQuitOnLastWindowClosed(false);
 }
 

@@ -4,13 +4,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "ui/printing.h"
@@ -83,6 +86,11 @@ QStringList QtFilters(const std::string& filter) {
   return out;
 }
 
+std::string WithoutMnemonic(QString text) {
+  text.remove(QRegularExpression(QStringLiteral("&(?=[^&])")));
+  return text.replace(QStringLiteral("&&"), QStringLiteral("&")).toStdString();
+}
+
 std::vector<std::string> ToStrings(const QStringList& list) {
   std::vector<std::string> out;
   for (const QString& s : list) out.push_back(s.toStdString());
@@ -93,7 +101,7 @@ std::vector<std::string> ToStrings(const QStringList& list) {
 
 int QtPlatform::MessageBox(Window* owner, const std::string& text, const std::string& caption, unsigned flags) {
   QMessageBox box(OwnerWidget(*table_, owner));
-  box.setWindowTitle(QString::fromStdString(caption));
+  box.setWindowTitle(WindowTitle(caption));
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.setIcon(QtIcon(flags));
@@ -132,10 +140,18 @@ int QtPlatform::MessageBox(Window* owner, const std::string& text, const std::st
       break;
   }
   box.setDefaultButton(choices.front().button);
+  // A box sizes itself to its text; a short text under a long caption would cut the caption.
+  const int captionWidth = CaptionWidth(box.windowTitle());
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    grid->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+                  1, grid->columnCount());
+  }
 
   MessageBoxShown shown;
   shown.text = box.text().toStdString();
-  shown.caption = box.windowTitle().toStdString();
+  shown.caption = box.windowTitle().trimmed().toStdString();
+  shown.titleBar = TitleBarText(box).toStdString();
+  shown.captionWidth = captionWidth;
   shown.icon = IconFlag(box.icon());
   for (const Choice& choice : choices) shown.buttons.push_back(choice.button->text().toStdString());
   if (answerMessageBox) {
@@ -144,7 +160,10 @@ int QtPlatform::MessageBox(Window* owner, const std::string& text, const std::st
     for (const Choice& choice : choices) {
       if (choice.id == wanted) pick = choice.button;
     }
-    QTimer::singleShot(0, pick, &QPushButton::click);
+    QTimer::singleShot(0, pick, [&box, &shown, pick] {
+      shown.width = box.width();
+      pick->click();
+    });
   }
   box.exec();
   int answer = closed;
@@ -194,7 +213,13 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   if (answerFileDialog) {
     const std::optional<std::string> answer = answerFileDialog(shown);
     const bool mustExist = shown.mustExist;
-    QTimer::singleShot(0, &dialog, [&dialog, answer, mustExist] {
+    QTimer::singleShot(0, &dialog, [&dialog, &shown, answer, mustExist] {
+      for (const QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->isVisible()) shown.buttons.push_back(WithoutMnemonic(button->text()));
+      }
+      for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (label->isVisible() && !label->text().isEmpty()) shown.labels.push_back(WithoutMnemonic(label->text()));
+      }
       // The dialog would refuse a missing file with a box of its own; that answer is Cancel.
       if (answer && !(mustExist && !QFileInfo::exists(QString::fromStdString(*answer)))) {
         dialog.selectFile(QString::fromStdString(*answer));

@@ -11,8 +11,9 @@
 namespace ui::qt {
 
 QtContext::QtContext(std::shared_ptr<QImage> image, Rect area, Font font, QColor background,
-                     std::function<void()> released)
+                     std::function<void()> released, std::shared_ptr<InkedTexts> inked)
     : image_(std::move(image)),
+      inked_(std::move(inked)),
       area_(area),
       font_(std::move(font)),
       background_(background),
@@ -52,22 +53,57 @@ Font QtContext::SelectFont(const Font& font) {
   return previous;
 }
 
+// Programs erase a text by drawing it again in the background colour, and draw a text that
+// stays (a unit, "[mA]") again over itself. Antialiased, the first would leave a ghost of the
+// old edges and the second would thicken the edges with every drawing. So a text drawn
+// transparently is remembered with the pixels its ink took: drawn again unchanged it is left as
+// it stands, and erased, its ink is filled with the background. Only the ink: a neighbour
+// inside the text's cell but clear of its strokes stays.
 void QtContext::TextOut(int x, int y, std::string_view text) {
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   Paint([&](QPainter& p) {
     p.setFont(qfont_);
     const QFontMetricsF fm(qfont_, p.device());
     // The layer's y is the top of the text cell; Qt draws on the baseline.
-    if (bkMode_ == BkMode::Opaque) {
-      p.fillRect(QRectF(x, y, fm.horizontalAdvance(s), fm.height()), background_);
+    const QPointF baseline(x, y + fm.ascent());
+    constexpr qreal kAntialiasReach = 2;
+    const QRect ink = fm.tightBoundingRect(s)
+                          .translated(baseline)
+                          .adjusted(-kAntialiasReach, -kAntialiasReach, kAntialiasReach, kAntialiasReach)
+                          .toAlignedRect();
+    const QColor color = ToQColor(textColor_);
+    if (bkMode_ == BkMode::Transparent && color == background_) {
+      p.fillRect(ink, background_);
+      Uncover(ink);
+      return;
     }
-    p.setPen(ToQColor(textColor_));
-    p.drawText(QPointF(x, y + fm.ascent()), s);
+    if (bkMode_ == BkMode::Opaque) {
+      const QRectF cell(x, y, fm.horizontalAdvance(s), fm.height());
+      p.fillRect(cell, background_);
+      Uncover(cell.toAlignedRect().united(ink));
+    } else if (inked_) {
+      const auto same = [&](const InkedText& t) {
+        return t.at == baseline && t.text == s && t.font == qfont_ && t.color == color;
+      };
+      if (std::any_of(inked_->begin(), inked_->end(), same)) return;
+      Uncover(ink);
+      inked_->push_back(InkedText{baseline, s, qfont_, color, ink});
+    }
+    p.setPen(color);
+    p.drawText(baseline, s);
   });
 }
 
 void QtContext::FillRect(const Rect& rect, Color color) {
-  Paint([&](QPainter& p) { p.fillRect(QRect(rect.x, rect.y, rect.width, rect.height), ToQColor(color)); });
+  const QRect r(rect.x, rect.y, rect.width, rect.height);
+  Paint([&](QPainter& p) { p.fillRect(r, ToQColor(color)); });
+  Uncover(r);
+}
+
+// Texts whose pixels are painted over no longer stand whole.
+void QtContext::Uncover(const QRect& pixels) {
+  if (!inked_) return;
+  std::erase_if(*inked_, [&](const InkedText& t) { return t.ink.intersects(pixels); });
 }
 
 bool PrintPages(QPrinter& printer, Printout& printout) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "ui/device_context.h"
 
@@ -19,12 +20,24 @@ class Printout;
 
 namespace ui::qt {
 
+// A text drawn transparently on a window's image, and the pixels its ink took.
+struct InkedText {
+  QPointF at;
+  QString text;
+  QFont font;
+  QColor color;
+  QRect ink;
+};
+// What stands on a window's image since it was last painted whole.
+using InkedTexts = std::vector<InkedText>;
+
 class QtContext : public DeviceContext {
  public:
   // On an image: each call paints with a painter of its own, so a paint message's context and a
-  // client context may be open together. `released` runs when the context goes.
+  // client context may be open together. `released` runs when the context goes. `inked` (may
+  // be null) keeps the texts standing on the image across contexts.
   QtContext(std::shared_ptr<QImage> image, Rect area, Font font, QColor background,
-            std::function<void()> released);
+            std::function<void()> released, std::shared_ptr<InkedTexts> inked = nullptr);
   // Through a painter that stays open for the whole job (a printer).
   QtContext(QPainter& painter, Rect area, Font font, QColor background);
   ~QtContext() override;
@@ -42,7 +55,10 @@ class QtContext : public DeviceContext {
   template <class Draw>
   void Paint(Draw&& draw);
 
+  void Uncover(const QRect& pixels);
+
   std::shared_ptr<QImage> image_;
+  std::shared_ptr<InkedTexts> inked_;
   QPainter* painter_ = nullptr;
   Rect area_;
   Font font_;

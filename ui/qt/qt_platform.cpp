@@ -18,12 +18,18 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTabBar>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <algorithm>
 
 #include "ui/qt/qt_context.h"
+#include "ui/qt/qt_icons.h"
 #include "ui/qt/qt_window_table.h"
+
+// Qt's own way of pressing keys as a person does, shortcuts included (its test library uses it).
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text, bool autorep, ushort count);
 
 namespace ui::qt {
 namespace {
@@ -42,6 +48,25 @@ QString WithoutMnemonics(const QString& text) {
   return out;
 }
 
+QMargins FrameMargins(const QWidget& window) {
+  const QRect outer = window.frameGeometry();
+  const QRect inner = window.geometry();
+  return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                  outer.bottom() - inner.bottom());
+}
+
+// The frame of a top-level window, or the one it will have: the window system frames a window
+// only once it shows it. A window placed before it shows (the data panel, docked before it
+// first appears) gets the frame of its shown parent as the best guess, so that it appears where
+// it belongs instead of jumping there once framed.
+QMargins FrameOf(const QWidget& top) {
+  if (top.isVisible()) return FrameMargins(top);
+  for (const QWidget* up = top.parentWidget(); up != nullptr; up = up->parentWidget()) {
+    if (up->isWindow() && up->isVisible()) return FrameMargins(*up);
+  }
+  return QMargins();
+}
+
 void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& table, std::uint64_t serial) {
   for (const MenuPopup& popup : menu.popups) {
     QMenu* pulldown = main.menuBar()->addMenu(QString::fromStdString(popup.text));
@@ -58,6 +83,46 @@ void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& tabl
       });
     }
   }
+}
+
+// Toolbar actions carry their command here; menu actions carry it as their data.
+constexpr const char* kToolbarCommand = "kestrel7Command";
+
+void BuildToolbar(QMainWindow& main, const ToolbarTemplate& toolbar, WindowTable& table, std::uint64_t serial) {
+  QToolBar* bar = main.addToolBar(QString());
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->toggleViewAction()->setVisible(false);
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  for (const ToolbarButton& button : toolbar.buttons) {
+    if (button.id == 0) {
+      bar->addSeparator();
+      continue;
+    }
+    QString tooltip = QString::fromStdString(button.tooltip);
+    QAction* action = bar->addAction(ToolbarIcon(button.icon), tooltip);
+    action->setProperty(kToolbarCommand, button.id);
+    if (!button.shortcut.empty()) {
+      const QKeySequence keys(QString::fromStdString(button.shortcut), QKeySequence::PortableText);
+      action->setShortcut(keys);
+      // From the data panel too; a modal dialog still blocks it.
+      action->setShortcutContext(Qt::ApplicationShortcut);
+      tooltip += QStringLiteral(" (") + keys.toString(QKeySequence::NativeText) + QLatin1Char(')');
+    }
+    action->setToolTip(tooltip);
+    const int id = button.id;
+    QObject::connect(action, &QAction::triggered, &main, [&table, serial, id] {
+      table.Send(serial, kMsgCommand, MakeWParam(id, kNotifyClicked));
+    });
+  }
+}
+
+QAction* ToolbarAction(QWidget& top, int id) {
+  for (QAction* action : top.findChildren<QAction*>()) {
+    const QVariant command = action->property(kToolbarCommand);
+    if (command.isValid() && command.toInt() == id) return action;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -95,12 +160,16 @@ void QtPlatform::CreateWindow(Window& window) {
     auto* dialog = new DialogWidget(*table_, serial, parentWidget);
     dialog->setFont(record.qfont);
     const QSize client(record.units.X(tpl.rect.width), record.units.Y(tpl.rect.height));
+    // A dialog narrower than its caption would show the caption cut in its title bar: it is
+    // widened, its client area centred in it.
+    const QSize outer(std::max(client.width(), CaptionWidth(WindowTitle(window.Caption()))), client.height());
     if (tpl.style & kStyleSizingFrame) {
-      dialog->resize(client);
+      dialog->resize(outer);
     } else {
-      dialog->setFixedSize(client);
+      dialog->setFixedSize(outer);
+      dialog->SetClientWidth(client.width());
     }
-    dialog->Client()->setGeometry(0, 0, client.width(), client.height());
+    dialog->Client()->setGeometry((outer.width() - client.width()) / 2, 0, client.width(), client.height());
     // A template placed at 0,0 opens centred over its parent (or the screen); elsewhere its
     // position counts from the parent's client area.
     if (tpl.rect.x != 0 || tpl.rect.y != 0) {
@@ -122,6 +191,7 @@ void QtPlatform::CreateWindow(Window& window) {
     auto* main = new MainWindowWidget(*table_, serial);
     main->Client()->setFont(record.qfont);
     BuildMenuBar(*main, *window.Menu(), *table_, serial);
+    if (window.Toolbar() != nullptr) BuildToolbar(*main, *window.Toolbar(), *table_, serial);
     main->resize(800, 600);
     record.top = main;
     record.client = main->Client();
@@ -136,7 +206,7 @@ void QtPlatform::CreateWindow(Window& window) {
     record.top = plain;
     record.client = plain;
   }
-  record.top->setWindowTitle(QString::fromStdString(window.Caption()));
+  record.top->setWindowTitle(WindowTitle(window.Caption()));
   table_->CreateControls(record);
 }
 
@@ -185,23 +255,39 @@ void QtPlatform::ControlChanged(Window& window, int id) {
 
 void QtPlatform::CaptionChanged(Window& window) {
   WindowRecord* record = table_->Find(window);
-  if (record && record->top) record->top->setWindowTitle(QString::fromStdString(window.Caption()));
+  if (record == nullptr || !record->top) return;
+  const QString title = WindowTitle(window.Caption());
+  record->top->setWindowTitle(title);
+  // A dialog stays wide enough for its new caption as for its first.
+  QWidget& top = *record->top;
+  const int needed = CaptionWidth(title);
+  if (record->dialog && top.width() < needed) {
+    if (top.minimumSize() == top.maximumSize()) {
+      top.setFixedWidth(needed);
+    } else {
+      top.resize(needed, top.height());
+    }
+  }
 }
 
 Rect QtPlatform::WindowRect(const Window& window) const {
   const WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return Rect{};
   const QWidget& top = *record->top;
-  if (top.isWindow()) return ToRect(top.frameGeometry());
-  return ToRect(QRect(top.mapToGlobal(QPoint(0, 0)), top.size()));
+  if (!top.isWindow()) return ToRect(QRect(top.mapToGlobal(QPoint(0, 0)), top.size()));
+  if (top.isVisible()) return ToRect(top.frameGeometry());
+  const QMargins frame = FrameOf(top);
+  return ToRect(QRect(top.pos(), top.size().grownBy(frame)));
 }
 
 void QtPlatform::MoveWindow(Window& window, const Rect& rect) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return;
   QWidget& top = *record->top;
-  // The rectangle is the outer frame; Qt sizes the inside.
-  const QSize frame = top.frameGeometry().size() - top.geometry().size();
+  // A window given a rectangle is no longer maximised.
+  if (top.isMaximized()) top.showNormal();
+  // The rectangle is the outer frame; Qt sizes the inside and places the frame at the point.
+  const QSize frame = top.isWindow() ? QSize(0, 0).grownBy(FrameOf(top)) : QSize(0, 0);
   const QSize inside(std::max(1, rect.width - frame.width()), std::max(1, rect.height - frame.height()));
   if (top.minimumSize() == top.maximumSize()) {
     top.setFixedSize(inside);
@@ -232,7 +318,8 @@ std::unique_ptr<DeviceContext> QtPlatform::ClientContext(Window& window) {
                                      WindowTable::ButtonFace(), [table, serial] {
                                        WindowRecord* drawn = table->Find(serial);
                                        if (drawn && drawn->client) drawn->client->update();
-                                     });
+                                     },
+                                     record->inked);
 }
 
 void QtPlatform::Invalidate(Window& window) {
@@ -465,6 +552,58 @@ bool QtPlatform::SimulateMenu(Window& window, int commandId) {
   return false;
 }
 
+bool QtPlatform::SimulateToolbarButton(Window& window, int commandId) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top) return false;
+  QAction* action = ToolbarAction(*record->top, commandId);
+  auto* bar = record->top->findChild<QToolBar*>();
+  auto* button = action && bar ? qobject_cast<QToolButton*>(bar->widgetForAction(action)) : nullptr;
+  if (button == nullptr || !button->isVisible()) return false;
+  button->click();
+  return true;
+}
+
+bool QtPlatform::SimulateShortcut(Window& window, const std::string& keys) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top) return false;
+  const QKeySequence sequence(QString::fromStdString(keys), QKeySequence::PortableText);
+  if (sequence.isEmpty()) return false;
+  // A person has the window in front, then presses the keys.
+  record->top->activateWindow();
+  QCoreApplication::processEvents();
+  QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : record->top.data();
+  const QKeyCombination pressed = sequence[0];
+  return qt_sendShortcutOverrideEvent(target, 0, pressed.key(), pressed.keyboardModifiers(), QString(), false, 1);
+}
+
+std::optional<ToolbarShown> QtPlatform::Toolbar(Window& window) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top || !record->mainWindow) return std::nullopt;
+  auto* main = static_cast<QMainWindow*>(record->top.data());
+  auto* bar = main->findChild<QToolBar*>();
+  if (bar == nullptr) return std::nullopt;
+  const auto inMain = [main](const QWidget& w) { return ToRect(QRect(w.mapTo(main, QPoint(0, 0)), w.size())); };
+  ToolbarShown shown;
+  shown.menuBar = inMain(*main->menuBar());
+  shown.toolbar = bar->isVisible() ? inMain(*bar) : Rect{};
+  shown.client = inMain(*record->client);
+  for (QAction* action : bar->actions()) {
+    const QVariant command = action->property(kToolbarCommand);
+    if (!command.isValid()) continue;
+    ToolbarButtonShown button;
+    button.id = command.toInt();
+    button.tooltip = action->toolTip().toStdString();
+    button.shortcut = action->shortcut().toString(QKeySequence::PortableText).toStdString();
+    button.hasIcon = !action->icon().isNull();
+    if (QWidget* widget = bar->widgetForAction(action)) {
+      button.visible = widget->isVisible();
+      button.geometry = inMain(*widget);
+    }
+    shown.buttons.push_back(button);
+  }
+  return shown;
+}
+
 std::optional<WidgetState> QtPlatform::Widget(Window& window, int id) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr) return std::nullopt;
@@ -508,6 +647,14 @@ std::vector<TextFit> QtPlatform::TextFits(Window& window) {
   std::vector<TextFit> fits;
   WindowRecord* record = table_->Find(window);
   if (record == nullptr) return fits;
+  if (record->dialog && record->top) {
+    // The caption, as id 0: the title bar runs across the whole dialog.
+    TextFit caption;
+    caption.text = window.Caption();
+    caption.neededWidth = CaptionWidth(record->top->windowTitle());
+    caption.width = record->top->width();
+    fits.push_back(caption);
+  }
   for (const auto& control : window.Controls()) {
     QWidget* widget = table_->ControlWidget(*record, control->Id());
     if (widget == nullptr) continue;

@@ -19,7 +19,10 @@ class WindowTable;
 // What a message box showed, as read back from the box.
 struct MessageBoxShown {
   std::string text;
-  std::string caption;
+  std::string caption;   // as a person reads it
+  std::string titleBar;  // what the title bar is given
+  int width = 0;         // of the box as shown
+  int captionWidth = 0;  // what its caption needs in a title bar
   unsigned icon = 0;  // kMbIcon* flag
   std::vector<std::string> buttons;
   int answer = 0;
@@ -34,6 +37,9 @@ struct FileDialogShown {
   std::string fileName;  // preset in the name field
   bool mustExist = false;
   bool accepted = false;
+  // What the shown dialog says on its buttons and labels, read while it is open.
+  std::vector<std::string> buttons;
+  std::vector<std::string> labels;
 };
 
 struct PrintDialogShown {
@@ -55,7 +61,8 @@ struct WidgetState {
   Rect geometry;  // in client pixels
 };
 
-// Room for a control's text: what it needs and what its rectangle gives, in pixels.
+// Room for a control's text: what it needs and what its rectangle gives, in pixels. A dialog's
+// caption comes as id 0, against the dialog's width.
 struct TextFit {
   int id = 0;
   std::string text;
@@ -74,6 +81,23 @@ struct Image {
 };
 
 enum class Key { Enter, Escape };
+
+struct ToolbarButtonShown {
+  int id = 0;
+  std::string tooltip;
+  std::string shortcut;  // portable text: "Ctrl+O"
+  bool hasIcon = false;
+  bool visible = false;
+  Rect geometry;  // in the main window
+};
+
+// The main window's bars and client area as shown, in the main window's coordinates.
+struct ToolbarShown {
+  Rect menuBar;
+  Rect toolbar;
+  Rect client;
+  std::vector<ToolbarButtonShown> buttons;
+};
 
 class QtPlatform : public Platform {
  public:
@@ -106,6 +130,10 @@ class QtPlatform : public Platform {
   bool SimulateRightClick(Window& window, Point at);
   bool SimulateClose(Window& window);
   bool SimulateMenu(Window& window, int commandId);
+  bool SimulateToolbarButton(Window& window, int commandId);
+  // The keys pressed in the window, through Qt's shortcut handling; false when nothing took them.
+  bool SimulateShortcut(Window& window, const std::string& keys);
+  std::optional<ToolbarShown> Toolbar(Window& window);
 
   std::optional<WidgetState> Widget(Window& window, int id);
   std::vector<TextFit> TextFits(Window& window);

@@ -1,5 +1,6 @@
 #include "ui/qt/qt_widgets.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -52,7 +53,11 @@ void DialogWidget::closeEvent(QCloseEvent* event) {
 }
 
 void DialogWidget::resizeEvent(QResizeEvent* event) {
-  client_->setGeometry(rect());
+  if (clientWidth_ > 0 && clientWidth_ < width()) {
+    client_->setGeometry((width() - clientWidth_) / 2, 0, clientWidth_, height());
+  } else {
+    client_->setGeometry(rect());
+  }
   QDialog::resizeEvent(event);
 }
 
@@ -80,6 +85,31 @@ void UpDownWidget::resizeEvent(QResizeEvent*) {
   const int half = height() / 2;
   up_->setGeometry(0, 0, width(), half);
   down_->setGeometry(0, half, width(), height() - half);
+}
+
+QString WindowTitle(const std::string& caption) {
+  return caption.empty() ? QStringLiteral(" ") : QString::fromStdString(caption);
+}
+
+QString TitleBarText(const QWidget& window) {
+  const QString title = window.windowTitle();
+  return title.isEmpty() ? QCoreApplication::applicationName() : title;
+}
+
+int CaptionWidth(const QString& title) {
+  // The window manager's title font is unknown here. Title bars commonly use the interface
+  // font in bold, up to two points larger: that is taken, to be on the safe side. Icon and up
+  // to three buttons take about six text heights.
+  QFont font = QApplication::font();
+  font.setBold(true);
+  if (font.pointSizeF() > 0) {
+    font.setPointSizeF(font.pointSizeF() + 2);
+  } else if (font.pixelSize() > 0) {
+    font.setPixelSize(font.pixelSize() * 5 / 4);
+  }
+  const QFontMetrics fm(font);
+  constexpr int kTitleBarHeightsForIconAndButtons = 6;
+  return fm.horizontalAdvance(title.trimmed()) + kTitleBarHeightsForIconAndButtons * fm.height();
 }
 
 QPixmap GaugePicture(QSize size) {

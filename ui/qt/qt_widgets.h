@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <string>
 
 class QToolButton;
 
@@ -34,6 +35,8 @@ class DialogWidget : public QDialog {
  public:
   DialogWidget(WindowTable& table, std::uint64_t serial, QWidget* parent);
   PaintArea* Client() const { return client_; }
+  // A client narrower than the dialog stays centred in it; 0: the client fills the dialog.
+  void SetClientWidth(int width) { clientWidth_ = width; }
   void reject() override;
 
  protected:
@@ -45,12 +48,15 @@ class DialogWidget : public QDialog {
   WindowTable& table_;
   std::uint64_t serial_;
   PaintArea* client_;
+  int clientWidth_ = 0;
 };
 
 class MainWindowWidget : public QMainWindow {
  public:
   MainWindowWidget(WindowTable& table, std::uint64_t serial);
   PaintArea* Client() const { return client_; }
+  // No menu that hides the toolbar: a hidden toolbar could not be brought back.
+  QMenu* createPopupMenu() override { return nullptr; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -75,6 +81,15 @@ class UpDownWidget : public QWidget {
   QToolButton* up_;
   QToolButton* down_;
 };
+
+// The title a window's caption gives. Qt puts the application's name in place of an empty title;
+// a caption the program leaves empty must stay empty in the title bar, so it becomes a blank.
+QString WindowTitle(const std::string& caption);
+// The title bar's text as Qt hands it to the window system (its substitution for an empty title).
+QString TitleBarText(const QWidget& window);
+// The width a window needs for its caption to show whole in a title bar: the text in the title
+// font and room for the title bar's icon and buttons.
+int CaptionWidth(const QString& title);
 
 // The picture of a bitmap control: a pressure gauge.
 QPixmap GaugePicture(QSize size);

@@ -75,6 +75,7 @@ void WindowTable::EnsureBacking(WindowRecord& record) {
   record.backing = std::make_shared<QImage>(size, QImage::Format_RGB32);
   record.backing->setDevicePixelRatio(ratio);
   record.backing->fill(ButtonFace());
+  record.inked->clear();
   record.dirty = true;
 }
 
@@ -89,8 +90,9 @@ void WindowTable::PaintClient(std::uint64_t serial, PaintArea& area) {
   if (record->dirty) {
     record->dirty = false;
     image->fill(ButtonFace());
+    record->inked->clear();
     const QSize size = area.size();
-    QtContext dc(image, Rect{0, 0, size.width(), size.height()}, record->font, ButtonFace(), nullptr);
+    QtContext dc(image, Rect{0, 0, size.width(), size.height()}, record->font, ButtonFace(), nullptr, record->inked);
     auto* context = static_cast<DeviceContext*>(&dc);
     Send(serial, kMsgEraseBackground, 0, reinterpret_cast<LParam>(context));
     Send(serial, kMsgPaint, 0, reinterpret_cast<LParam>(context));

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ui/dialog.h"
+#include "ui/qt/qt_context.h"
 #include "ui/qt/qt_fonts.h"
 #include "ui/qt/qt_widgets.h"
 #include "ui/window.h"
@@ -38,6 +39,7 @@ struct WindowRecord {
   QPointer<QWidget> top;
   QPointer<PaintArea> client;
   std::shared_ptr<QImage> backing;
+  std::shared_ptr<InkedTexts> inked = std::make_shared<InkedTexts>();  // on the backing image
   bool dirty = true;  // the program's paint handler has to run before the image is shown
   Font font;          // what a fresh device context on the window starts with
   QFont qfont;

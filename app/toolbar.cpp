@@ -1,0 +1,20 @@
+#include "app/toolbar.h"
+
+#include "app/menu.h"
+
+const ui::ToolbarTemplate& CommandsToolbar() {
+  // Theme names where the desktop has a picture for the command; the program's own otherwise.
+  static const ui::ToolbarTemplate toolbar{{
+      {kCmdIdentify, "kestrel7-identify", "Идентификация преобразователя", "F5"},
+      {0, "", "", ""},
+      {kCmdNewFile, "document-new", "Новый рапорт", "Ctrl+N"},
+      {kCmdOpen, "document-open", "Открой рапорт", "Ctrl+O"},
+      {kCmdSave, "document-save", "Запиши рапорт", "Ctrl+S"},
+      {0, "", "", ""},
+      {kCmdRecreatePanel, "kestrel7-panel", "Данные преобразователя", ""},
+      {kCmdReadPv, "kestrel7-reading", "Действительное давление и напряжение", ""},
+      {0, "", "", ""},
+      {kCmdPrint, "document-print", "Печатай рапорт", "Ctrl+P"},
+  }};
+  return toolbar;
+}
