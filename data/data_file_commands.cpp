@@ -26,19 +26,18 @@ bool TDataFile::Open(ui::Window& owner, ui::Window* panel) {
     dialogData_.fileName = std::move(previousName);
     return false;
   }
-  return Load(owner, panel, std::move(previousName));
+  return Load(owner, panel);
 }
 
 bool TDataFile::OpenFile(ui::Window& owner, ui::Window* panel, const std::string& path) {
-  std::string previousName = dialogData_.fileName;
   // Kept absolute, as the file dialog gives names: the caption and the save dialog show where.
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
   dialogData_.fileName = ec ? path : absolute.lexically_normal().string();
-  return Load(owner, panel, std::move(previousName));
+  return Load(owner, panel);
 }
 
-bool TDataFile::Load(ui::Window& owner, ui::Window* panel, std::string previousName) {
+bool TDataFile::Load(ui::Window& owner, ui::Window* panel) {
   database_.Clear();
   const std::optional<datafile::ReadResult> read =
       datafile::ReadDatabaseFile(dialogData_.fileName, database_);

@@ -51,7 +51,7 @@ class TDataFile {
 
  private:
   // Reads the file named in the dialog data; on failure the document is `previousName` again.
-  bool Load(ui::Window& owner, ui::Window* panel, std::string previousName);
+  bool Load(ui::Window& owner, ui::Window* panel);
   bool WriteTo(ui::Window& owner);
   void ShowFileError(ui::Window& owner);
   void Refresh(ui::Window* panel);
