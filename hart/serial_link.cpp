@@ -440,13 +440,15 @@ void SerialLink::SetRts(bool on) {
 }
 
 void SerialLink::TraceDamaged() {
-  FrameTrace* trace = dialog_ != nullptr ? dialog_->Trace() : nullptr;
-  if (trace == nullptr) return;
   std::size_t preambles = 0;
   while (preambles < received_.size() && received_[preambles] == kPreamble) ++preambles;
-  trace->Outcome(Now(), "damaged");
-  trace->ReplyBytes(std::span(received_).subspan(preambles), static_cast<int>(preambles));
-  trace->Flush();
+  TraceAttempt("damaged", std::span(received_).subspan(preambles), preambles);
+}
+
+void SerialLink::TraceAttempt(const char* what, std::span<const std::uint8_t> frame,
+                              std::size_t preambles) {
+  FrameTrace* trace = dialog_ != nullptr ? dialog_->Trace() : nullptr;
+  if (trace != nullptr) trace->Attempt(Now(), what, frame, static_cast<int>(preambles));
 }
 
 }  // namespace hart

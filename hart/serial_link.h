@@ -75,6 +75,7 @@ class SerialLink : public Link {
   bool CarrierPresent();
   void SetRts(bool on);
   void TraceDamaged();
+  void TraceAttempt(const char* what, std::span<const std::uint8_t> frame, std::size_t preambles);
   std::int64_t Now() const;
 
   std::string device_;

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "hart/device_status.h"
 #include "hart/komendy.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/trace_capture.h"
 #include "ui/headless/headless_platform.h"
 
@@ -86,6 +89,69 @@ TEST(SecondaryMaster, MasterAndBurstBitsAreClearInEveryRequest) {
   const Bytes sent = WithChecksum({0x82, 0x19, 0x01, 0x00, 0x31, 0x0C, 3, 0});
   EXPECT_EQ(Bytes(probe.Request().begin(), probe.Request().end()), sent);
   EXPECT_EQ(capture.Lines(), Lines{"TX " + Hex(sent) + " preambles=5 p1=3 p2=26 long=1"});
+}
+
+TEST(DeviceStatus, EachBitHasItsWordsAndEveryReplyItsStatus) {
+  struct Case {
+    std::uint8_t status;
+    const char* text;
+  };
+  for (const Case c : {
+           Case{0x00, ""},
+           Case{0x80, "неисправность"},
+           Case{0x40, "конфигурация изменена"},
+           Case{0x20, "холодный старт"},
+           Case{0x10, "есть дополнительный статус"},
+           Case{0x08, "ток зафиксирован"},
+           Case{0x04, "ток в насыщении"},
+           Case{0x02, "непервичная переменная вне пределов"},
+           Case{0x01, "первичная переменная вне пределов"},
+           Case{0xA1, "неисправность, холодный старт, первичная переменная вне пределов"},
+       }) {
+    EXPECT_EQ(hart::DeviceStatusText(c.status), c.text) << int{c.status};
+  }
+
+  const Bytes shortReply = WithChecksum({0x06, 0x80, 0, 2, 0, 0x24});
+  const Bytes longReply = WithChecksum({0x86, 0xA6, 200, 0x0A, 0x1B, 0x2C, 3, 2, 0, 0x40});
+  EXPECT_EQ(hart::DeviceStatusOf(shortReply), std::optional<std::uint8_t>(0x24));
+  EXPECT_EQ(hart::DeviceStatusOf(longReply), std::optional<std::uint8_t>(0x40));
+  EXPECT_EQ(hart::DeviceStatusOf(Bytes(longReply.begin(), longReply.begin() + 9)), std::nullopt);
+  EXPECT_EQ(hart::DeviceStatusOf(WithChecksum({0x82, 0x26, 200, 0x0A, 0x1B, 0x2C, 3, 2, 0, 1})),
+            std::nullopt);  // a request
+  EXPECT_EQ(hart::DeviceStatusOf({}), std::nullopt);
+
+  // A trace with no file writes nothing and still tells whoever listens.
+  hart::FrameTrace silent(nullptr);
+  std::vector<std::uint8_t> heard;
+  silent.SetDeviceStatusListener([&](std::uint8_t status) { heard.push_back(status); });
+  silent.Outcome(0, "reply");
+  silent.ReplyBytes(shortReply);
+  silent.Outcome(10, "status");
+  silent.ReplyBytes(longReply, 7);
+  silent.Flush();
+  EXPECT_EQ(heard, (std::vector<std::uint8_t>{0x24, 0x40}));
+}
+
+TEST(FrameTrace, TheOutcomeLineIsWrittenBeforeTheHookShowsAnything) {
+  ui::ScopedHeadlessPlatform platform;
+  FakeLink link;
+  TraceCapture capture;
+  TSerialPortSettings settings;
+  settings.trace = &capture.trace;
+  settings.link = &link;
+  Probe probe(settings);
+  ASSERT_TRUE(probe.CreateModeless());
+  Lines seen;
+  probe.during = [&] { seen = capture.Lines(); };
+
+  TDaneIPPC record;
+  record.manufacturerId = 0x26;
+  record.preambles = 5;
+  link.Answer(3, {}, 9);
+  probe.RequestCommand(record, 3, 3);
+  platform->Advance(FakeLink::kAnswerDelayMs);
+  EXPECT_EQ(probe.events, Events{kEvStatusError});
+  EXPECT_EQ(seen, Lines{"RX status"});
 }
 
 }  // namespace
