@@ -40,6 +40,16 @@ class SerialLink : public Link {
   static constexpr int kGapCharacters = 5;
   static constexpr int kPumpMs = 5;
   static constexpr int kResponseCodeBusy = 32;
+  // Set in the first status byte, it says the transmitter heard the request garbled.
+  static constexpr std::uint8_t kCommunicationError = 0x80;
+  // What HART allows ahead of a request, whatever the request parameters say.
+  static constexpr int kMinPreambles = 5;
+  static constexpr int kMaxPreambles = 20;
+  // A slave must start its reply within 28 characters; a secondary master waits 41 for it, so no
+  // request parameter may cut that wait short.
+  static constexpr int kMinReplyTimeoutCharacters = 41;
+  // A transmitter that said busy gets this long to finish before the next attempt.
+  static constexpr int kBusyPauseMs = 100;
 
   // Opens and sets up the port: null, with the reason for the operator in `error`, when it
   // cannot.
@@ -53,15 +63,19 @@ class SerialLink : public Link {
   void Forget(THartProtokol& dialog) override;
 
   const std::string& Device() const { return device_; }
+  // True from a request until its outcome event: on its way out, or awaiting the reply.
+  bool Waiting() const { return state_ != State::Idle; }
 
  private:
   class Pump;
-  enum class State { Idle, Starting, Sending, Waiting, Draining };
+  enum class State { Idle, Starting, Pausing, Sending, Waiting, Draining };
 
   SerialLink(std::string device, SerialOptions options);
   std::string OpenPort();
   void ClosePort();
   void Tick();
+  // Arms the link's timer for what the state waits on next.
+  void ScheduleTick();
   void BeginAttempt();
   void Send();
   void Receive();
@@ -97,6 +111,7 @@ class SerialLink : public Link {
   int attempts_ = 1;
   int attempt_ = 0;
   double timeoutMs_ = 0;
+  std::int64_t resumeAt_ = 0;
 
   std::vector<std::uint8_t> outgoing_;
   std::size_t written_ = 0;

@@ -11,7 +11,9 @@
 
 #include "hart/device_status.h"
 #include "hart/komendy.h"
+#include "hart/serial_link.h"
 #include "tests/support/fake_link.h"
+#include "tests/support/test_transmitter.h"
 #include "tests/support/trace_capture.h"
 #include "ui/headless/headless_platform.h"
 
@@ -152,6 +154,145 @@ TEST(FrameTrace, TheOutcomeLineIsWrittenBeforeTheHookShowsAnything) {
   platform->Advance(FakeLink::kAnswerDelayMs);
   EXPECT_EQ(probe.events, Events{kEvStatusError});
   EXPECT_EQ(seen, Lines{"RX status"});
+}
+
+using Behaviour = testhart::TestTransmitter::Behaviour;
+
+constexpr std::int64_t kLimitMs = 5000;
+// Five preambles and a long frame without data, at 1200 baud.
+constexpr double kRequestLineMs = 14 * hart::SerialLink::kCharacterMs;
+
+TDaneIPPC RecordOf(const testhart::TransmitterModel& m) {
+  TDaneIPPC r;
+  r.manufacturerId = m.manufacturer;
+  r.deviceType = m.deviceType;
+  r.deviceId = static_cast<std::int32_t>(m.deviceId);
+  r.preambles = m.requestPreambles;
+  return r;
+}
+
+class SerialProtocol : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform->SetRealTime(true);
+    std::string error;
+    link = hart::SerialLink::Open(transmitter.Device(), {}, error);
+    ASSERT_NE(link, nullptr) << error;
+    settings.link = link.get();
+    settings.trace = &capture.trace;
+    probe.emplace(settings);
+    ASSERT_TRUE(probe->CreateModeless());
+  }
+
+  // Command 3 with `attempts`, run until its outcome event.
+  Events Exchange(int attempts) {
+    transmitter.ClearRequests();
+    probe->events.clear();
+    probe->RequestCommand(record, 3, attempts);
+    platform->RunUntil([&] { return !probe->events.empty(); }, kLimitMs);
+    return probe->events;
+  }
+
+  // The transmitter's reply to command 3, with the status bytes given and data as in `data`.
+  static Bytes Reply3(std::uint8_t code, std::uint8_t status, const Bytes& data = {}) {
+    Bytes frame{0x86, 0xA6, 200, 0x0A, 0x1B, 0x2C, 3, static_cast<std::uint8_t>(2 + data.size()),
+                code, status};
+    frame.insert(frame.end(), data.begin(), data.end());
+    return WithChecksum(frame);
+  }
+
+  ui::ScopedHeadlessPlatform platform;
+  testhart::TestTransmitter transmitter;
+  TraceCapture capture;
+  std::unique_ptr<hart::SerialLink> link;
+  TSerialPortSettings settings;
+  TDaneIPPC record = RecordOf(transmitter.Model());
+  std::optional<Probe> probe;
+};
+
+TEST_F(SerialProtocol, ACommunicationErrorIsAFailedAttemptAndTriedAgain) {
+  transmitter.SetBehaviour(Behaviour::CommError, 1, 0x08);  // it saw a checksum error
+  EXPECT_EQ(Exchange(3), Events{kEvReply});
+  EXPECT_EQ(transmitter.Requests().size(), 2u);
+  EXPECT_EQ(capture.LinesStarting("RX comm-error"),
+            Lines{"RX comm-error " + Hex(Reply3(0x88, 0)) + " preambles=7"});
+
+  transmitter.SetBehaviour(Behaviour::CommError, -1, 0x08);
+  EXPECT_EQ(Exchange(3), Events{kEvNoAnswer});
+  EXPECT_EQ(transmitter.Requests().size(), 3u);
+  EXPECT_EQ(capture.Lines().back(), "RX no-answer");
+}
+
+TEST_F(SerialProtocol, BusyIsTriedAgainAfterAPauseUntilTheAttemptsRunOut) {
+  // Each attempt holds the line for its request; this transmitter's busy answer takes no time.
+  auto takes = [](int attempts) {
+    return attempts * kRequestLineMs + (attempts - 1) * hart::SerialLink::kBusyPauseMs;
+  };
+  transmitter.SetBehaviour(Behaviour::Busy, 1);
+  std::int64_t start = platform->NowMs();
+  EXPECT_EQ(Exchange(3), Events{kEvReply});
+  EXPECT_EQ(transmitter.Requests().size(), 2u);
+  EXPECT_GE(static_cast<double>(platform->NowMs() - start), takes(2));
+
+  transmitter.SetBehaviour(Behaviour::Busy);
+  start = platform->NowMs();
+  EXPECT_EQ(Exchange(3), Events{kEvLineBusy});
+  EXPECT_EQ(transmitter.Requests().size(), 3u);
+  EXPECT_GE(static_cast<double>(platform->NowMs() - start), takes(3));
+  const std::string busy = Hex(Reply3(32, 0)) + " preambles=7";
+  EXPECT_EQ(capture.LinesStarting("RX busy"), Lines(3, "RX busy " + busy));
+  EXPECT_EQ(capture.Lines().back(), "RX line-busy " + busy);
+}
+
+TEST_F(SerialProtocol, AReplyAsLateAsASlaveMayStartIsTakenOnTheFirstAttempt) {
+  for (const int lateMs : {257, 260}) {
+    transmitter.SetBehaviour(Behaviour::Late, -1, lateMs);
+    EXPECT_EQ(Exchange(3), Events{kEvReply}) << lateMs;
+    EXPECT_EQ(transmitter.Requests().size(), 1u) << lateMs;
+  }
+}
+
+TEST_F(SerialProtocol, PreamblesStayWithinWhatHartAllows) {
+  struct Case {
+    std::uint8_t asked;
+    int sent;
+  };
+  for (const Case c : {Case{0, 5}, Case{7, 7}, Case{255, 20}}) {
+    record.preambles = c.asked;
+    EXPECT_EQ(Exchange(1), Events{kEvReply}) << int{c.asked};
+    EXPECT_EQ(transmitter.RequestPreambles(), std::vector<int>{c.sent}) << int{c.asked};
+    const std::string tx = capture.LinesStarting("TX").back();
+    EXPECT_EQ(tx.substr(tx.find(" preambles=")), " preambles=" + std::to_string(c.sent) +
+                                                     " p1=1 p2=26 long=1");
+  }
+}
+
+TEST_F(SerialProtocol, DeviceStatusBitsAreNamedUnderTheReplyAndHeardByTheListener) {
+  std::vector<std::uint8_t> heard;
+  capture.trace.SetDeviceStatusListener([&](std::uint8_t status) { heard.push_back(status); });
+  transmitter.SetBehaviour(Behaviour::DeviceStatus, 1, 0x24);
+  EXPECT_EQ(Exchange(3), Events{kEvReply});
+  EXPECT_EQ(Exchange(3), Events{kEvReply});
+  EXPECT_EQ(heard, (std::vector<std::uint8_t>{0x24, 0x00}));
+
+  const Lines lines = capture.Lines();
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[1].rfind("RX reply 86 A6 C8 0A 1B 2C 03 0B 00 24 ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2], "RX device-status 24: холодный старт, ток в насыщении");
+  EXPECT_EQ(lines[3].rfind("TX "), 0u);
+  EXPECT_EQ(lines[4].rfind("RX reply "), 0u);
+}
+
+TEST(SerialPortLock, ASecondOpenerIsRefusedUntilTheFirstLetsGo) {
+  // Root passes TIOCEXCL; the lock stops it all the same.
+  testhart::TestTransmitter transmitter;
+  std::string error;
+  auto first = hart::SerialLink::Open(transmitter.Device(), {}, error);
+  ASSERT_NE(first, nullptr) << error;
+  EXPECT_EQ(hart::SerialLink::Open(transmitter.Device(), {}, error), nullptr);
+  EXPECT_EQ(error, "Последовательный порт " + transmitter.Device() + " занят другой программой.");
+  first.reset();
+  EXPECT_NE(hart::SerialLink::Open(transmitter.Device(), {}, error), nullptr) << error;
 }
 
 }  // namespace
