@@ -17,6 +17,7 @@ constexpr std::int64_t kStartUpMs = 10000;
 // A real link may poll all sixteen addresses, three attempts each, before it gives up.
 constexpr std::int64_t kRealStartUpMs = 60000;
 
+constexpr const char* kPortNameWanted = "имя последовательного порта";
 constexpr const char* kDamagedFile = "Файл данных повреждён.\nСчитано записей: ";
 constexpr const char* kMissingFile = "Не найдено файла данных";
 
@@ -85,7 +86,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     } else if (arg == "-o") {
       takeValue(args.output, arg);
     } else if (arg == "--port") {
-      takeValue(args.port, arg, "имя последовательного порта");
+      takeValue(args.port, arg, kPortNameWanted);
+      // An unset variable in a script gives an empty name, or takes the next option for one:
+      // either would quietly run the simulated transmitter or open nonsense.
+      if (args.command != CommandLine::Command::Error &&
+          (args.port.empty() || args.port.front() == '-')) {
+        args.command = CommandLine::Command::Error;
+        args.error = "после --port нужно " + std::string(kPortNameWanted);
+      }
     } else if (arg == "--no-rts") {
       args.switchRts = false;
     } else if (!commandSeen && arg == "identify") {
@@ -136,6 +144,11 @@ std::string HelpText() {
          "порту ПОРТ (например /dev/ttyUSB0); без --port отвечает встроенный имитатор\n"
          "преобразователя.\n"
          "--no-rts не переключает линию RTS: для модемов, которые переключаются сами.\n";
+}
+
+int RunUsageError(const CommandLine& args, std::FILE* err) {
+  std::fprintf(err, "kestrel7: %s\n\n%s", args.error.c_str(), HelpText().c_str());
+  return kExitUsage;
 }
 
 ui::Date LocalToday() {

@@ -22,6 +22,11 @@ struct CommandLine {
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 std::string HelpText();
 
+// The exit status of arguments that make no sense; a command that fails exits with 1.
+constexpr int kExitUsage = 2;
+// Says on `err` what was wrong with the arguments, then the help; returns kExitUsage.
+int RunUsageError(const CommandLine& args, std::FILE* err);
+
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
 

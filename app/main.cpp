@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
       std::fputs(HelpText().c_str(), stdout);
       return 0;
     case CommandLine::Command::Error:
-      std::fprintf(stderr, "kestrel7: %s\n\n%s", args.error.c_str(), HelpText().c_str());
-      return 2;
+      return RunUsageError(args, stderr);
     case CommandLine::Command::Identify:
       return RunIdentify(args, stdout, stderr);
     case CommandLine::Command::Show:
