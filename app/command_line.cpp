@@ -4,9 +4,12 @@
 #include <string_view>
 
 #include "app/main_window.h"
+#include "app/menu.h"
 #include "data/data_file.h"
 #include "data/data_panel.h"
 #include "data/report.h"
+#include "hart/device_status.h"
+#include "hart/identification_dialog.h"
 #include "hart/serial_link.h"
 #include "ui/headless/headless_platform.h"
 
@@ -193,15 +196,24 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       // The transmitter answers in real time.
       platform->SetRealTime(true);
     }
-    std::optional<hart::FrameTrace> trace;
-    if (traceFile != nullptr) trace.emplace(traceFile);
-    TMyWindow window(trace ? &*trace : nullptr, link.get());
+    // Always there, so that the device status of every reply is heard; it writes only to a file.
+    hart::FrameTrace trace(traceFile);
+    // What the transmitter reported over the whole identification: a bit such as the cold start
+    // comes in one reply only.
+    std::uint8_t deviceStatus = 0;
+    trace.SetDeviceStatusListener([&](std::uint8_t status) { deviceStatus |= status; });
+    TMyWindow window(&trace, link.get());
     window.Create();
     if (link) {
-      // The start-up sequence is over once its timer has gone: identification ran inside it.
-      platform->RunUntil(
-          [&] { return !platform->TimerRunning(window, TMyWindow::kStartTimerId); },
-          kRealStartUpMs);
+      // No one sees the About box here: polling starts at once, and the run is over once the
+      // record is stored, without the dialog's closing delay.
+      window.KillTimer(TMyWindow::kStartTimerId);
+      platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& identification) {
+        platform->RunUntil(
+            [&] { return identification.Ended() || window.Database().Count() > 0; },
+            kRealStartUpMs);
+      });
+      window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
       // No one sees the message boxes of the run: what they said goes to the error stream.
       for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
         std::fprintf(err, "%s\n", box.text.c_str());
@@ -222,6 +234,9 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       }
     } else {
       PrintDatabase(out, db);
+    }
+    if (deviceStatus != 0) {
+      std::fprintf(out, "Статус прибора: %s\n", hart::DeviceStatusText(deviceStatus).c_str());
     }
     window.Destroy();
   }

@@ -30,7 +30,8 @@ int RunUsageError(const CommandLine& args, std::FILE* err);
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
 
-// Each returns the process exit status.
+// Each returns the process exit status. Identify prints the device status the transmitter
+// reported, when it reported any.
 int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err);
