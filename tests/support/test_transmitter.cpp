@@ -320,9 +320,10 @@ void TestTransmitter::Send(const Bytes& reply, double lineMs, int delayMs) {
   while (written < reply.size()) {
     std::size_t count = reply.size() - written;
     if (paced) {
+      // A byte is in once its stop bit is.
       std::this_thread::sleep_until(
-          start + std::chrono::microseconds(
-                      static_cast<std::int64_t>(static_cast<double>(written) * kCharacterMs * 1000.0)));
+          start + std::chrono::microseconds(static_cast<std::int64_t>(
+                      static_cast<double>(written + 1) * kCharacterMs * 1000.0)));
       count = 1;
     } else {
       std::this_thread::sleep_until(start);
