@@ -38,7 +38,9 @@ class SerialLink : public Link {
   static constexpr double kCharacterMs = 1000.0 * kBitsPerCharacter / kBaud;
   // Quiet time that ends a reply under way, or a damaged one, in characters.
   static constexpr int kGapCharacters = 5;
-  static constexpr int kPumpMs = 5;
+  // How often the port is looked at while a reply is awaited: a reply is taken within this of
+  // its last byte, so a run of exchanges costs little more than its time on the line.
+  static constexpr int kPumpMs = 2;
   static constexpr int kResponseCodeBusy = 32;
   // Set in the first status byte, it says the transmitter heard the request garbled.
   static constexpr std::uint8_t kCommunicationError = 0x80;
