@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "app/main_window.h"
+#include "app/menu.h"
 #include "data/data_file.h"
 #include "data/data_panel.h"
 #include "data/report.h"
+#include "hart/device_status.h"
+#include "hart/identification_dialog.h"
 #include "hart/serial_link.h"
 #include "ui/headless/headless_platform.h"
 
@@ -19,6 +22,7 @@ constexpr std::int64_t kStartUpMs = 10000;
 // A real link may poll all sixteen addresses, three attempts each, before it gives up.
 constexpr std::int64_t kRealStartUpMs = 60000;
 
+constexpr const char* kPortNameWanted = "имя последовательного порта";
 constexpr const char* kDamagedFile = "Файл данных повреждён.\nСчитано записей: ";
 constexpr const char* kMissingFile = "Не найдено файла данных";
 
@@ -103,7 +107,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     } else if (arg == "-o") {
       takeValue(args.output, arg);
     } else if (arg == "--port") {
-      takeValue(args.port, arg, "имя последовательного порта");
+      takeValue(args.port, arg, kPortNameWanted);
+      // An unset variable in a script gives an empty name, or takes the next option for one:
+      // either would quietly run the simulated transmitter or open nonsense.
+      if (args.command != CommandLine::Command::Error &&
+          (args.port.empty() || args.port.front() == '-')) {
+        args.command = CommandLine::Command::Error;
+        args.error = "после --port нужно " + std::string(kPortNameWanted);
+      }
     } else if (arg == "--no-rts") {
       args.switchRts = false;
     } else if (!commandSeen && arg == "identify") {
@@ -165,6 +176,11 @@ std::string HelpText() {
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
 
+int RunUsageError(const CommandLine& args, std::FILE* err) {
+  std::fprintf(err, "kestrel7: %s\n\n%s", args.error.c_str(), HelpText().c_str());
+  return kExitUsage;
+}
+
 ui::Date LocalToday() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -207,15 +223,24 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       // The transmitter answers in real time.
       platform->SetRealTime(true);
     }
-    std::optional<hart::FrameTrace> trace;
-    if (traceFile != nullptr) trace.emplace(traceFile);
-    TMyWindow window(trace ? &*trace : nullptr, link.get());
+    // Always there, so that the device status of every reply is heard; it writes only to a file.
+    hart::FrameTrace trace(traceFile);
+    // What the transmitter reported over the whole identification: a bit such as the cold start
+    // comes in one reply only.
+    std::uint8_t deviceStatus = 0;
+    trace.SetDeviceStatusListener([&](std::uint8_t status) { deviceStatus |= status; });
+    TMyWindow window(&trace, link.get());
     window.Create();
     if (link) {
-      // The start-up sequence is over once its timer has gone: identification ran inside it.
-      platform->RunUntil(
-          [&] { return !platform->TimerRunning(window, TMyWindow::kStartTimerId); },
-          kRealStartUpMs);
+      // No one sees the About box here: polling starts at once, and the run is over once the
+      // record is stored, without the dialog's closing delay.
+      window.KillTimer(TMyWindow::kStartTimerId);
+      platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& identification) {
+        platform->RunUntil(
+            [&] { return identification.Ended() || window.Database().Count() > 0; },
+            kRealStartUpMs);
+      });
+      window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
       // No one sees the message boxes of the run: what they said goes to the error stream.
       for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
         std::fprintf(err, "%s\n", box.text.c_str());
@@ -236,6 +261,9 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       }
     } else {
       PrintDatabase(out, db);
+    }
+    if (deviceStatus != 0) {
+      std::fprintf(out, "Статус прибора: %s\n", hart::DeviceStatusText(deviceStatus).c_str());
     }
     window.Destroy();
   }

@@ -24,10 +24,16 @@ std::string HelpText();
 // "kestrel7 1.0.0" and a line feed.
 std::string VersionText();
 
+// The exit status of arguments that make no sense; a command that fails exits with 1.
+constexpr int kExitUsage = 2;
+// Says on `err` what was wrong with the arguments, then the help; returns kExitUsage.
+int RunUsageError(const CommandLine& args, std::FILE* err);
+
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
 
-// Each returns the process exit status.
+// Each returns the process exit status. Identify prints the device status the transmitter
+// reported, when it reported any.
 int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err);

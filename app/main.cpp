@@ -1,6 +1,5 @@
 #include <cstdio>
 #include <memory>
-#include <optional>
 
 #include "app/command_line.h"
 #include "app/main_window.h"
@@ -22,8 +21,8 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
     std::fprintf(stderr, "%s\n", traceError.c_str());
     return 1;
   }
-  std::optional<hart::FrameTrace> trace;
-  if (traceFile != nullptr) trace.emplace(traceFile);
+  // There without --trace too, writing nothing: the device status of every reply passes it.
+  auto trace = std::make_unique<hart::FrameTrace>(traceFile);
   std::unique_ptr<hart::SerialLink> link;
   std::unique_ptr<TMyWindow> window;
   bool portFailed = false;
@@ -42,7 +41,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
             return;
           }
         }
-        window = std::make_unique<TMyWindow>(trace ? &*trace : nullptr, link.get());
+        window = std::make_unique<TMyWindow>(trace.get(), link.get());
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
         window->Show(true);
@@ -68,8 +67,7 @@ int main(int argc, char** argv) {
       std::fputs(VersionText().c_str(), stdout);
       return 0;
     case CommandLine::Command::Error:
-      std::fprintf(stderr, "kestrel7: %s\n\n%s", args.error.c_str(), HelpText().c_str());
-      return 2;
+      return RunUsageError(args, stderr);
     case CommandLine::Command::Identify:
       return RunIdentify(args, stdout, stderr);
     case CommandLine::Command::Show:

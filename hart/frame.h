@@ -25,7 +25,8 @@ struct LongAddress {
 // Exclusive OR of every byte.
 std::uint8_t Checksum(std::span<const std::uint8_t> bytes);
 
-// Each writer fills `out` from its start, appends the checksum and returns the length.
+// Each writer fills `out` from its start, appends the checksum and returns the length. The
+// address byte after the delimiter goes out with the master and burst bits cleared.
 int WriteShortFrame(std::span<std::uint8_t> out, std::uint8_t pollingAddress, std::uint8_t command);
 int WriteLongFrame(std::span<std::uint8_t> out, const LongAddress& address, std::uint8_t command,
                    std::span<const std::uint8_t> data);

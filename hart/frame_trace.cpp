@@ -1,6 +1,13 @@
 #include "hart/frame_trace.h"
 
+#include "hart/device_status.h"
+
 namespace hart {
+namespace {
+
+std::string HexByte(std::uint8_t b) { return FrameTrace::Hex(std::span(&b, 1)); }
+
+}  // namespace
 
 std::string FrameTrace::Hex(std::span<const std::uint8_t> bytes) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -16,30 +23,51 @@ std::string FrameTrace::Hex(std::span<const std::uint8_t> bytes) {
 void FrameTrace::Request(std::int64_t ms, std::span<const std::uint8_t> bytes, int preambles,
                          int linkParam1, int linkParam2, int frameIsLong) {
   Flush();
-  std::fprintf(out_, "%lld TX %s preambles=%d p1=%d p2=%d long=%d\n", static_cast<long long>(ms),
-               Hex(bytes).c_str(), preambles, linkParam1, linkParam2, frameIsLong);
-  std::fflush(out_);
+  Write(std::to_string(ms) + " TX " + Hex(bytes) + " preambles=" + std::to_string(preambles) +
+        " p1=" + std::to_string(linkParam1) + " p2=" + std::to_string(linkParam2) +
+        " long=" + std::to_string(frameIsLong));
 }
 
 void FrameTrace::Outcome(std::int64_t ms, const char* event) {
   Flush();
+  pendingMs_ = ms;
   pending_ = std::to_string(ms) + " RX " + event;
 }
 
 void FrameTrace::ReplyBytes(std::span<const std::uint8_t> bytes, int preambles) {
-  if (pending_.empty()) return;
-  if (!bytes.empty()) {
-    pending_ += ' ';
-    pending_ += Hex(bytes);
+  const std::optional<std::uint8_t> status = DeviceStatusOf(bytes);
+  if (!pending_.empty()) {
+    if (!bytes.empty()) {
+      pending_ += ' ';
+      pending_ += Hex(bytes);
+    }
+    if (preambles >= 0) pending_ += " preambles=" + std::to_string(preambles);
+    if (status && *status != 0) {
+      pending_ += '\n' + std::to_string(pendingMs_) + " RX device-status " + HexByte(*status) +
+                  ": " + DeviceStatusText(*status);
+    }
   }
-  if (preambles >= 0) pending_ += " preambles=" + std::to_string(preambles);
+  if (status && listener_) listener_(*status);
+}
+
+void FrameTrace::Attempt(std::int64_t ms, const char* what, std::span<const std::uint8_t> bytes,
+                         int preambles) {
+  Flush();
+  std::string line = std::to_string(ms) + " RX " + what;
+  if (!bytes.empty()) line += ' ' + Hex(bytes);
+  Write(line + " preambles=" + std::to_string(preambles));
 }
 
 void FrameTrace::Flush() {
   if (pending_.empty()) return;
-  std::fprintf(out_, "%s\n", pending_.c_str());
-  std::fflush(out_);
+  Write(pending_);
   pending_.clear();
+}
+
+void FrameTrace::Write(const std::string& line) {
+  if (out_ == nullptr) return;
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
 }
 
 }  // namespace hart

@@ -1,8 +1,10 @@
-// The frame trace: one line per request that leaves and one per outcome event.
+// The frame trace: one line per request that leaves and one per outcome event, and under a reply
+// whose device status has bits set, a line that names them.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -10,24 +12,39 @@ namespace hart {
 
 class FrameTrace {
  public:
-  // Writes to `out`, which the caller keeps open (a file, or standard error).
+  // Hears the device status of every reply the trace is shown, 0 included.
+  using DeviceStatusListener = std::function<void(std::uint8_t status)>;
+
+  // Writes to `out`, which the caller keeps open (a file, or standard error); with none it writes
+  // nothing and only tells the listener.
   explicit FrameTrace(std::FILE* out) : out_(out) {}
   FrameTrace(const FrameTrace&) = delete;
   FrameTrace& operator=(const FrameTrace&) = delete;
   ~FrameTrace() { Flush(); }
 
+  void SetDeviceStatusListener(DeviceStatusListener listener) { listener_ = std::move(listener); }
+
   void Request(std::int64_t ms, std::span<const std::uint8_t> bytes, int preambles, int linkParam1,
                int linkParam2, int frameIsLong);
   // The outcome line stays open until the next line, so that the reply bytes can follow it.
   void Outcome(std::int64_t ms, const char* event);
-  // `preambles`, when known (a real link), follows the bytes as on a request line.
+  // The reply frame, delimiter first. `preambles`, when known (a real link), follows the bytes as
+  // on a request line.
   void ReplyBytes(std::span<const std::uint8_t> bytes, int preambles = -1);
+  // An attempt that brought no reply to hand on (a damaged frame, one the link answers itself):
+  // its line at once, with what came.
+  void Attempt(std::int64_t ms, const char* what, std::span<const std::uint8_t> bytes,
+               int preambles);
   void Flush();
 
   static std::string Hex(std::span<const std::uint8_t> bytes);
 
  private:
+  void Write(const std::string& line);
+
   std::FILE* out_;
+  DeviceStatusListener listener_;
+  std::int64_t pendingMs_ = 0;
   std::string pending_;
 };
 

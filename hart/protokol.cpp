@@ -82,6 +82,8 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
         const auto length = static_cast<std::size_t>(std::clamp(receivedLength_, 0, 71));
         trace_->ReplyBytes(Reply().first(length), receivedPreambles_);
       }
+      // Written before any box the hook shows; only a simulated reply's frame comes from the hook.
+      if (RealLink() || message != kEvReply) trace_->Flush();
     }
     receivedLength_ = 0;
     ui::LResult result = 0;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,7 +29,7 @@ constexpr std::size_t kLongHeader = 8;
 constexpr std::size_t kShortResponseCode = 4;
 constexpr std::size_t kReplyCapacity = kFrameSize - kReplyOffset;
 // More 0xFF than any transmitter sends ahead of a reply is noise.
-constexpr std::size_t kMaxPreambles = 40;
+constexpr std::size_t kMaxReplyPreambles = 40;
 constexpr int kMaxAttempts = 10;
 constexpr int kPumpTimerId = 1;
 
@@ -81,7 +82,7 @@ ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std:
   std::size_t at = 0;
   while (at < received.size() && received[at] == kPreamble) ++at;
   scan.preambles = at;
-  if (at > kMaxPreambles || request.empty()) {
+  if (at > kMaxReplyPreambles || request.empty()) {
     scan.state = ReplyScan::State::Damaged;
     return scan;
   }
@@ -148,6 +149,14 @@ SerialLink::~SerialLink() {
 std::string SerialLink::OpenPort() {
   const int fd = ::open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailure(device_, errno);
+  // A second program on the same port would garble both, so the port is ours alone before any
+  // setting changes. TIOCEXCL does not stop root; the lock does. A port that cannot be locked,
+  // or cannot say so, is used anyway.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return OpenFailure(device_, EBUSY);
+  }
+  ::ioctl(fd, TIOCEXCL);
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) {
     const int error = errno;
@@ -179,8 +188,6 @@ std::string SerialLink::OpenPort() {
                              : OpenFailure(device_, error);
     }
   }
-  // A second program on the same port would garble both; a port that cannot say so is used anyway.
-  ::ioctl(fd, TIOCEXCL);
   // Many modems take their supply from DTR.
   const int dtr = TIOCM_DTR;
   ::ioctl(fd, TIOCMBIS, &dtr);
@@ -218,7 +225,7 @@ void SerialLink::Transmit(THartProtokol& dialog) {
   dialog_ = &dialog;
   const auto request = dialog.Request();
   request_.assign(request.begin(), request.end());
-  preambles_ = std::clamp(dialog.preambleCount, 0, 255);
+  preambles_ = std::clamp(dialog.preambleCount, kMinPreambles, kMaxPreambles);
   linkParam1_ = dialog.linkParam1;
   linkParam2_ = dialog.linkParam2;
   frameIsLong_ = dialog.frameIsLong;
@@ -226,11 +233,11 @@ void SerialLink::Transmit(THartProtokol& dialog) {
   attempts_ = std::clamp(dialog.linkParam1, 1, kMaxAttempts);
   attempt_ = 0;
   // linkParam2 is the time-out for the start of the reply, in characters after the request.
-  timeoutMs_ = std::max(dialog.linkParam2, 1) * kCharacterMs;
+  timeoutMs_ = std::max(dialog.linkParam2, kMinReplyTimeoutCharacters) * kCharacterMs;
   state_ = State::Starting;
   // The first attempt goes out from the timer too, so that no event can reach the dialog from
   // inside its own request.
-  pump_->SetTimer(kPumpTimerId, kPumpMs);
+  ScheduleTick();
 }
 
 void SerialLink::Forget(THartProtokol& dialog) {
@@ -250,11 +257,42 @@ void SerialLink::Forget(THartProtokol& dialog) {
 void SerialLink::Tick() {
   switch (state_) {
     case State::Starting: BeginAttempt(); break;
+    case State::Pausing:
+      if (Now() >= resumeAt_) BeginAttempt();
+      break;
     case State::Sending: Send(); break;
     case State::Waiting: Receive(); break;
     case State::Draining: Drain(); break;
-    case State::Idle: pump_->KillTimer(kPumpTimerId); break;
+    case State::Idle: break;
   }
+  // The event raised in there may have started another request, on another pump too, or
+  // ended the dialog: the state says what is waited on now.
+  ScheduleTick();
+}
+
+void SerialLink::ScheduleTick() {
+  if (!pump_ || !pump_->IsCreated()) return;
+  const auto now = static_cast<double>(Now());
+  double at = now + kPumpMs;
+  switch (state_) {
+    case State::Idle:
+      pump_->KillTimer(kPumpTimerId);
+      return;
+    case State::Starting:
+      at = now;
+      break;
+    case State::Pausing:
+      at = static_cast<double>(resumeAt_);
+      break;
+    case State::Sending:
+      // Nothing to look at before the request's time on the line is over.
+      if (written_ == outgoing_.size()) at = std::max(at, lineFreeAt_ + kCharacterMs);
+      break;
+    case State::Waiting:
+    case State::Draining:
+      break;
+  }
+  pump_->SetTimer(kPumpTimerId, static_cast<int>(std::ceil(std::max(at - now, 0.0))));
 }
 
 void SerialLink::BeginAttempt() {
@@ -358,11 +396,23 @@ void SerialLink::AttemptFailed() {
 
 void SerialLink::Deliver(const ReplyScan& scan) {
   const auto frame = std::span(received_).subspan(scan.preambles, scan.length);
+  const std::uint8_t code =
+      frame[request_[0] == kLongDelimiter ? kReplyResponseCode : kShortResponseCode];
+  if ((code & kCommunicationError) != 0) {
+    // The request reached the transmitter garbled: the attempt failed as if nothing had come.
+    TraceAttempt("comm-error", frame, scan.preambles);
+    AttemptFailed();
+    return;
+  }
+  if (code == kResponseCodeBusy && attempt_ < attempts_) {
+    TraceAttempt("busy", frame, scan.preambles);
+    state_ = State::Pausing;
+    resumeAt_ = Now() + kBusyPauseMs;
+    return;
+  }
   std::span<std::uint8_t> reply = dialog_->Reply();
   std::fill(reply.begin(), reply.end(), std::uint8_t{0});
   std::copy(frame.begin(), frame.end(), reply.begin());
-  const std::uint8_t code =
-      frame[request_[0] == kLongDelimiter ? kReplyResponseCode : kShortResponseCode];
   dialog_->NoteReceived(static_cast<int>(scan.length), static_cast<int>(scan.preambles));
   if (code == 0) {
     Finish(kEvReply);
@@ -440,13 +490,15 @@ void SerialLink::SetRts(bool on) {
 }
 
 void SerialLink::TraceDamaged() {
-  FrameTrace* trace = dialog_ != nullptr ? dialog_->Trace() : nullptr;
-  if (trace == nullptr) return;
   std::size_t preambles = 0;
   while (preambles < received_.size() && received_[preambles] == kPreamble) ++preambles;
-  trace->Outcome(Now(), "damaged");
-  trace->ReplyBytes(std::span(received_).subspan(preambles), static_cast<int>(preambles));
-  trace->Flush();
+  TraceAttempt("damaged", std::span(received_).subspan(preambles), preambles);
+}
+
+void SerialLink::TraceAttempt(const char* what, std::span<const std::uint8_t> frame,
+                              std::size_t preambles) {
+  FrameTrace* trace = dialog_ != nullptr ? dialog_->Trace() : nullptr;
+  if (trace != nullptr) trace->Attempt(Now(), what, frame, static_cast<int>(preambles));
 }
 
 }  // namespace hart

@@ -38,8 +38,20 @@ class SerialLink : public Link {
   static constexpr double kCharacterMs = 1000.0 * kBitsPerCharacter / kBaud;
   // Quiet time that ends a reply under way, or a damaged one, in characters.
   static constexpr int kGapCharacters = 5;
-  static constexpr int kPumpMs = 5;
+  // How often the port is looked at while a reply is awaited: a reply is taken within this of
+  // its last byte, so a run of exchanges costs little more than its time on the line.
+  static constexpr int kPumpMs = 2;
   static constexpr int kResponseCodeBusy = 32;
+  // Set in the first status byte, it says the transmitter heard the request garbled.
+  static constexpr std::uint8_t kCommunicationError = 0x80;
+  // What HART allows ahead of a request, whatever the request parameters say.
+  static constexpr int kMinPreambles = 5;
+  static constexpr int kMaxPreambles = 20;
+  // A slave must start its reply within 28 characters; a secondary master waits 41 for it, so no
+  // request parameter may cut that wait short.
+  static constexpr int kMinReplyTimeoutCharacters = 41;
+  // A transmitter that said busy gets this long to finish before the next attempt.
+  static constexpr int kBusyPauseMs = 100;
 
   // Opens and sets up the port: null, with the reason for the operator in `error`, when it
   // cannot.
@@ -53,15 +65,19 @@ class SerialLink : public Link {
   void Forget(THartProtokol& dialog) override;
 
   const std::string& Device() const { return device_; }
+  // True from a request until its outcome event: on its way out, or awaiting the reply.
+  bool Waiting() const { return state_ != State::Idle; }
 
  private:
   class Pump;
-  enum class State { Idle, Starting, Sending, Waiting, Draining };
+  enum class State { Idle, Starting, Pausing, Sending, Waiting, Draining };
 
   SerialLink(std::string device, SerialOptions options);
   std::string OpenPort();
   void ClosePort();
   void Tick();
+  // Arms the link's timer for what the state waits on next.
+  void ScheduleTick();
   void BeginAttempt();
   void Send();
   void Receive();
@@ -75,6 +91,7 @@ class SerialLink : public Link {
   bool CarrierPresent();
   void SetRts(bool on);
   void TraceDamaged();
+  void TraceAttempt(const char* what, std::span<const std::uint8_t> frame, std::size_t preambles);
   std::int64_t Now() const;
 
   std::string device_;
@@ -96,6 +113,7 @@ class SerialLink : public Link {
   int attempts_ = 1;
   int attempt_ = 0;
   double timeoutMs_ = 0;
+  std::int64_t resumeAt_ = 0;
 
   std::vector<std::uint8_t> outgoing_;
   std::size_t written_ = 0;

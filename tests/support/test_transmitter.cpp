@@ -24,6 +24,10 @@ constexpr std::uint8_t kLongReply = 0x86;
 // Replies carry the primary master's bit, as to a primary master: the program must look past it.
 constexpr std::uint8_t kMasterBit = 0x80;
 constexpr std::uint8_t kBusy = 32;
+// The first status byte of a reply to a request the transmitter heard garbled.
+constexpr std::uint8_t kCommError = 0x80;
+// 11 bits a character at 1200 baud.
+constexpr double kCharacterMs = 11000.0 / 1200.0;
 constexpr std::uint8_t kInvalidSelection = 2;
 constexpr std::uint8_t kTooFewDataBytes = 5;
 constexpr std::uint8_t kNotImplemented = 64;
@@ -231,11 +235,11 @@ void TestTransmitter::Unplug() {
   master_ = -1;
 }
 
-void TestTransmitter::SetBehaviour(Behaviour behaviour, int count, std::uint8_t code) {
+void TestTransmitter::SetBehaviour(Behaviour behaviour, int count, int value) {
   std::lock_guard lock(mutex_);
   behaviour_ = behaviour;
   behaviourCount_ = count;
-  behaviourCode_ = code;
+  behaviourValue_ = value;
 }
 
 TransmitterModel TestTransmitter::Model() const {
@@ -298,17 +302,39 @@ void TestTransmitter::TakeBytes(const std::uint8_t* bytes, std::size_t count) {
     incoming_.erase(incoming_.begin(), begin + static_cast<std::ptrdiff_t>(length));
     // A garbled request goes unanswered, as on a real loop.
     if (Xor(Bytes(frame.begin(), frame.end() - 1)) != frame.back()) continue;
-    const Bytes reply = Answer(frame, static_cast<int>(at));
-    std::size_t written = 0;
-    while (written < reply.size()) {
-      const ssize_t n = ::write(master_, reply.data() + written, reply.size() - written);
-      if (n <= 0) break;
-      written += static_cast<std::size_t>(n);
-    }
+    int delayMs = 0;
+    const Bytes reply = Answer(frame, static_cast<int>(at), delayMs);
+    // The program writes a request at once; on the line it takes a character time a byte.
+    Send(reply, static_cast<double>(at + length) * kCharacterMs, delayMs);
   }
 }
 
-Bytes TestTransmitter::Answer(const Bytes& request, int preambles) {
+void TestTransmitter::Send(const Bytes& reply, double lineMs, int delayMs) {
+  using Clock = std::chrono::steady_clock;
+  if (reply.empty()) return;
+  const bool paced = paced_;
+  const Clock::time_point start =
+      Clock::now() + std::chrono::microseconds(static_cast<std::int64_t>(
+                         ((paced || delayMs > 0 ? lineMs : 0.0) + delayMs) * 1000.0));
+  std::size_t written = 0;
+  while (written < reply.size()) {
+    std::size_t count = reply.size() - written;
+    if (paced) {
+      // A byte is in once its stop bit is.
+      std::this_thread::sleep_until(
+          start + std::chrono::microseconds(static_cast<std::int64_t>(
+                      static_cast<double>(written + 1) * kCharacterMs * 1000.0)));
+      count = 1;
+    } else {
+      std::this_thread::sleep_until(start);
+    }
+    const ssize_t n = ::write(master_, reply.data() + written, count);
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+}
+
+Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs) {
   std::lock_guard lock(mutex_);
   requests_.push_back(request);
   requestPreambles_.push_back(preambles);
@@ -337,17 +363,23 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles) {
   if (behaviourCount_ > 0) --behaviourCount_;
   if (behaviour == Behaviour::Silent) return {};
 
+  const auto value = static_cast<std::uint8_t>(behaviourValue_);
   Bytes out;
   std::uint8_t code = 0;
+  std::uint8_t deviceStatus = 0;
   if (behaviour == Behaviour::Busy) {
     code = kBusy;
   } else if (behaviour == Behaviour::ResponseCode) {
-    code = behaviourCode_;
+    code = value;
+  } else if (behaviour == Behaviour::CommError) {
+    code = static_cast<std::uint8_t>(kCommError | value);
   } else {
     code = Execute(m, command, data, out);
     // An error carries no data.
     if (code != 0) out.clear();
-    if (code == 0 && behaviour == Behaviour::Warning) code = behaviourCode_;
+    if (code == 0 && behaviour == Behaviour::Warning) code = value;
+    if (behaviour == Behaviour::DeviceStatus) deviceStatus = value;
+    if (behaviour == Behaviour::Late) delayMs = behaviourValue_;
   }
 
   Bytes frame;
@@ -364,7 +396,7 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles) {
   }
   frame.push_back(static_cast<std::uint8_t>(out.size() + 2));
   frame.push_back(code);
-  frame.push_back(0);  // device status
+  frame.push_back(deviceStatus);
   frame.insert(frame.end(), out.begin(), out.end());
   std::uint8_t checksum = Xor(frame);
   if (behaviour == Behaviour::BadChecksum) checksum ^= 0x5A;

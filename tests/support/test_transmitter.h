@@ -1,7 +1,8 @@
 // A HART slave for the tests: a pressure transmitter model behind the master side of a
 // pseudo-terminal, served on a thread of its own. The program opens the slave side by name as it
-// would a modem's serial port. A test can make it fall silent, spoil its checksums, say busy, or
-// answer with a response code of its choice.
+// would a modem's serial port. A test can make it fall silent, spoil its checksums, say busy,
+// answer with a response code of its choice or with a communication error, set device status
+// bits, or answer late; a benchmark can have it pace its bytes as a 1200-baud line does.
 #pragma once
 
 #include <array>
@@ -57,8 +58,13 @@ struct TransmitterModel {
 class TestTransmitter {
  public:
   // ResponseCode answers with the code alone, as to an error; Warning with the code and the
-  // data, having carried the command out.
-  enum class Behaviour { Answer, Silent, BadChecksum, Busy, ResponseCode, Warning };
+  // data, having carried the command out. CommError answers with the communication error bit
+  // and the flags in `value`, as to a request it heard garbled, and does nothing. DeviceStatus
+  // carries the command out and sets the device status bits in `value`. Late answers `value` ms
+  // after the request would have left a 1200-baud line.
+  enum class Behaviour {
+    Answer, Silent, BadChecksum, Busy, ResponseCode, Warning, CommError, DeviceStatus, Late
+  };
 
   TestTransmitter();
   ~TestTransmitter();
@@ -69,8 +75,12 @@ class TestTransmitter {
   const std::string& Device() const { return device_; }
 
   // For the next `count` requests it answers (all of them when negative); then it answers
-  // properly again. `code` goes with ResponseCode.
-  void SetBehaviour(Behaviour behaviour, int count = -1, std::uint8_t code = 0);
+  // properly again. `value` goes with ResponseCode, Warning, CommError, DeviceStatus and Late.
+  void SetBehaviour(Behaviour behaviour, int count = -1, int value = 0);
+
+  // Paced, it answers once the request would have left a 1200-baud line and sends each byte of
+  // its reply a character time after the one before.
+  void SetPaced(bool paced) { paced_ = paced; }
 
   TransmitterModel Model() const;
   void SetModel(const TransmitterModel& model);
@@ -87,7 +97,10 @@ class TestTransmitter {
   void Serve();
   void Stop();
   void TakeBytes(const std::uint8_t* bytes, std::size_t count);
-  std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request, int preambles);
+  // The reply and how long after the request has left the line it starts.
+  std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request, int preambles,
+                                   int& delayMs);
+  void Send(const std::vector<std::uint8_t>& reply, double lineMs, int delayMs);
 
   int master_ = -1;
   int slaveKeeper_ = -1;
@@ -99,7 +112,8 @@ class TestTransmitter {
   TransmitterModel model_;
   Behaviour behaviour_ = Behaviour::Answer;
   int behaviourCount_ = -1;
-  std::uint8_t behaviourCode_ = 0;
+  int behaviourValue_ = 0;
+  std::atomic<bool> paced_{false};
   std::vector<std::vector<std::uint8_t>> requests_;
   std::vector<int> requestPreambles_;
   std::vector<std::uint8_t> incoming_;

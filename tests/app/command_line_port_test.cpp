@@ -1,0 +1,68 @@
+// The command line with a HART modem: what it makes of a port name a script left empty, and
+// identification through the pseudo-terminal transmitter in real time.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "tests/support/test_transmitter.h"
+
+namespace {
+
+std::string ReadAll(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  char buffer[512];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  return text;
+}
+
+TEST(CommandLinePort, AnEmptyOrMissingPortNameIsAUsageError) {
+  const std::vector<std::vector<const char*>> cases{
+      {"kestrel7", "identify", "--port", "", "-o", "a.pom"},
+      {"kestrel7", "--port", ""},
+      {"kestrel7", "identify", "--port"},
+      {"kestrel7", "identify", "--port", "--no-rts"},
+  };
+  for (const auto& argv : cases) {
+    const CommandLine args = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(args.command, CommandLine::Command::Error) << argv.size();
+    EXPECT_EQ(args.error, "после --port нужно имя последовательного порта") << argv.size();
+
+    std::FILE* err = std::tmpfile();
+    EXPECT_EQ(RunUsageError(args, err), 2);
+    EXPECT_EQ(ReadAll(err), "kestrel7: после --port нужно имя последовательного порта\n\n" +
+                                HelpText());
+    std::fclose(err);
+  }
+}
+
+TEST(CommandLinePort, IdentifyPollsAtOnceAndPrintsTheDeviceStatus) {
+  testhart::TestTransmitter transmitter;
+  // Cold start is said once, to the first request.
+  transmitter.SetBehaviour(testhart::TestTransmitter::Behaviour::DeviceStatus, 1, 0x60);
+  const char* argv[] = {"kestrel7", "identify", "--port", transmitter.Device().c_str()};
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunIdentify(ParseCommandLine(4, argv), out, err), 0);
+  const auto took = std::chrono::steady_clock::now() - start;
+
+  // Less than the About box alone stands on the desktop before identification starts.
+  EXPECT_LT(took, std::chrono::milliseconds(TMyWindow::kSplashShownMs));
+  EXPECT_EQ(transmitter.Requests().size(), 6u);
+  const std::string printed = ReadAll(out);
+  EXPECT_EQ(printed.rfind("Запись 1\n", 0), 0u) << printed;
+  const std::string status = "Статус прибора: конфигурация изменена, холодный старт\n";
+  ASSERT_GE(printed.size(), status.size());
+  EXPECT_EQ(printed.substr(printed.size() - status.size()), status) << printed;
+  EXPECT_EQ(ReadAll(err), "");
+  std::fclose(out);
+  std::fclose(err);
+}
+
+}  // namespace
