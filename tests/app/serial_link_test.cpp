@@ -28,7 +28,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testhart::TestTransmitter;
-using testhart::TransmitterModel;
+using hart::TransmitterModel;
 
 // Real milliseconds; every wait below ends long before, as soon as what it waits for happened.
 constexpr std::int64_t kLimitMs = 5000;
@@ -153,7 +153,7 @@ class RealLink : public ::testing::Test {
 };
 
 TEST_F(RealLink, IdentificationKeepsWhatTheTransmitterSaidItsDeviceTypeIncluded) {
-  TransmitterModel model;
+  TransmitterModel model = testhart::TestModel();
   model.requestPreambles = 6;
   model.tag = {0x51, 0x23, 0x45, 0x67, 0x89, 0xAB};
   model.descriptor = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
