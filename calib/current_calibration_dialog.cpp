@@ -1,6 +1,7 @@
 #include "calib/current_calibration_dialog.h"
 
 #include "calib/current_status.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -18,9 +19,8 @@ constexpr std::uint8_t kTrimCommand[2] = {TKalPradu::kCmdTrim4, TKalPradu::kCmdT
 // Command 40 with 0.0 takes the transmitter out of fixed-current mode.
 constexpr float kLeaveFixedCurrent = 0.0f;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 // Unlike the fixed loop current dialog, this one keeps the range caption on the general message.
-constexpr const char* kOtherStatusCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+constexpr const char* kOtherStatusCaption = hart::texts::kRangeError;
 
 }  // namespace
 
@@ -126,14 +126,14 @@ ui::LResult TKalPradu::EvReply() {
   if (confirming && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
   if (!confirming) return 0;
-  const float confirmed = RealLink() ? hart::DataFloat(Reply(), 0) : value_;
+  const float confirmed = hart::ReadBack(value_, hart::DataFloat(Reply(), 0));
   if (awaited_ == kCmdFixedCurrent) confirmedCurrent_.ShowValue(confirmed);
   if (awaited_ == kCmdTrim4 || awaited_ == kCmdTrim20) reading_.ShowValue(confirmed);
   return 0;
 }
 
 ui::LResult TKalPradu::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "calib/fixed_current_dialog.h"
 
 #include "calib/current_status.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -11,7 +12,6 @@ constexpr int kLinkParam1 = 3;
 // Command 40 with this current leaves fixed-current mode.
 constexpr float kLeaveFixedCurrent = 0.0f;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 // The general status message goes without a caption here.
 constexpr const char* kOtherStatusCaption = "";
 
@@ -80,13 +80,13 @@ ui::LResult TUstawPrad::EvReply() {
   if (awaited_ == kCmdFixedCurrent && hart::ShortReplyRefused(*this, kCmdFixedCurrent)) return 0;
   TLista::EvReply();
   if (awaited_ == kCmdFixedCurrent) {
-    current_.ShowValue(RealLink() ? hart::DataFloat(Reply(), 0) : value_);
+    current_.ShowValue(hart::ReadBack(value_, hart::DataFloat(Reply(), 0)));
   }
   return 0;
 }
 
 ui::LResult TUstawPrad::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

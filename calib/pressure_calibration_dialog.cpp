@@ -2,7 +2,9 @@
 
 #include <bit>
 
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
+#include "hart/transmitter_model.h"
 
 namespace {
 
@@ -16,18 +18,13 @@ constexpr const char* kReadText = "Читай Давление";
 constexpr const char* kCalibrateText[2] = {"Калибруй начало", "Калибруй конец"};
 constexpr const char* kTabTexts[2] = {"Калибровка начала", "Калибровка конца"};
 
-// What the simulated transmitter answers: the reading of each tab, the points after calibration.
+// What the simulated transmitter reads on each tab, near the start and near the end of the range.
 const float kSimulatedReading[2] = {std::bit_cast<float>(0x4016147Bu),
                                     std::bit_cast<float>(0x4376E666u)};
-constexpr float kStartAfterCalibration = 0.0f;
-constexpr float kEndAfterCalibration = 250.0f;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+using hart::texts::kRangeError;
+using hart::texts::kSetupError;
 constexpr const char* kCalibrationError = "ОШИБКА КАЛИБРОВКИ";
-constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
 
 struct StatusMessage {
   const char* text;
@@ -60,7 +57,7 @@ StatusMessage CalibrationStatus(std::uint8_t responseCode) {
       return {"Неправильный выбор измерительного канала.\nВыбери соответствующий канал.",
               kSetupError};
     default:
-      return {kStatusNotZero, ""};
+      return {hart::texts::kStatusNotZero, ""};
   }
 }
 
@@ -160,7 +157,7 @@ void TKalCisnienia::Send() {
   BuildCommand(record.manufacturerId, record.deviceType, record.preambles, record.deviceId,
                kCmdReadPv, kLinkParam1);
   StartReplyTimer();
-  if (!RealLink()) value_ = kSimulatedReading[tab_.Selection()];
+  value_ = kSimulatedReading[tab_.Selection()];
 }
 
 void TKalCisnienia::Calibrate() {
@@ -180,14 +177,15 @@ ui::LResult TKalCisnienia::EvReply() {
   TDaneIPPC* record = CurrentRecord();
   if (record == nullptr) return 0;
   const auto reply = Reply();
-  // The transmitter answers in its own unit; the simulated one's is the record's.
-  std::uint8_t replyUnit = record->unitCode;
-  if (RealLink() && known) {
-    replyUnit = hart::DataByte(reply, awaited_ == kCmdReadPv ? 0 : 1);
-    value_ = hart::DataFloat(reply, awaited_ == kCmdReadPv ? 1 : 2);
-  }
+  // The transmitter answers in its own unit.
+  const std::uint8_t replyUnit = known ? hart::DataByte(reply, awaited_ == kCmdReadPv ? 0 : 1) : 0;
   switch (awaited_) {
-    case kCmdReadPv:
+    case kCmdReadPv: {
+      // The one place where the simulated transmitter's effect is not its reply: it reads on
+      // each tab what the tab's point calls for, and its request cannot say which tab asked, so
+      // its one reading stands for the tab's, taken when the reading was asked for.
+      const float read = hart::DataFloat(reply, 1);
+      if (!hart::AgreesOnTheWire(hart::TransmitterModel{}.pressure, read)) value_ = read;
       readingValue_.ShowValue(value_);
       record->unitCode = replyUnit;
       unitCode_ = replyUnit;
@@ -195,14 +193,14 @@ ui::LResult TKalCisnienia::EvReply() {
       unitReading_.ShowUnit(replyUnit);
       awaited_ = 0;
       break;
+    }
     case kCmdCalibrateStart:
     case kCmdCalibrateEnd:
       record->unitCode = replyUnit;
       unitCode_ = replyUnit;
       unitCalibration_.ShowUnit(replyUnit);
-      if (!RealLink()) {
-        value_ = awaited_ == kCmdCalibrateStart ? kStartAfterCalibration : kEndAfterCalibration;
-      }
+      // The point's reading as the transmitter confirms it.
+      value_ = hart::ReadBack(value_, hart::DataFloat(reply, 2));
       calibrationValue_.ShowValue(value_);
       awaited_ = 0;
       break;
@@ -213,13 +211,13 @@ ui::LResult TKalCisnienia::EvReply() {
 }
 
 ui::LResult TKalCisnienia::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TKalCisnienia::EvStatusError() {
   if (awaited_ == kCmdReadPv) {
-    MessageBox(kStatusNotZero, kRangeError, ui::kMbOk | ui::kMbIconStop);
+    MessageBox(hart::texts::kStatusNotZero, kRangeError, ui::kMbOk | ui::kMbIconStop);
   } else if (awaited_ == kCmdCalibrateStart || awaited_ == kCmdCalibrateEnd) {
     const StatusMessage message = CalibrationStatus(Reply()[hart::kReplyResponseCode]);
     MessageBox(message.text, message.caption, ui::kMbOk | ui::kMbIconStop);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -11,21 +12,17 @@ using ui::ControlKind;
 
 constexpr int kRequestLinkParam1 = 3;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kRangeCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
-constexpr const char* kOtherStatus =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
 
 const char* StatusText(std::uint8_t responseCode) {
   switch (responseCode) {
-    case 2: return "Неправильный выбор. Проверь соответствие единиц.\nНоль, Диапазон не изменен.";
+    case 2: return hart::texts::kWrongUnitChoice;
     case 9: return "Очень большая величина Нуля.\nНоль, Диапазон не изменен.";
     case 10: return "Очень низкая величина Нуля.\nНоль, Диапазон не изменен.";
     case 11: return "Очень большая величина Диапазона.\nНоль, Диапазон не изменен.";
     case 12: return "Очень низкая величина Диапазона.\nНоль, Диапазон не изменен.";
     case 13: return "Ноль, Диапазон вне допустимого.\nНоль, Диапазон не изменен.";
     case 14: return "Ширина диапазона малая.\nНоль, Диапазон не изменен.";
-    default: return kOtherStatus;
+    default: return hart::texts::kStatusNotZero;
   }
 }
 
@@ -152,16 +149,14 @@ ui::LResult TRangeVal::EvReply() {
   if (pending_ && hart::ShortReplyRefused(*this, kCmdWriteRange)) return 0;
   TLista::EvReply();
   if (CurrentRecord() != nullptr) {
-    // A reply that follows no write of this dialog has nothing to store.
-    if (pending_ && RealLink()) {
+    // A reply that follows no write of this dialog has nothing to store; one that does confirms
+    // the range as the transmitter took it.
+    if (pending_) {
       const auto reply = Reply();
-      CurrentRecord()->unitCode = hart::DataByte(reply, 0);
-      CurrentRecord()->upperRange = hart::DataFloat(reply, 1);
-      CurrentRecord()->lowerRange = hart::DataFloat(reply, 5);
-      pending_.reset();
-    } else if (pending_) {
-      CurrentRecord()->upperRange = pending_->upper;
-      CurrentRecord()->lowerRange = pending_->lower;
+      TDaneIPPC& record = *CurrentRecord();
+      record.unitCode = hart::DataByte(reply, 0);
+      record.upperRange = hart::ReadBack(pending_->upper, hart::DataFloat(reply, 1));
+      record.lowerRange = hart::ReadBack(pending_->lower, hart::DataFloat(reply, 5));
       pending_.reset();
     }
     Refresh();
@@ -171,12 +166,12 @@ ui::LResult TRangeVal::EvReply() {
 }
 
 ui::LResult TRangeVal::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TRangeVal::EvStatusError() {
-  MessageBox(StatusText(Reply()[hart::kReplyResponseCode]), kRangeCaption,
+  MessageBox(StatusText(Reply()[hart::kReplyResponseCode]), hart::texts::kRangeError,
              ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

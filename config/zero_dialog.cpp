@@ -1,5 +1,7 @@
 #include "config/zero_dialog.h"
 
+#include "hart/operator_texts.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -9,10 +11,6 @@ constexpr int kLinkParam1 = 3;
 constexpr const char* kTitle = "Обнуление давлением";
 constexpr const char* kZeroOk = "Ноль OK";
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
 constexpr const char* kZeroError = "ОШИБКА ОБНУЛЕНИЯ";
 
 struct StatusMessage {
@@ -23,8 +21,7 @@ struct StatusMessage {
 StatusMessage ZeroStatus(std::uint8_t responseCode) {
   switch (responseCode) {
     case 2:
-      return {"Неправильный выбор. Проверь соответствие единиц.\nНоль, Диапазон не изменен.",
-              kRangeError};
+      return {hart::texts::kWrongUnitChoice, hart::texts::kRangeError};
     case 9:
       return {"Обнуление вне диапазона\nверхней границы (+)5%.\nОбнуление не изменено.",
               kZeroError};
@@ -34,7 +31,7 @@ StatusMessage ZeroStatus(std::uint8_t responseCode) {
     case 16:
       return {"Преобразователь занят.\nПовтори попытку связи еще раз.", "ОШИБКА ПЕРЕДАЧИ"};
     default:
-      return {kStatusNotZero, kRangeError};
+      return {hart::texts::kStatusNotZero, hart::texts::kRangeError};
   }
 }
 
@@ -96,7 +93,7 @@ ui::LResult TPvZero::EvReply() {
 }
 
 ui::LResult TPvZero::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

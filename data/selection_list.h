@@ -24,6 +24,7 @@ class TLista : public TKomendy {
 
   bool RecordsExist() const { return recordsExist_; }
   TDaneIPPC* CurrentRecord() const { return current_; }
+  const TDaneIPPC* AddressedRecord() const override { return current_; }
 
  protected:
   void SetupWindow() override;

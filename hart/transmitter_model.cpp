@@ -13,7 +13,6 @@ constexpr std::uint8_t kShortReply = 0x06;
 constexpr std::uint8_t kLongReply = 0x86;
 constexpr std::size_t kShortHeader = 4;  // delimiter, address, command, byte count
 constexpr std::size_t kLongHeader = 8;
-constexpr std::size_t kIdentityBytes = 12;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -45,11 +44,8 @@ void Scale(float& value, double ratio) {
 }
 
 Bytes Identity(const TransmitterModel& m) {
-  Bytes data{m.expansionCode,     m.manufacturer,     m.deviceType,
-             m.requestPreambles,  m.universalRevision, m.specificRevision,
-             m.softwareRevision,  m.hardwareRevision,  m.flags};
-  Put24(data, m.deviceId);
-  return data;
+  const auto identity = IdentityOf(m);
+  return Bytes(identity.begin(), identity.end());
 }
 
 // Data bytes of the commands that write; 0 for the others.
@@ -74,7 +70,7 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
       out = Identity(m);
       return 0;
     case 11:
-      out = rules.anonymousByTag ? Bytes(kIdentityBytes, 0) : Identity(m);
+      out = rules.anonymousByTag ? Bytes(IdentityOf(m).size(), 0) : Identity(m);
       return 0;
     case 1:
       out.push_back(m.unit);
@@ -198,6 +194,25 @@ bool Addressed(const TransmitterModel& m, std::span<const std::uint8_t> request,
 }
 
 }  // namespace
+
+std::array<std::uint8_t, 12> IdentityOf(const TransmitterModel& m) {
+  return {m.expansionCode,
+          m.manufacturer,
+          m.deviceType,
+          m.requestPreambles,
+          m.universalRevision,
+          m.specificRevision,
+          m.softwareRevision,
+          m.hardwareRevision,
+          m.flags,
+          static_cast<std::uint8_t>(m.deviceId >> 16),
+          static_cast<std::uint8_t>(m.deviceId >> 8),
+          static_cast<std::uint8_t>(m.deviceId)};
+}
+
+bool Writes(std::uint8_t command) {
+  return WriteSize(command) != 0 || command == 36 || command == 37 || command == 43;
+}
 
 double UnitRatio(std::uint8_t from, std::uint8_t to) { return FactorOf(to) * (1.0 / FactorOf(from)); }
 

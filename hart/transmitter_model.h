@@ -87,6 +87,12 @@ inline constexpr std::uint8_t kCommandNotImplemented = 64;
 std::vector<std::uint8_t> Answer(TransmitterModel& model, std::span<const std::uint8_t> request,
                                  const AnswerRules& rules = {});
 
+// What command 0 says of the transmitter: its identity, the twelve data bytes of the reply.
+std::array<std::uint8_t, 12> IdentityOf(const TransmitterModel& model);
+
+// True for the commands that change what the transmitter holds.
+bool Writes(std::uint8_t command);
+
 // New unit per old unit, as a unit change converts: F-new * (1.0 / F-old) in double, each code
 // taken at its catalogue factor and a code outside the catalogue at "[Отсутствие]"'s (pascals).
 double UnitRatio(std::uint8_t from, std::uint8_t to);

@@ -331,7 +331,7 @@ TEST_F(PolPre, EmptyDatabaseSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(PolPre, WithARealLinkAddressAndPreamblesComeFromTheReplies) {
+TEST_F(PolPre, FromAnotherTransmitterAddressAndPreamblesComeFromTheReplies) {
   FakeLink link;
   // Command 0's identity: expansion, manufacturer, type, request preambles 7, ..., device id.
   const Bytes identity{254, 63, 1, 7, 5, 3, 1, 1, 5, 0x00, 0x31, 0x0C};

@@ -240,7 +240,7 @@ TEST_F(KalPradu, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(KalPradu, WithARealLinkTheConfirmedCurrentsAreShown) {
+TEST_F(KalPradu, FromAnotherTransmitterTheConfirmedCurrentsAreShown) {
   FakeLink link;
   settings.link = &link;
   link.Answer(40, WireFloat(20.0f));

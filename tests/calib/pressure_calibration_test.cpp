@@ -298,7 +298,7 @@ TEST_F(KalCisnienia, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(KalCisnienia, WithARealLinkReadingAndCalibrationComeFromTheReplies) {
+TEST_F(KalCisnienia, FromAnotherTransmitterReadingAndCalibrationComeFromTheReplies) {
   FakeLink link;
   settings.link = &link;
   link.Answer(1, ReplyData({{237}, {0x40, 0x20, 0x00, 0x99}}));

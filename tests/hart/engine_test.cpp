@@ -223,7 +223,7 @@ TEST(Trace, OneLinePerRequestAndPerOutcome) {
   std::fclose(memory);
   EXPECT_EQ(std::string(text, size),
             "1600 TX 02 00 00 00 02 preambles=5 p1=3 p2=26 long=0\n"
-            "2000 RX reply\n"
+            "2000 RX reply 06 00 00 0E 00 00 FE 3F C8 05 05 03 01 01 05 00 31 0C 3A\n"
             "2000 RX no-answer\n");
   std::free(text);
 }
