@@ -6,69 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "hart/komendy.h"
 #include "hart/reply_data.h"
 #include "hart/serial_link.h"
 #include "hart/simulated_link.h"
+#include "tests/support/dialog_checks.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
+#include "tests/support/probe_dialog.h"
 #include "tests/support/test_transmitter.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-ui::DialogTemplate ProbeTemplate() {
-  ui::DialogTemplate tpl;
-  tpl.resourceId = 900;
-  tpl.rect = {0, 0, 100, 50};
-  return tpl;
-}
-
-// Sends raw requests to the transmitter of `record` and keeps the reply area of each event.
-class Probe : public TKomendy {
- public:
-  Probe(const TSerialPortSettings& settings, const TDaneIPPC& record)
-      : TKomendy(nullptr, ProbeTemplate(), settings, nullptr), record_(record) {}
-  const TDaneIPPC* AddressedRecord() const override { return &record_; }
-
-  void Send(const Bytes& request) {
-    std::copy(request.begin(), request.end(), frame.begin());
-    requestLength = static_cast<int>(request.size());
-    frameIsLong = request[0] == hart::kLongDelimiter ? 1 : 0;
-    replies.clear();
-    StartReplyTimer();
-  }
-  std::vector<Bytes> replies;
-
- protected:
-  ui::LResult EvReply() override { return Keep(); }
-  ui::LResult EvStatusError() override { return Keep(); }
-
- private:
-  ui::LResult Keep() {
-    replies.emplace_back(Reply().begin(), Reply().end());
-    return 0;
-  }
-  const TDaneIPPC& record_;
-};
-
-Bytes WithChecksum(Bytes frame) {
-  frame.push_back(hart::Checksum(frame));
-  return frame;
-}
-
-Bytes Wire(float value) {
-  const auto bits = std::bit_cast<std::uint32_t>(value);
-  return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
-          static_cast<std::uint8_t>(bits >> 8), 0};
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
 
 // The record's transmitter, not the canned one, so that the mirroring of the record shows.
 TDaneIPPC Record() {
@@ -96,19 +44,19 @@ TEST(SimulatedLink, AnswersAsTheSerialTestTransmitterDoesWritesAndReadBacks) {
   // record on either side.
   const std::vector<std::vector<Bytes>> exchanges{
       {Long(44, {12}), Long(14), Long(15)},
-      {Long(34, Wire(1.5f)), Long(15)},
-      {Long(35, Cat({{7}, Wire(3.0f), Wire(-1.0f)})), Long(15)},
+      {Long(34, WireFloat(1.5f)), Long(15)},
+      {Long(35, ReplyData({{7}, WireFloat(3.0f), WireFloat(-1.0f)})), Long(15)},
       {Long(47, {1}), Long(15)},
       {Long(6, {3}), WithChecksum({0x02, 0x03, 0x00, 0x00})},
       {Long(59, {9})},
       {Long(17, Bytes(24, 0x82)), Long(12)},
-      {Long(18, Cat({Bytes(18, 0x41), {1, 2, 99}})), Long(13)},
+      {Long(18, ReplyData({Bytes(18, 0x41), {1, 2, 99}})), Long(13)},
       {Long(19, {0xAB, 0xCD, 0xEF}), Long(16)},
-      {Long(40, Wire(12.0f)), Long(3)},
+      {Long(40, WireFloat(12.0f)), Long(3)},
       {Long(36), Long(15)},
       {Long(37), Long(15)},
       {Long(43), Long(1)},
-      {Long(67, Cat({{0, 7}, Wire(1.5f)})), Long(68, Cat({{0, 7}, Wire(9.0f)}))},
+      {Long(67, ReplyData({{0, 7}, WireFloat(1.5f)})), Long(68, ReplyData({{0, 7}, WireFloat(9.0f)}))},
       {WithChecksum({0x02, 0x02, 0x00, 0x00}), Long(1), Long(3), Long(13), Long(14), Long(16)},
   };
 
@@ -119,24 +67,26 @@ TEST(SimulatedLink, AnswersAsTheSerialTestTransmitterDoesWritesAndReadBacks) {
       hart::SerialLink::Open(transmitter.Device(), {}, error);
   ASSERT_NE(serial, nullptr) << error;
   hart::SimulatedLink simulated;
-  Probe overSerial({{}, nullptr, serial.get()}, record);
-  Probe overSimulated({{}, nullptr, &simulated}, record);
+  ProbeDialog overSerial({{}, nullptr, serial.get()}, &record);
+  ProbeDialog overSimulated({{}, nullptr, &simulated}, &record);
   ASSERT_TRUE(overSerial.CreateModeless());
   ASSERT_TRUE(overSimulated.CreateModeless());
 
   for (const std::vector<Bytes>& exchange : exchanges) {
     transmitter.SetModel(hart::ModelOf(record));
     for (const Bytes& request : exchange) {
+      overSimulated.outcomes.clear();
+      overSerial.outcomes.clear();
       platform->SetRealTime(false);
-      overSimulated.Send(request);
+      overSimulated.SendRaw(request);
       platform->Advance(400);
       platform->SetRealTime(true);
-      overSerial.Send(request);
-      platform->RunUntil([&] { return !overSerial.replies.empty(); }, 5000);
-      ASSERT_EQ(overSerial.replies.size(), 1u) << hart::FrameTrace::Hex(request);
-      ASSERT_EQ(overSimulated.replies.size(), 1u) << hart::FrameTrace::Hex(request);
-      EXPECT_EQ(hart::ResponseCode(overSimulated.replies[0]), 0) << hart::FrameTrace::Hex(request);
-      EXPECT_EQ(overSimulated.replies[0], overSerial.replies[0]) << hart::FrameTrace::Hex(request);
+      overSerial.SendRaw(request);
+      platform->RunUntil([&] { return !overSerial.outcomes.empty(); }, 5000);
+      const std::string sent = hart::FrameTrace::Hex(request);
+      ASSERT_EQ(overSimulated.Events(), std::vector<unsigned>{kEvReply}) << sent;
+      ASSERT_EQ(overSerial.Events(), std::vector<unsigned>{kEvReply}) << sent;
+      EXPECT_EQ(overSimulated.outcomes[0].reply, overSerial.outcomes[0].reply) << sent;
     }
   }
 }

@@ -1,20 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <vector>
 
 #include "hart/frame.h"
 #include "hart/transmitter_model.h"
+#include "tests/support/dialog_checks.h"
+#include "tests/support/fake_link.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes WithChecksum(Bytes frame) {
-  frame.push_back(hart::Checksum(frame));
-  return frame;
-}
 
 // A long request to the simulated transmitter's own address.
 Bytes Long(std::uint8_t command, Bytes data = {}) {
@@ -22,12 +16,6 @@ Bytes Long(std::uint8_t command, Bytes data = {}) {
               static_cast<std::uint8_t>(data.size())};
   frame.insert(frame.end(), data.begin(), data.end());
   return WithChecksum(frame);
-}
-
-Bytes Wire(float value) {
-  const auto bits = std::bit_cast<std::uint32_t>(value);
-  return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
-          static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
 }
 
 // The data bytes of a long reply, status bytes apart.
@@ -64,7 +52,7 @@ TEST(TransmitterModel, TheSimulatedTransmitterAnswersIdentificationWithTheCanned
 
 TEST(TransmitterModel, WritesAreConfirmedWithWhatTheyTookAndReadBackAsConverted) {
   hart::TransmitterModel model;
-  const Bytes damping = Wire(1.5f);
+  const Bytes damping = WireFloat(1.5f);
   EXPECT_EQ(Data(hart::Answer(model, Long(34, damping))), damping);
   EXPECT_EQ(model.damping, 1.5f);
 
@@ -81,8 +69,8 @@ TEST(TransmitterModel, WritesAreConfirmedWithWhatTheyTookAndReadBackAsConverted)
   EXPECT_EQ(model.upperLimit, 249996.09375f);
 
   // The range ends are set to the pressure applied, and the reply says the end set.
-  EXPECT_EQ(Data(hart::Answer(model, Long(36))), Wire(125.0f));
-  EXPECT_EQ(Data(hart::Answer(model, Long(37))), Wire(5.0f));
+  EXPECT_EQ(Data(hart::Answer(model, Long(36))), WireFloat(125.0f));
+  EXPECT_EQ(Data(hart::Answer(model, Long(37))), WireFloat(5.0f));
   EXPECT_EQ(model.upperRange, 125.0f);
   EXPECT_EQ(model.lowerRange, 5.0f);
 
