@@ -35,14 +35,7 @@ ui::DialogTemplate TPolPre::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Адрес датчика/Преамбулы";
   tpl.rect = {30, 30, 260, 136};
-  TLista::AddListControls(tpl);
-  for (ui::ControlTemplate& c : tpl.controls) {
-    if (c.id == kGroupBoxId) {
-      c.text = "Изменение Адреса датчика или Преамбулы";
-      c.rect = {6, 24, 248, 84};
-      c.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Изменение Адреса датчика или Преамбулы", {6, 24, 248, 84});
   const ui::ControlTemplate own[] = {
       {kTabs, ControlKind::Tab, "", {6, 6, 248, 14}, ui::kStyleTabStop},
       {kAddressHint, ControlKind::Static,
@@ -278,7 +271,9 @@ ui::LResult TPolPre::EvStatusError() {
   return 0;
 }
 
-void TPolPre::NoAnswerMessage() { MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop); }
+void TPolPre::NoAnswerMessage() {
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+}
 
 void TPolPre::RefreshPanel() {
   if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);

@@ -24,7 +24,7 @@ constexpr const char* kOtherStatusCaption = hart::texts::kRangeError;
 
 }  // namespace
 
-ui::DialogTemplate TKalPradu::Template() {
+ui::DialogTemplate TKalPradu::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Калибровка напряжения";
@@ -44,21 +44,13 @@ ui::DialogTemplate TKalPradu::Template() {
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {250, 138, 64, 14}, ui::kStyleTabStop},
       {kTabId, ControlKind::Tab, "", {6, 6, 308, 124}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame of the two rows, not the list's hidden one.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.text = "Калибровка 4/20 [мА]";
-      control.rect = {14, 24, 292, 98};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Калибровка 4/20 [мА]", {14, 24, 292, 98});
   return tpl;
 }
 
 TKalPradu::TKalPradu(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                      const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       reading_(*this, kReadingId, kValueLimit),
       confirmedCurrent_(*this, kConfirmedCurrentId, kValueLimit),
       tab_(*this, kTabId),

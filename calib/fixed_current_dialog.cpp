@@ -17,7 +17,7 @@ constexpr const char* kOtherStatusCaption = "";
 
 }  // namespace
 
-ui::DialogTemplate TUstawPrad::Template() {
+ui::DialogTemplate TUstawPrad::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Установка постоянного тока в линии";
@@ -31,20 +31,13 @@ ui::DialogTemplate TUstawPrad::Template() {
        ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {184, 54, 60, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame around the current and its button.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 238, 42};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "", {6, 4, 238, 42});
   return tpl;
 }
 
 TUstawPrad::TUstawPrad(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                        const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       current_(*this, kCurrentId, kCurrentLimit) {}
 
 void TUstawPrad::SetupWindow() {

@@ -63,7 +63,7 @@ StatusMessage CalibrationStatus(std::uint8_t responseCode) {
 
 }  // namespace
 
-ui::DialogTemplate TKalCisnienia::Template() {
+ui::DialogTemplate TKalCisnienia::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Калибровка давления";
@@ -83,22 +83,14 @@ ui::DialogTemplate TKalCisnienia::Template() {
       {kTabId, ControlKind::Tab, "", {6, 6, 308, 124}, ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {250, 138, 64, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame of the two rows, not the list's hidden one.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.text = "Калибровка начала и конца установленного диапазона";
-      control.rect = {14, 24, 292, 98};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Калибровка начала и конца установленного диапазона", {14, 24, 292, 98});
   return tpl;
 }
 
 TKalCisnienia::TKalCisnienia(ui::Window* parent, TDane& database, bool& changed,
                              int& selectionMemory, const TSerialPortSettings& settings,
                              ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       calibrationValue_(*this, kCalibrationValueId, kValueLimit),
       readingValue_(*this, kReadingValueId, kValueLimit),
       unitCalibration_(*this, kUnitCalibrationId, kUnitLimit),

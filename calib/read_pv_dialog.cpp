@@ -45,13 +45,13 @@ constexpr ui::Color kBlue{0, 0, 255};
 
 }  // namespace
 
-ui::DialogTemplate TReadPV::Template() {
+ui::DialogTemplate TReadPV::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Считывание Давления и Напряжения ";
   // The values are painted in the upper 170 pixels; the controls sit below them.
   tpl.rect = {20, 20, 232, 136};
-  TLista::AddListControls(tpl);
+  AddListControls(tpl);
   tpl.controls.push_back({kContinuousId, ControlKind::CheckBox, "Постоянное считывание",
                           {8, 117, 110, 10}, ui::kStyleTabStop});
   tpl.controls.push_back({kSendButtonId, ControlKind::DefPushButton, "Читай",
@@ -75,7 +75,7 @@ ui::Font TReadPV::ValueFont() {
 
 TReadPV::TReadPV(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                  const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       continuous_(*this, kContinuousId) {}
 
 void TReadPV::SetupWindow() {

@@ -1,7 +1,5 @@
 #include "config/damping_dialog.h"
 
-#include <algorithm>
-
 #include "record/float_form.h"
 #include "hart/operator_texts.h"
 #include "hart/reply_data.h"
@@ -27,11 +25,8 @@ ui::DialogTemplate TDamping::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение постоянной времени";
   tpl.rect = {20, 20, 268, 130};
-  TLista::AddListControls(tpl);
+  AddListControls(tpl, "Постоянные времени", {7, 6, 254, 94});
   auto& c = tpl.controls;
-  // The list base's group box frames this dialog's fields.
-  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
-  *frame = {kGroupBoxId, ControlKind::GroupBox, "Постоянные времени", {7, 6, 254, 94}};
   c.push_back({kCurrentLabel, ControlKind::Static, "Действительная постоянная времени [секунды]",
                {15, 20, 232, 8}});
   c.push_back({kCurrentField, ControlKind::Edit, "", {15, 30, 64, 12},
@@ -113,7 +108,8 @@ ui::LResult TDamping::EvStatusError() {
       MessageBox(kNegative, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
       break;
     default:
-      MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError,
+                 ui::kMbOk | ui::kMbIconStop);
       break;
   }
   return 0;

@@ -64,14 +64,7 @@ ui::DialogTemplate TMessages::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Сообщения";
   tpl.rect = {30, 30, 340, 164};
-  TLista::AddListControls(tpl);
-  for (ui::ControlTemplate& c : tpl.controls) {
-    if (c.id == kGroupBoxId) {
-      c.text = "Вид информации";
-      c.rect = {6, 24, 328, 112};
-      c.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Вид информации", {6, 24, 328, 112});
   const std::uint32_t text = kEditStyle | ui::kStyleUpperCase;
   const ui::ControlTemplate own[] = {
       {kTabs, ControlKind::Tab, "", {6, 6, 328, 14}, ui::kStyleTabStop},

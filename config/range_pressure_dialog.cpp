@@ -23,7 +23,7 @@ constexpr std::size_t kEndBytes = 4;  // one float
 
 }  // namespace
 
-ui::DialogTemplate TZeroSpan::Template() {
+ui::DialogTemplate TZeroSpan::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение с помощью заданного давления";
@@ -42,20 +42,13 @@ ui::DialogTemplate TZeroSpan::Template() {
        ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {198, 92, 56, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame around the result and the explanation.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 248, 80};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "", {6, 4, 248, 80});
   return tpl;
 }
 
 TZeroSpan::TZeroSpan(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                      const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       result_(*this, kResultId) {}
 
 void TZeroSpan::SetupWindow() {

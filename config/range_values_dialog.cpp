@@ -1,6 +1,5 @@
 #include "config/range_values_dialog.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "hart/operator_texts.h"
@@ -56,15 +55,11 @@ ui::DialogTemplate TRangeVal::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение с помощью записи величины";
   tpl.rect = {20, 20, 318, 202};
-  TLista::AddListControls(tpl);
+  // The list base's group box frames the sensor limits.
+  AddListControls(tpl, "Границы основного диапазона", {kGroupX, 6, kGroupWidth, 62});
   auto& c = tpl.controls;
   constexpr auto kShown = ui::kStyleDisabled;
   constexpr auto kTyped = ui::kStyleTabStop;
-
-  // The list base's group box frames the sensor limits.
-  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
-  *frame = {kGroupBoxId, ControlKind::GroupBox, "Границы основного диапазона",
-            {kGroupX, 6, kGroupWidth, 62}};
   AddRow(c, 18, kUpperLimitLabel, "Верхняя граница", kUpperLimit, kShown, 0, kUpperLimitUnit);
   AddRow(c, 34, kLowerLimitLabel, "Нижняя граница", kLowerLimit, kShown, 0, kLowerLimitUnit);
   AddRow(c, 50, kMinimumSpanLabel, "Минимальная ширина диапазона", kMinimumSpan, kShown, 0, 0);

@@ -1,7 +1,5 @@
 #include "config/transfer_function_dialog.h"
 
-#include <algorithm>
-
 #include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
@@ -24,11 +22,8 @@ ui::DialogTemplate TChka::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение характеристики преобразования";
   tpl.rect = {20, 20, 234, 92};
-  TLista::AddListControls(tpl);
+  AddListControls(tpl, "Выбор характеристики", {7, 6, 160, 78});
   auto& c = tpl.controls;
-  // The list base's group box frames this dialog's fields.
-  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
-  *frame = {kGroupBoxId, ControlKind::GroupBox, "Выбор характеристики", {7, 6, 160, 78}};
   c.push_back(
       {kCurrentLabel, ControlKind::Static, "Действительная характеристика", {15, 20, 145, 8}});
   c.push_back({kCurrentField, ControlKind::Edit, "", {15, 30, 100, 12},

@@ -33,25 +33,18 @@ void ReadBackScaled(float& value, double ratio, std::span<std::uint8_t> reply, s
 
 }  // namespace
 
-ui::DialogTemplate TUnits::Template() {
+ui::DialogTemplate TUnits::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение единиц";
   tpl.rect = {20, 20, 160, 112};
-  TLista::AddListControls(tpl);
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.text = "Выбор единицы";
-      control.rect = {7, 5, 146, 76};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Выбор единицы", {7, 5, 146, 76});
   tpl.controls.push_back(
-      {812, ControlKind::Static, "Действительная единица", {15, 18, 110, 8}, ui::kStyleNone});
+      {kUnitFieldLabel, ControlKind::Static, "Действительная единица", {15, 18, 110, 8}});
   tpl.controls.push_back({kUnitFieldId, ControlKind::Edit, "", {15, 28, 130, 12},
                           ui::kStyleDisabled | ui::kStyleReadOnly | ui::kStyleBorder});
   tpl.controls.push_back(
-      {813, ControlKind::Static, "Смена измерения", {15, 46, 110, 8}, ui::kStyleNone});
+      {kUnitComboLabel, ControlKind::Static, "Смена измерения", {15, 46, 110, 8}});
   tpl.controls.push_back({kUnitComboId, ControlKind::ComboBox, "", {15, 56, 130, 12},
                           ui::kStyleBorder | ui::kStyleTabStop});
   tpl.controls.push_back(
@@ -63,7 +56,7 @@ ui::DialogTemplate TUnits::Template() {
 
 TUnits::TUnits(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       unitField_(*this, kUnitFieldId),
       unitCombo_(*this, kUnitComboId) {}
 

@@ -37,7 +37,7 @@ StatusMessage ZeroStatus(std::uint8_t responseCode) {
 
 }  // namespace
 
-ui::DialogTemplate TPvZero::Template() {
+ui::DialogTemplate TPvZero::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = kTitle;
@@ -49,20 +49,13 @@ ui::DialogTemplate TPvZero::Template() {
       {kSendButtonId, ControlKind::DefPushButton, "Обнули", {6, 52, 60, 14}, ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {134, 52, 60, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame around the result.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 188, 40};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "", {6, 4, 188, 40});
   return tpl;
 }
 
 TPvZero::TPvZero(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                  const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       result_(*this, kResultId, kResultLimit) {}
 
 void TPvZero::SetupWindow() {

@@ -46,7 +46,8 @@ float ReadBack(float held, float received);
 // The same for a number that travels in three bytes: its low 24 bits.
 std::uint32_t ReadBack(std::uint32_t held, std::uint32_t received);
 
-// True when the reply in `dialog`'s reply area is too short for the data of a reply to `command`. Such a reply is never decoded: it goes to the dialog as a status error with
+// True when the reply in `dialog`'s reply area is too short for the data of a reply to
+// `command`. Such a reply is never decoded: it goes to the dialog as a status error with
 // response code 0, which draws each dialog's general status message.
 bool ShortReplyRefused(THartProtokol& dialog, std::uint8_t command);
 

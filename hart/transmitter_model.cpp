@@ -214,7 +214,9 @@ bool Writes(std::uint8_t command) {
   return WriteSize(command) != 0 || command == 36 || command == 37 || command == 43;
 }
 
-double UnitRatio(std::uint8_t from, std::uint8_t to) { return FactorOf(to) * (1.0 / FactorOf(from)); }
+double UnitRatio(std::uint8_t from, std::uint8_t to) {
+  return FactorOf(to) * (1.0 / FactorOf(from));
+}
 
 std::vector<std::uint8_t> Answer(TransmitterModel& model, std::span<const std::uint8_t> request,
                                  const AnswerRules& rules) {

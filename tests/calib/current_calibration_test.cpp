@@ -29,7 +29,7 @@ struct KalPradu : ListDialogTest<TKalPradu> {
 };
 
 TEST_F(KalPradu, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
-  const ui::DialogTemplate tpl = TKalPradu::Template();
+  const ui::DialogTemplate tpl = TKalPradu::BuildTemplate();
   EXPECT_EQ(tpl.resourceId, 922);
   EXPECT_EQ(tpl.caption, "Калибровка напряжения");
   EXPECT_EQ(tpl.fontFace, "MS Sans Serif");

@@ -22,7 +22,7 @@ struct KalCisnienia : ListDialogTest<TKalCisnienia> {
 };
 
 TEST_F(KalCisnienia, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
-  const ui::DialogTemplate tpl = TKalCisnienia::Template();
+  const ui::DialogTemplate tpl = TKalCisnienia::BuildTemplate();
   EXPECT_EQ(tpl.resourceId, 900);
   EXPECT_EQ(tpl.caption, "Калибровка давления");
   EXPECT_EQ(tpl.fontFace, "MS Sans Serif");

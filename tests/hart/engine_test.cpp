@@ -17,7 +17,7 @@ using Probe = ProbeDialog;
 // The base's message boxes, without the quiet defaults of the command dialogs.
 class BareEngine : public THartProtokol {
  public:
-  BareEngine() : THartProtokol(nullptr, ProbeDialog::Template(), {}, nullptr) {}
+  BareEngine() : THartProtokol(nullptr, ProbeDialog::BuildTemplate(), {}, nullptr) {}
 };
 
 TDaneIPPC SimulatedRecord() {

@@ -56,7 +56,8 @@ TEST(SimulatedLink, AnswersAsTheSerialTestTransmitterDoesWritesAndReadBacks) {
       {Long(36), Long(15)},
       {Long(37), Long(15)},
       {Long(43), Long(1)},
-      {Long(67, ReplyData({{0, 7}, WireFloat(1.5f)})), Long(68, ReplyData({{0, 7}, WireFloat(9.0f)}))},
+      {Long(67, ReplyData({{0, 7}, WireFloat(1.5f)})),
+       Long(68, ReplyData({{0, 7}, WireFloat(9.0f)}))},
       {WithChecksum({0x02, 0x02, 0x00, 0x00}), Long(1), Long(3), Long(13), Long(14), Long(16)},
   };
 

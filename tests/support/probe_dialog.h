@@ -22,9 +22,9 @@ class ProbeDialog : public TKomendy {
   // `addressed`: the record whose transmitter the requests go to, for a simulated link to mirror.
   explicit ProbeDialog(const TSerialPortSettings& settings = {},
                        const TDaneIPPC* addressed = nullptr)
-      : TKomendy(nullptr, Template(), settings, nullptr), addressed_(addressed) {}
+      : TKomendy(nullptr, BuildTemplate(), settings, nullptr), addressed_(addressed) {}
 
-  static ui::DialogTemplate Template() {
+  static ui::DialogTemplate BuildTemplate() {
     ui::DialogTemplate tpl;
     tpl.resourceId = 900;
     tpl.rect = {0, 0, 100, 50};
