@@ -22,7 +22,7 @@
 TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
     : ui::Window(nullptr), dataFile_(database_) {
   settings_.trace = trace;
-  settings_.link = link;
+  settings_.link = link != nullptr ? link : &simulated_;
   SetCaption(kCaption);
   SetMenu(&CommandsMenu());
   SetToolbar(&CommandsToolbar());

@@ -11,6 +11,7 @@
 #include "data/data_panel.h"
 #include "data/database.h"
 #include "hart/protokol.h"
+#include "hart/simulated_link.h"
 #include "ui/window.h"
 
 // Broadcast after the database or the data file changed; wParam 1: the file is untitled.
@@ -23,7 +24,7 @@ class TMyWindow : public ui::Window {
   static constexpr int kSplashShownMs = 1500;
   static constexpr const char* kCaption = "Программа Коммуникации Kestrel7";
 
-  // Without a link every dialog talks to the built-in simulated transmitter.
+  // Without a link of its own every dialog talks to the built-in simulated transmitter.
   explicit TMyWindow(hart::FrameTrace* trace = nullptr, hart::Link* link = nullptr);
   ~TMyWindow() override;
 
@@ -53,6 +54,7 @@ class TMyWindow : public ui::Window {
   template <class Dialog>
   void RunListDialog();
 
+  hart::SimulatedLink simulated_;
   TSerialPortSettings settings_;
   std::array<int, 4> listPosition_{};
   TDane database_;

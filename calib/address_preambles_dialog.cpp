@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "hart/identification_dialog.h"
+#include "fields/value_text.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -16,8 +17,7 @@ constexpr std::size_t kFieldDigits = 2;
 
 constexpr const char* kAddressQuery = "Какой Адрес датчика";
 constexpr const char* kPreamblesQuery = "Сколько Преамбул";
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
+using hart::texts::kSetupError;
 
 constexpr std::uint8_t kCmdIdentity = 0;
 // In a command-0 reply: the request preambles among the data, the address byte of the frame.
@@ -35,14 +35,7 @@ ui::DialogTemplate TPolPre::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Адрес датчика/Преамбулы";
   tpl.rect = {30, 30, 260, 136};
-  TLista::AddListControls(tpl);
-  for (ui::ControlTemplate& c : tpl.controls) {
-    if (c.id == kGroupBoxId) {
-      c.text = "Изменение Адреса датчика или Преамбулы";
-      c.rect = {6, 24, 248, 84};
-      c.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Изменение Адреса датчика или Преамбулы", {6, 24, 248, 84});
   const ui::ControlTemplate own[] = {
       {kTabs, ControlKind::Tab, "", {6, 6, 248, 14}, ui::kStyleTabStop},
       {kAddressHint, ControlKind::Static,
@@ -144,7 +137,7 @@ void TPolPre::ShowNumber(const ui::Edit& field, const ui::UpDown& spin, int valu
 
 void TPolPre::FollowTypedText(const ui::Edit& field, const ui::UpDown& spin) {
   spin.SetBuddy(0);
-  spin.SetPosition(static_cast<int>(hart::LeadingInteger(field.Text(), kFieldDigits)));
+  spin.SetPosition(static_cast<int>(config::LeadingInteger(field.Text(), kFieldDigits)));
   spin.SetBuddy(field.Id());
 }
 
@@ -154,14 +147,14 @@ void TPolPre::Send() {
   switch (tabs_.Selection()) {
     case kAddressTab:
       addressValue_ =
-          static_cast<std::uint8_t>(hart::LeadingInteger(address_.Text(), kFieldDigits));
+          static_cast<std::uint8_t>(config::LeadingInteger(address_.Text(), kFieldDigits));
       awaited_ = kWriteAddress;
       RequestPollingAddress(record, addressValue_, kLinkParam1);
       address_.SetText("");
       break;
     case kPreamblesTab:
       preambleValue_ =
-          static_cast<std::uint8_t>(hart::LeadingInteger(preambles_.Text(), kFieldDigits));
+          static_cast<std::uint8_t>(config::LeadingInteger(preambles_.Text(), kFieldDigits));
       awaited_ = kWritePreambles;
       RequestPreambles(record, preambleValue_, kLinkParam1);
       preambles_.SetText("");
@@ -205,27 +198,26 @@ ui::LResult TPolPre::EvReply() {
   TDaneIPPC* record = CurrentRecord();
   if (record != nullptr) {
     const auto reply = Reply();
-    const bool real = RealLink();
     switch (awaited_) {
       case kWriteAddress:
-        record->pollingAddress = real ? hart::DataByte(reply, 0) : addressValue_;
+        record->pollingAddress = hart::DataByte(reply, 0);
         ShowNumber(address_, addressSpin_, record->pollingAddress);
         awaited_ = kIdle;
         break;
       case kWritePreambles:
-        record->preambles = real ? hart::DataByte(reply, 0) : preambleValue_;
+        record->preambles = hart::DataByte(reply, 0);
         ShowNumber(preambles_, preamblesSpin_, record->preambles);
         awaited_ = kIdle;
         break;
       case kPreambleQuery:
         // Command 0 names the preambles the transmitter wants in front of a request.
-        if (real) record->preambles = hart::DataByte(reply, kIdentityPreambles);
+        record->preambles = hart::DataByte(reply, kIdentityPreambles);
         ShowNumber(preambles_, preamblesSpin_, record->preambles);
         awaited_ = kIdle;
         break;
       case kAddressSearch:
         // The answer's short frame names the address that answered.
-        if (real) record->pollingAddress = reply[kReplyAddress] & kPollingAddressMask;
+        record->pollingAddress = reply[kReplyAddress] & kPollingAddressMask;
         ShowNumber(address_, addressSpin_, record->pollingAddress);
         awaited_ = kIdle;
         break;
@@ -254,8 +246,8 @@ ui::LResult TPolPre::EvNoAnswer() {
 }
 
 ui::LResult TPolPre::EvStatusError() {
-  const char* text = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-  const char* caption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+  const char* text = hart::texts::kStatusNotZero;
+  const char* caption = hart::texts::kRangeError;
   // The address search and the preamble query get short-frame replies.
   switch (hart::ResponseCode(Reply())) {
     case 2:
@@ -279,7 +271,9 @@ ui::LResult TPolPre::EvStatusError() {
   return 0;
 }
 
-void TPolPre::NoAnswerMessage() { MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop); }
+void TPolPre::NoAnswerMessage() {
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+}
 
 void TPolPre::RefreshPanel() {
   if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);

@@ -1,6 +1,7 @@
 #include "calib/current_calibration_dialog.h"
 
 #include "calib/current_status.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -18,13 +19,12 @@ constexpr std::uint8_t kTrimCommand[2] = {TKalPradu::kCmdTrim4, TKalPradu::kCmdT
 // Command 40 with 0.0 takes the transmitter out of fixed-current mode.
 constexpr float kLeaveFixedCurrent = 0.0f;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 // Unlike the fixed loop current dialog, this one keeps the range caption on the general message.
-constexpr const char* kOtherStatusCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+constexpr const char* kOtherStatusCaption = hart::texts::kRangeError;
 
 }  // namespace
 
-ui::DialogTemplate TKalPradu::Template() {
+ui::DialogTemplate TKalPradu::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Калибровка напряжения";
@@ -44,21 +44,13 @@ ui::DialogTemplate TKalPradu::Template() {
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {250, 138, 64, 14}, ui::kStyleTabStop},
       {kTabId, ControlKind::Tab, "", {6, 6, 308, 124}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame of the two rows, not the list's hidden one.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.text = "Калибровка 4/20 [мА]";
-      control.rect = {14, 24, 292, 98};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Калибровка 4/20 [мА]", {14, 24, 292, 98});
   return tpl;
 }
 
 TKalPradu::TKalPradu(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                      const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       reading_(*this, kReadingId, kValueLimit),
       confirmedCurrent_(*this, kConfirmedCurrentId, kValueLimit),
       tab_(*this, kTabId),
@@ -126,14 +118,14 @@ ui::LResult TKalPradu::EvReply() {
   if (confirming && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
   if (!confirming) return 0;
-  const float confirmed = RealLink() ? hart::DataFloat(Reply(), 0) : value_;
+  const float confirmed = hart::ReadBack(value_, hart::DataFloat(Reply(), 0));
   if (awaited_ == kCmdFixedCurrent) confirmedCurrent_.ShowValue(confirmed);
   if (awaited_ == kCmdTrim4 || awaited_ == kCmdTrim20) reading_.ShowValue(confirmed);
   return 0;
 }
 
 ui::LResult TKalPradu::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

@@ -9,12 +9,16 @@
 class TKalPradu : public TLista {
  public:
   static constexpr int kResourceId = 922;
-  static constexpr int kReadingId = 811;
-  static constexpr int kTrimButtonId = 814;
-  static constexpr int kInstructionId = 812;
-  static constexpr int kConfirmedCurrentId = 816;
-  static constexpr int kFinishButtonId = 815;
-  static constexpr int kTabId = 813;
+
+  // Control ids of dialog 922.
+  enum : int {
+    kReadingId = 811,
+    kInstructionId = 812,
+    kTabId = 813,
+    kTrimButtonId = 814,
+    kFinishButtonId = 815,
+    kConfirmedCurrentId = 816,
+  };
 
   static constexpr std::uint8_t kCmdFixedCurrent = 40;
   static constexpr std::uint8_t kCmdTrim4 = 45;
@@ -23,7 +27,7 @@ class TKalPradu : public TLista {
   TKalPradu(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
             const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
 
   std::uint8_t AwaitedCommand() const { return awaited_; }
   float Value() const { return value_; }

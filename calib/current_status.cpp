@@ -1,13 +1,11 @@
 #include "calib/current_status.h"
 
+#include "hart/operator_texts.h"
+
 namespace calib {
 
-namespace {
-
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
-constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
-
-}  // namespace
+using hart::texts::kRangeError;
+using hart::texts::kSetupError;
 
 StatusMessage CurrentStatus(std::uint8_t responseCode, const char* otherCaption) {
   switch (responseCode) {
@@ -23,7 +21,7 @@ StatusMessage CurrentStatus(std::uint8_t responseCode, const char* otherCaption)
     case 11:
       return {"Адрес датчика отличный от нуля.\nУстанови адрес датчика на ноль.", kSetupError};
     default:
-      return {"Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", otherCaption};
+      return {hart::texts::kStatusNotZero, otherCaption};
   }
 }
 

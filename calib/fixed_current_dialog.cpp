@@ -1,6 +1,7 @@
 #include "calib/fixed_current_dialog.h"
 
 #include "calib/current_status.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -11,13 +12,12 @@ constexpr int kLinkParam1 = 3;
 // Command 40 with this current leaves fixed-current mode.
 constexpr float kLeaveFixedCurrent = 0.0f;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 // The general status message goes without a caption here.
 constexpr const char* kOtherStatusCaption = "";
 
 }  // namespace
 
-ui::DialogTemplate TUstawPrad::Template() {
+ui::DialogTemplate TUstawPrad::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Установка постоянного тока в линии";
@@ -31,20 +31,13 @@ ui::DialogTemplate TUstawPrad::Template() {
        ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {184, 54, 60, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame around the current and its button.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 238, 42};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "", {6, 4, 238, 42});
   return tpl;
 }
 
 TUstawPrad::TUstawPrad(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                        const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       current_(*this, kCurrentId, kCurrentLimit) {}
 
 void TUstawPrad::SetupWindow() {
@@ -80,13 +73,13 @@ ui::LResult TUstawPrad::EvReply() {
   if (awaited_ == kCmdFixedCurrent && hart::ShortReplyRefused(*this, kCmdFixedCurrent)) return 0;
   TLista::EvReply();
   if (awaited_ == kCmdFixedCurrent) {
-    current_.ShowValue(RealLink() ? hart::DataFloat(Reply(), 0) : value_);
+    current_.ShowValue(hart::ReadBack(value_, hart::DataFloat(Reply(), 0)));
   }
   return 0;
 }
 
 ui::LResult TUstawPrad::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

@@ -9,8 +9,12 @@
 class TUstawPrad : public TLista {
  public:
   static constexpr int kResourceId = 950;
-  static constexpr int kCurrentId = 956;
-  static constexpr int kFinishButtonId = 955;
+
+  // Control ids of dialog 950.
+  enum : int {
+    kFinishButtonId = 955,
+    kCurrentId = 956,
+  };
   static constexpr int kCurrentLimit = 40;
 
   static constexpr std::uint8_t kCmdFixedCurrent = 40;
@@ -18,7 +22,7 @@ class TUstawPrad : public TLista {
   TUstawPrad(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
              const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
 
   // 40 once a request has been sent; replies do not reset it.
   std::uint8_t AwaitedCommand() const { return awaited_; }

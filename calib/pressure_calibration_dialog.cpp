@@ -2,7 +2,9 @@
 
 #include <bit>
 
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
+#include "hart/transmitter_model.h"
 
 namespace {
 
@@ -16,18 +18,13 @@ constexpr const char* kReadText = "Читай Давление";
 constexpr const char* kCalibrateText[2] = {"Калибруй начало", "Калибруй конец"};
 constexpr const char* kTabTexts[2] = {"Калибровка начала", "Калибровка конца"};
 
-// What the simulated transmitter answers: the reading of each tab, the points after calibration.
+// What the simulated transmitter reads on each tab, near the start and near the end of the range.
 const float kSimulatedReading[2] = {std::bit_cast<float>(0x4016147Bu),
                                     std::bit_cast<float>(0x4376E666u)};
-constexpr float kStartAfterCalibration = 0.0f;
-constexpr float kEndAfterCalibration = 250.0f;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
+using hart::texts::kRangeError;
+using hart::texts::kSetupError;
 constexpr const char* kCalibrationError = "ОШИБКА КАЛИБРОВКИ";
-constexpr const char* kSetupError = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
 
 struct StatusMessage {
   const char* text;
@@ -60,13 +57,13 @@ StatusMessage CalibrationStatus(std::uint8_t responseCode) {
       return {"Неправильный выбор измерительного канала.\nВыбери соответствующий канал.",
               kSetupError};
     default:
-      return {kStatusNotZero, ""};
+      return {hart::texts::kStatusNotZero, ""};
   }
 }
 
 }  // namespace
 
-ui::DialogTemplate TKalCisnienia::Template() {
+ui::DialogTemplate TKalCisnienia::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Калибровка давления";
@@ -86,22 +83,14 @@ ui::DialogTemplate TKalCisnienia::Template() {
       {kTabId, ControlKind::Tab, "", {6, 6, 308, 124}, ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {250, 138, 64, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame of the two rows, not the list's hidden one.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.text = "Калибровка начала и конца установленного диапазона";
-      control.rect = {14, 24, 292, 98};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Калибровка начала и конца установленного диапазона", {14, 24, 292, 98});
   return tpl;
 }
 
 TKalCisnienia::TKalCisnienia(ui::Window* parent, TDane& database, bool& changed,
                              int& selectionMemory, const TSerialPortSettings& settings,
                              ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       calibrationValue_(*this, kCalibrationValueId, kValueLimit),
       readingValue_(*this, kReadingValueId, kValueLimit),
       unitCalibration_(*this, kUnitCalibrationId, kUnitLimit),
@@ -160,7 +149,7 @@ void TKalCisnienia::Send() {
   BuildCommand(record.manufacturerId, record.deviceType, record.preambles, record.deviceId,
                kCmdReadPv, kLinkParam1);
   StartReplyTimer();
-  if (!RealLink()) value_ = kSimulatedReading[tab_.Selection()];
+  value_ = kSimulatedReading[tab_.Selection()];
 }
 
 void TKalCisnienia::Calibrate() {
@@ -180,14 +169,15 @@ ui::LResult TKalCisnienia::EvReply() {
   TDaneIPPC* record = CurrentRecord();
   if (record == nullptr) return 0;
   const auto reply = Reply();
-  // The transmitter answers in its own unit; the simulated one's is the record's.
-  std::uint8_t replyUnit = record->unitCode;
-  if (RealLink() && known) {
-    replyUnit = hart::DataByte(reply, awaited_ == kCmdReadPv ? 0 : 1);
-    value_ = hart::DataFloat(reply, awaited_ == kCmdReadPv ? 1 : 2);
-  }
+  // The transmitter answers in its own unit.
+  const std::uint8_t replyUnit = known ? hart::DataByte(reply, awaited_ == kCmdReadPv ? 0 : 1) : 0;
   switch (awaited_) {
-    case kCmdReadPv:
+    case kCmdReadPv: {
+      // The one place where the simulated transmitter's effect is not its reply: it reads on
+      // each tab what the tab's point calls for, and its request cannot say which tab asked, so
+      // its one reading stands for the tab's, taken when the reading was asked for.
+      const float read = hart::DataFloat(reply, 1);
+      if (!hart::AgreesOnTheWire(hart::TransmitterModel{}.pressure, read)) value_ = read;
       readingValue_.ShowValue(value_);
       record->unitCode = replyUnit;
       unitCode_ = replyUnit;
@@ -195,14 +185,14 @@ ui::LResult TKalCisnienia::EvReply() {
       unitReading_.ShowUnit(replyUnit);
       awaited_ = 0;
       break;
+    }
     case kCmdCalibrateStart:
     case kCmdCalibrateEnd:
       record->unitCode = replyUnit;
       unitCode_ = replyUnit;
       unitCalibration_.ShowUnit(replyUnit);
-      if (!RealLink()) {
-        value_ = awaited_ == kCmdCalibrateStart ? kStartAfterCalibration : kEndAfterCalibration;
-      }
+      // The point's reading as the transmitter confirms it.
+      value_ = hart::ReadBack(value_, hart::DataFloat(reply, 2));
       calibrationValue_.ShowValue(value_);
       awaited_ = 0;
       break;
@@ -213,13 +203,13 @@ ui::LResult TKalCisnienia::EvReply() {
 }
 
 ui::LResult TKalCisnienia::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TKalCisnienia::EvStatusError() {
   if (awaited_ == kCmdReadPv) {
-    MessageBox(kStatusNotZero, kRangeError, ui::kMbOk | ui::kMbIconStop);
+    MessageBox(hart::texts::kStatusNotZero, kRangeError, ui::kMbOk | ui::kMbIconStop);
   } else if (awaited_ == kCmdCalibrateStart || awaited_ == kCmdCalibrateEnd) {
     const StatusMessage message = CalibrationStatus(Reply()[hart::kReplyResponseCode]);
     MessageBox(message.text, message.caption, ui::kMbOk | ui::kMbIconStop);

@@ -9,13 +9,17 @@
 class TKalCisnienia : public TLista {
  public:
   static constexpr int kResourceId = 900;
-  static constexpr int kUnitCalibrationId = 907;
-  static constexpr int kCalibrationValueId = 901;
-  static constexpr int kCalibrateButtonId = 904;
-  static constexpr int kInstructionId = 902;
-  static constexpr int kUnitReadingId = 908;
-  static constexpr int kReadingValueId = 906;
-  static constexpr int kTabId = 903;
+
+  // Control ids of dialog 900.
+  enum : int {
+    kCalibrationValueId = 901,
+    kInstructionId = 902,
+    kTabId = 903,
+    kCalibrateButtonId = 904,
+    kReadingValueId = 906,
+    kUnitCalibrationId = 907,
+    kUnitReadingId = 908,
+  };
 
   static constexpr std::uint8_t kCmdReadPv = 1;
   static constexpr std::uint8_t kCmdCalibrateStart = 67;
@@ -24,7 +28,7 @@ class TKalCisnienia : public TLista {
   TKalCisnienia(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                 const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
 
   std::uint8_t AwaitedCommand() const { return awaited_; }
   float Value() const { return value_; }

@@ -4,7 +4,9 @@
 #include <charconv>
 
 #include "fields/catalogues.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
+#include "hart/transmitter_model.h"
 #include "ui/platform.h"
 
 namespace calib {
@@ -32,10 +34,6 @@ using ui::ControlKind;
 constexpr std::uint8_t kCmdReadPrimaryVariable = 3;
 constexpr int kLinkParam1 = 3;
 
-// The simulated transmitter's reading.
-constexpr float kSimulatedPressure = 152.23f;
-constexpr float kSimulatedLoopCurrent = 6.2f;
-
 // Positions on the client area, in pixels from its upper-left corner.
 constexpr ui::Point kUnitAt{80, 10};
 constexpr ui::Point kMilliampsAt{80, 90};
@@ -44,17 +42,16 @@ constexpr ui::Point kLoopCurrentAt{20, 100};
 constexpr const char* kMilliamps = "[mA]";
 constexpr ui::Color kBlue{0, 0, 255};
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 
 }  // namespace
 
-ui::DialogTemplate TReadPV::Template() {
+ui::DialogTemplate TReadPV::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Считывание Давления и Напряжения ";
   // The values are painted in the upper 170 pixels; the controls sit below them.
   tpl.rect = {20, 20, 232, 136};
-  TLista::AddListControls(tpl);
+  AddListControls(tpl);
   tpl.controls.push_back({kContinuousId, ControlKind::CheckBox, "Постоянное считывание",
                           {8, 117, 110, 10}, ui::kStyleTabStop});
   tpl.controls.push_back({kSendButtonId, ControlKind::DefPushButton, "Читай",
@@ -78,7 +75,7 @@ ui::Font TReadPV::ValueFont() {
 
 TReadPV::TReadPV(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                  const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       continuous_(*this, kContinuousId) {}
 
 void TReadPV::SetupWindow() {
@@ -106,16 +103,13 @@ void TReadPV::RequestReading() {
 ui::LResult TReadPV::EvReply() {
   if (hart::ShortReplyRefused(*this, kCmdReadPrimaryVariable)) return 0;
   TLista::EvReply();
-  if (RealLink()) {
-    const auto reply = Reply();
-    loopCurrent_ = hart::DataFloat(reply, 0);
-    unitCode_ = hart::DataByte(reply, 4);
-    pressure_ = hart::DataFloat(reply, 5);
-  } else {
-    loopCurrent_ = kSimulatedLoopCurrent;
-    pressure_ = kSimulatedPressure;
-    if (const TDaneIPPC* record = CurrentRecord()) unitCode_ = record->unitCode;
-  }
+  const auto reply = Reply();
+  // The one place where the simulated transmitter's reading is finer than its reply: its 152.23
+  // and 6.2 are shown as it measures them, not cut to the three bytes the wire keeps.
+  const hart::TransmitterModel simulated;
+  loopCurrent_ = hart::ReadBack(simulated.loopCurrent, hart::DataFloat(reply, 0));
+  unitCode_ = hart::DataByte(reply, 4);
+  pressure_ = hart::ReadBack(simulated.pressure, hart::DataFloat(reply, 5));
   PaintOnClientArea();
   if (continuous_.Checked()) RequestReading();
   return 0;
@@ -124,7 +118,7 @@ ui::LResult TReadPV::EvReply() {
 ui::LResult TReadPV::EvNoAnswer() {
   // The failed transaction is over: no reply of it may carry a continuous reading on.
   KillTimer(kReplyTimerId);
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

@@ -19,12 +19,16 @@ std::string MeasuredValueText(float value);
 class TReadPV : public TLista {
  public:
   static constexpr int kResourceId = 890;
-  static constexpr int kContinuousId = 894;
+
+  // Control ids of dialog 890.
+  enum : int {
+    kContinuousId = 894,
+  };
 
   TReadPV(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
           const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
   // The face the values are painted in.
   static ui::Font ValueFont();
 

@@ -1,8 +1,7 @@
 #include "config/damping_dialog.h"
 
-#include <algorithm>
-
 #include "record/float_form.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -11,9 +10,6 @@ using ui::ControlKind;
 
 constexpr int kRequestLinkParam1 = 3;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kSetupCaption = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
-constexpr const char* kRangeCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
 constexpr const char* kNotLinear =
     "Характеристика преобразователя отлична от линейной.\nИзмени характеристику на линейную.\n"
     "Постоянная времени не изменена.";
@@ -21,8 +17,6 @@ constexpr const char* kTooLarge =
     "Величина постоянной времени очень большая.\nПостоянная времени не изменена.";
 constexpr const char* kNegative =
     "Величина постоянной времени меньше нуля.\nПостоянная времени не изменена.";
-constexpr const char* kOtherStatus =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
 
 }  // namespace
 
@@ -31,11 +25,8 @@ ui::DialogTemplate TDamping::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение постоянной времени";
   tpl.rect = {20, 20, 268, 130};
-  TLista::AddListControls(tpl);
+  AddListControls(tpl, "Постоянные времени", {7, 6, 254, 94});
   auto& c = tpl.controls;
-  // The list base's group box frames this dialog's fields.
-  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
-  *frame = {kGroupBoxId, ControlKind::GroupBox, "Постоянные времени", {7, 6, 254, 94}};
   c.push_back({kCurrentLabel, ControlKind::Static, "Действительная постоянная времени [секунды]",
                {15, 20, 232, 8}});
   c.push_back({kCurrentField, ControlKind::Edit, "", {15, 30, 64, 12},
@@ -92,7 +83,8 @@ ui::LResult TDamping::EvReply() {
   TLista::EvReply();
   if (CurrentRecord() != nullptr) {
     // The damping the transmitter took replaces the one typed.
-    if (RealLink()) CurrentRecord()->damping = hart::DataFloat(Reply(), 0);
+    TDaneIPPC& record = *CurrentRecord();
+    record.damping = hart::ReadBack(record.damping, hart::DataFloat(Reply(), 0));
     ShowRecord();
   }
   if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);
@@ -100,23 +92,24 @@ ui::LResult TDamping::EvReply() {
 }
 
 ui::LResult TDamping::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TDamping::EvStatusError() {
   switch (Reply()[hart::kReplyResponseCode]) {
     case 1:
-      MessageBox(kNotLinear, kSetupCaption, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(kNotLinear, hart::texts::kSetupError, ui::kMbOk | ui::kMbIconStop);
       break;
     case 3:
-      MessageBox(kTooLarge, kSetupCaption, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(kTooLarge, hart::texts::kSetupError, ui::kMbOk | ui::kMbIconStop);
       break;
     case 4:
-      MessageBox(kNegative, kRangeCaption, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(kNegative, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
       break;
     default:
-      MessageBox(kOtherStatus, kRangeCaption, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError,
+                 ui::kMbOk | ui::kMbIconStop);
       break;
   }
   return 0;

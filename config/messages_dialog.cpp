@@ -4,7 +4,8 @@
 #include <array>
 #include <string>
 
-#include "hart/identification_dialog.h"
+#include "fields/value_text.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -63,14 +64,7 @@ ui::DialogTemplate TMessages::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Сообщения";
   tpl.rect = {30, 30, 340, 164};
-  TLista::AddListControls(tpl);
-  for (ui::ControlTemplate& c : tpl.controls) {
-    if (c.id == kGroupBoxId) {
-      c.text = "Вид информации";
-      c.rect = {6, 24, 328, 112};
-      c.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Вид информации", {6, 24, 328, 112});
   const std::uint32_t text = kEditStyle | ui::kStyleUpperCase;
   const ui::ControlTemplate own[] = {
       {kTabs, ControlKind::Tab, "", {6, 6, 328, 14}, ui::kStyleTabStop},
@@ -245,7 +239,7 @@ void TMessages::DecodeRead(TDaneIPPC& record) {
       break;
     }
     case kCmdReadAssemblyNumber:
-      record.assemblyNumber = hart::DataUnsigned24(reply, 0);
+      record.assemblyNumber = hart::ReadBack(record.assemblyNumber, hart::DataUnsigned24(reply, 0));
       break;
     default:
       break;
@@ -257,7 +251,7 @@ void TMessages::EmptyFields(std::initializer_list<int> ids) {
 }
 
 long TMessages::FieldNumber(const ui::Edit& field, std::size_t characters) const {
-  return hart::LeadingInteger(field.Text(), characters);
+  return config::LeadingInteger(field.Text(), characters);
 }
 
 void TMessages::Read() {
@@ -328,7 +322,7 @@ ui::LResult TMessages::EvReply() {
   if (read && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
   TDaneIPPC* record = CurrentRecord();
-  if (read && RealLink() && record != nullptr) DecodeRead(*record);
+  if (read && record != nullptr) DecodeRead(*record);
   bool completed = true;
   switch (awaited_) {
     case kCmdReadMessage:
@@ -344,9 +338,8 @@ ui::LResult TMessages::EvReply() {
       if (record != nullptr) ShowAssemblyNumber(*record);
       break;
     case kCmdFindByTag: {
-      // The simulated transmitter's answer carries nothing: its lines come from a fresh record.
       TDaneIPPC found{};
-      if (RealLink()) DecodeIdentity(found);
+      DecodeIdentity(found);
       ShowIdentity(found);
       break;
     }
@@ -360,13 +353,11 @@ ui::LResult TMessages::EvReply() {
 }
 
 ui::LResult TMessages::EvNoAnswer() {
-  MessageBox("Отсутствие ответа.\nВыбери следующий преобразователь!!!", "",
-             ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TMessages::EvStatusError() {
-  MessageBox("Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
-             "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "config/range_pressure_dialog.h"
 
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -8,27 +9,21 @@ using ui::ControlKind;
 
 constexpr int kLinkParam1 = 3;
 
-// The pressures the simulated transmitter reports as applied, in the record's unit.
-constexpr float kAppliedForUpper = 125.0f;
-constexpr float kAppliedForLower = 5.0f;
-
 constexpr const char* kSpanChanged = "Диапазон изменен";
 constexpr const char* kZeroChanged = "Ноль изменен";
 constexpr const char* kZeroNotChanged = "Ноль не изменен";
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
 constexpr const char* kRangeChangeError = "ОШИБКА ИЗМЕНЕНИЯ ДИАПАЗОНА";
 constexpr const char* kRangeChangeWarning = "ВНИМАНИЕ ИЗМЕНЕНИЯ ДИАПАЗОНА!";
 
 constexpr std::uint8_t kAboveUpperLimit = 9;
 constexpr std::uint8_t kBelowLowerLimit = 10;
 constexpr std::uint8_t kSpanAffected = 14;
+constexpr std::size_t kEndBytes = 4;  // one float
 
 }  // namespace
 
-ui::DialogTemplate TZeroSpan::Template() {
+ui::DialogTemplate TZeroSpan::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение с помощью заданного давления";
@@ -47,20 +42,13 @@ ui::DialogTemplate TZeroSpan::Template() {
        ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {198, 92, 56, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame around the result and the explanation.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 248, 80};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "", {6, 4, 248, 80});
   return tpl;
 }
 
 TZeroSpan::TZeroSpan(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                      const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       result_(*this, kResultId) {}
 
 void TZeroSpan::SetupWindow() {
@@ -89,26 +77,30 @@ void TZeroSpan::SetEnd(std::uint8_t command) {
 ui::LResult TZeroSpan::EvReply() {
   if (awaited_ != 0 && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
-  // A real transmitter's 36 and 37 carry no data: the range it set comes back with 15.
-  switch (awaited_) {
+  // A reply to 36 or 37 that says the end set has it stored at once; one with no data (as most
+  // transmitters send) leaves the range to what 15 reads back.
+  const auto reply = Reply();
+  TDaneIPPC* record = CurrentRecord();
+  switch (record != nullptr ? awaited_ : 0) {
     case kCmdSetUpperRange:
       result_.SetText(kSpanChanged);
-      if (!RealLink()) CurrentRecord()->upperRange = kAppliedForUpper;
+      if (hart::ReplyHolds(reply, kEndBytes)) {
+        record->upperRange = hart::ReadBack(record->upperRange, hart::DataFloat(reply, 0));
+      }
       awaited_ = kCmdReadOutputInfo;
-      RequestCommand(*CurrentRecord(), kCmdReadOutputInfo, kLinkParam1);
+      RequestCommand(*record, kCmdReadOutputInfo, kLinkParam1);
       break;
     case kCmdSetLowerRange:
       result_.SetText(kZeroChanged);
-      if (!RealLink()) CurrentRecord()->lowerRange = kAppliedForLower;
+      if (hart::ReplyHolds(reply, kEndBytes)) {
+        record->lowerRange = hart::ReadBack(record->lowerRange, hart::DataFloat(reply, 0));
+      }
       awaited_ = kCmdReadOutputInfo;
-      RequestCommand(*CurrentRecord(), kCmdReadOutputInfo, kLinkParam1);
+      RequestCommand(*record, kCmdReadOutputInfo, kLinkParam1);
       break;
     case kCmdReadOutputInfo:
-      if (RealLink()) {
-        const auto reply = Reply();
-        CurrentRecord()->upperRange = hart::DataFloat(reply, 3);
-        CurrentRecord()->lowerRange = hart::DataFloat(reply, 7);
-      }
+      record->upperRange = hart::ReadBack(record->upperRange, hart::DataFloat(reply, 3));
+      record->lowerRange = hart::ReadBack(record->lowerRange, hart::DataFloat(reply, 7));
       awaited_ = 0;
       break;
     default:
@@ -119,13 +111,13 @@ ui::LResult TZeroSpan::EvReply() {
 }
 
 ui::LResult TZeroSpan::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   awaited_ = 0;
   return 0;
 }
 
 ui::LResult TZeroSpan::EvStatusError() {
-  const char* text = kStatusNotZero;
+  const char* text = hart::texts::kStatusNotZero;
   const char* caption = kRangeChangeError;
   const char* fieldText = nullptr;
   switch (Reply()[hart::kReplyResponseCode]) {

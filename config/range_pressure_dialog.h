@@ -8,10 +8,14 @@
 class TZeroSpan : public TLista {
  public:
   static constexpr int kResourceId = 925;
-  static constexpr int kResultId = 361;
-  static constexpr int kExplanationId = 862;
-  static constexpr int kResultLabelId = 863;
-  static constexpr int kSetEndButtonId = 864;
+
+  // Control ids of dialog 925.
+  enum : int {
+    kResultId = 361,
+    kExplanationId = 862,
+    kResultLabelId = 863,
+    kSetEndButtonId = 864,
+  };
 
   static constexpr std::uint8_t kCmdReadOutputInfo = 15;
   static constexpr std::uint8_t kCmdSetUpperRange = 36;
@@ -20,7 +24,7 @@ class TZeroSpan : public TLista {
   TZeroSpan(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
             const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
 
   // 0 idle, 36 or 37 while a set is in progress, 15 while the output information is read back.
   std::uint8_t AwaitedCommand() const { return awaited_; }

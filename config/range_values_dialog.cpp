@@ -1,8 +1,8 @@
 #include "config/range_values_dialog.h"
 
-#include <algorithm>
 #include <vector>
 
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -11,21 +11,17 @@ using ui::ControlKind;
 
 constexpr int kRequestLinkParam1 = 3;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kRangeCaption = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
-constexpr const char* kOtherStatus =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
 
 const char* StatusText(std::uint8_t responseCode) {
   switch (responseCode) {
-    case 2: return "Неправильный выбор. Проверь соответствие единиц.\nНоль, Диапазон не изменен.";
+    case 2: return hart::texts::kWrongUnitChoice;
     case 9: return "Очень большая величина Нуля.\nНоль, Диапазон не изменен.";
     case 10: return "Очень низкая величина Нуля.\nНоль, Диапазон не изменен.";
     case 11: return "Очень большая величина Диапазона.\nНоль, Диапазон не изменен.";
     case 12: return "Очень низкая величина Диапазона.\nНоль, Диапазон не изменен.";
     case 13: return "Ноль, Диапазон вне допустимого.\nНоль, Диапазон не изменен.";
     case 14: return "Ширина диапазона малая.\nНоль, Диапазон не изменен.";
-    default: return kOtherStatus;
+    default: return hart::texts::kStatusNotZero;
   }
 }
 
@@ -59,15 +55,11 @@ ui::DialogTemplate TRangeVal::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение с помощью записи величины";
   tpl.rect = {20, 20, 318, 202};
-  TLista::AddListControls(tpl);
+  // The list base's group box frames the sensor limits.
+  AddListControls(tpl, "Границы основного диапазона", {kGroupX, 6, kGroupWidth, 62});
   auto& c = tpl.controls;
   constexpr auto kShown = ui::kStyleDisabled;
   constexpr auto kTyped = ui::kStyleTabStop;
-
-  // The list base's group box frames the sensor limits.
-  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
-  *frame = {kGroupBoxId, ControlKind::GroupBox, "Границы основного диапазона",
-            {kGroupX, 6, kGroupWidth, 62}};
   AddRow(c, 18, kUpperLimitLabel, "Верхняя граница", kUpperLimit, kShown, 0, kUpperLimitUnit);
   AddRow(c, 34, kLowerLimitLabel, "Нижняя граница", kLowerLimit, kShown, 0, kLowerLimitUnit);
   AddRow(c, 50, kMinimumSpanLabel, "Минимальная ширина диапазона", kMinimumSpan, kShown, 0, 0);
@@ -152,16 +144,14 @@ ui::LResult TRangeVal::EvReply() {
   if (pending_ && hart::ShortReplyRefused(*this, kCmdWriteRange)) return 0;
   TLista::EvReply();
   if (CurrentRecord() != nullptr) {
-    // A reply that follows no write of this dialog has nothing to store.
-    if (pending_ && RealLink()) {
+    // A reply that follows no write of this dialog has nothing to store; one that does confirms
+    // the range as the transmitter took it.
+    if (pending_) {
       const auto reply = Reply();
-      CurrentRecord()->unitCode = hart::DataByte(reply, 0);
-      CurrentRecord()->upperRange = hart::DataFloat(reply, 1);
-      CurrentRecord()->lowerRange = hart::DataFloat(reply, 5);
-      pending_.reset();
-    } else if (pending_) {
-      CurrentRecord()->upperRange = pending_->upper;
-      CurrentRecord()->lowerRange = pending_->lower;
+      TDaneIPPC& record = *CurrentRecord();
+      record.unitCode = hart::DataByte(reply, 0);
+      record.upperRange = hart::ReadBack(pending_->upper, hart::DataFloat(reply, 1));
+      record.lowerRange = hart::ReadBack(pending_->lower, hart::DataFloat(reply, 5));
       pending_.reset();
     }
     Refresh();
@@ -171,12 +161,12 @@ ui::LResult TRangeVal::EvReply() {
 }
 
 ui::LResult TRangeVal::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TRangeVal::EvStatusError() {
-  MessageBox(StatusText(Reply()[hart::kReplyResponseCode]), kRangeCaption,
+  MessageBox(StatusText(Reply()[hart::kReplyResponseCode]), hart::texts::kRangeError,
              ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

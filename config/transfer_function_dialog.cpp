@@ -1,7 +1,6 @@
 #include "config/transfer_function_dialog.h"
 
-#include <algorithm>
-
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -10,15 +9,11 @@ using ui::ControlKind;
 
 constexpr int kRequestLinkParam1 = 3;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 constexpr const char* kChoiceCaption = "ОШИБКА ВЫБОРА ХАРАКТЕРИСТИКИ";
-constexpr const char* kSetupCaption = "ОШИБКА УСТАНОВКИ ПРЕОБРАЗОВАТЕЛЯ";
 constexpr const char* kNotAvailable =
     "Отсутствие этой характеристики в преобразователе.\nВыбери другую характеристику.";
 constexpr const char* kDampingSet =
     "Постоянная времени отлична от нуля.\nУбери постоянную времени.\nХарактеристика не изменена.";
-constexpr const char* kOtherStatus =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
 
 }  // namespace
 
@@ -27,11 +22,8 @@ ui::DialogTemplate TChka::BuildTemplate() {
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение характеристики преобразования";
   tpl.rect = {20, 20, 234, 92};
-  TLista::AddListControls(tpl);
+  AddListControls(tpl, "Выбор характеристики", {7, 6, 160, 78});
   auto& c = tpl.controls;
-  // The list base's group box frames this dialog's fields.
-  auto frame = std::find_if(c.begin(), c.end(), [](const auto& t) { return t.id == kGroupBoxId; });
-  *frame = {kGroupBoxId, ControlKind::GroupBox, "Выбор характеристики", {7, 6, 160, 78}};
   c.push_back(
       {kCurrentLabel, ControlKind::Static, "Действительная характеристика", {15, 20, 145, 8}});
   c.push_back({kCurrentField, ControlKind::Edit, "", {15, 30, 100, 12},
@@ -87,14 +79,11 @@ ui::LResult TChka::EvReply() {
   }
   TLista::EvReply();
   if (awaitedCommand_ == kCmdWriteTransferFunction && CurrentRecord() != nullptr) {
-    auto reply = Reply();
-    // The simulated transmitter confirms the code selected in the drop-down.
-    if (!RealLink()) {
-      reply[hart::kReplyData] = static_cast<std::uint8_t>(new_.SelectedCharacteristic());
-    }
-    CurrentRecord()->transferFunction = reply[hart::kReplyData];
-    current_.ShowCharacteristic(reply[hart::kReplyData]);
-    new_.SelectCharacteristic(reply[hart::kReplyData]);
+    // The code the transmitter confirms is the one kept.
+    const std::uint8_t code = hart::DataByte(Reply(), 0);
+    CurrentRecord()->transferFunction = code;
+    current_.ShowCharacteristic(code);
+    new_.SelectCharacteristic(code);
     awaitedCommand_ = 0;
   }
   if (panelWindow) panelWindow->SendMessage(kMsgShowRecord);
@@ -102,7 +91,7 @@ ui::LResult TChka::EvReply() {
 }
 
 ui::LResult TChka::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
@@ -112,10 +101,10 @@ ui::LResult TChka::EvStatusError() {
       MessageBox(kNotAvailable, kChoiceCaption, ui::kMbOk | ui::kMbIconStop);
       break;
     case 4:
-      MessageBox(kDampingSet, kSetupCaption, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(kDampingSet, hart::texts::kSetupError, ui::kMbOk | ui::kMbIconStop);
       break;
     default:
-      MessageBox(kOtherStatus, kChoiceCaption, ui::kMbOk | ui::kMbIconStop);
+      MessageBox(hart::texts::kStatusNotZero, kChoiceCaption, ui::kMbOk | ui::kMbIconStop);
       break;
   }
   return 0;

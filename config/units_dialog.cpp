@@ -4,6 +4,7 @@
 
 #include "fields/catalogues.h"
 #include "hart/frame.h"
+#include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
 namespace {
@@ -16,38 +17,34 @@ constexpr std::uint8_t kCmdReadRange = 15;
 constexpr int kLinkParam1 = 3;
 constexpr std::uint8_t kUnitNotInTransmitter = 4;
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
 constexpr const char* kUnitRefused = "Отсутствие этой единицы в преобразователе.\nВыбери другую единицу.";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
 constexpr const char* kUnitErrorCaption = "ОШИБКА ВЫБОРА ЕДИНИЦЫ";
 
-// Rescales a value held as a float; the product is taken in double.
-void Scale(float& value, double ratio) {
-  value = static_cast<float>(static_cast<double>(value) * ratio);
+// A value held as a float, rescaled; the product is taken in double.
+float Scaled(float value, double ratio) {
+  return static_cast<float>(static_cast<double>(value) * ratio);
+}
+
+// The record keeps its own conversion of each value where the transmitter's reading agrees with
+// it as far as the wire carries it.
+void ReadBackScaled(float& value, double ratio, std::span<std::uint8_t> reply, std::size_t at) {
+  value = hart::ReadBack(Scaled(value, ratio), hart::DataFloat(reply, at));
 }
 
 }  // namespace
 
-ui::DialogTemplate TUnits::Template() {
+ui::DialogTemplate TUnits::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Изменение единиц";
   tpl.rect = {20, 20, 160, 112};
-  TLista::AddListControls(tpl);
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.text = "Выбор единицы";
-      control.rect = {7, 5, 146, 76};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "Выбор единицы", {7, 5, 146, 76});
   tpl.controls.push_back(
-      {812, ControlKind::Static, "Действительная единица", {15, 18, 110, 8}, ui::kStyleNone});
+      {kUnitFieldLabel, ControlKind::Static, "Действительная единица", {15, 18, 110, 8}});
   tpl.controls.push_back({kUnitFieldId, ControlKind::Edit, "", {15, 28, 130, 12},
                           ui::kStyleDisabled | ui::kStyleReadOnly | ui::kStyleBorder});
   tpl.controls.push_back(
-      {813, ControlKind::Static, "Смена измерения", {15, 46, 110, 8}, ui::kStyleNone});
+      {kUnitComboLabel, ControlKind::Static, "Смена измерения", {15, 46, 110, 8}});
   tpl.controls.push_back({kUnitComboId, ControlKind::ComboBox, "", {15, 56, 130, 12},
                           ui::kStyleBorder | ui::kStyleTabStop});
   tpl.controls.push_back(
@@ -59,7 +56,7 @@ ui::DialogTemplate TUnits::Template() {
 
 TUnits::TUnits(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       unitField_(*this, kUnitFieldId),
       unitCombo_(*this, kUnitComboId) {}
 
@@ -106,20 +103,14 @@ void TUnits::RequestRead(std::uint8_t command) {
 }
 
 // The old unit is the one the field still shows, so a code without a catalogue entry converts
-// as pascals.
+// as pascals. The new one is the unit the transmitter confirms, whatever was chosen; the values
+// come back with 14 and 15.
 void TUnits::AcceptWrittenUnit(TDaneIPPC& record) {
   unitField_.LookUpShownUnit();
   const double fromOld = 1.0 / unitField_.Factor();
-  const int index = unitCombo_.Selection();
-  int code = unitCombo_.SelectedUnit();
-  // Typed text that names no unit writes code 0, so its values go to pascals, code 0's factor.
-  double newFactor = index >= 0 && index < config::kUnitCount ? unitCombo_.Factor() : 1.0;
-  if (RealLink()) {
-    // The transmitter's confirmation rules; the values come back with 14 and 15.
-    code = hart::DataByte(Reply(), 0);
-    newFactor = config::UnitByIndex(config::UnitIndexOfCode(code)).factor;
-  }
-  record.unitCode = static_cast<std::uint8_t>(code);
+  const std::uint8_t code = hart::DataByte(Reply(), 0);
+  const double newFactor = config::UnitByIndex(config::UnitIndexOfCode(code)).factor;
+  record.unitCode = code;
   unitField_.ShowUnit(record.unitCode);
   unitCombo_.SelectUnit(record.unitCode);
   ratio_ = newFactor * fromOld;
@@ -137,25 +128,14 @@ ui::LResult TUnits::EvReply() {
         RequestRead(kCmdReadLimits);
         break;
       case kCmdReadLimits:
-        if (RealLink()) {
-          record->upperSensorLimit = hart::DataFloat(reply, 4);
-          record->lowerSensorLimit = hart::DataFloat(reply, 8);
-          record->minimumSpan = hart::DataFloat(reply, 12);
-        } else {
-          Scale(record->upperSensorLimit, ratio_);
-          Scale(record->lowerSensorLimit, ratio_);
-          Scale(record->minimumSpan, ratio_);
-        }
+        ReadBackScaled(record->upperSensorLimit, ratio_, reply, 4);
+        ReadBackScaled(record->lowerSensorLimit, ratio_, reply, 8);
+        ReadBackScaled(record->minimumSpan, ratio_, reply, 12);
         RequestRead(kCmdReadRange);
         break;
       case kCmdReadRange:
-        if (RealLink()) {
-          record->upperRange = hart::DataFloat(reply, 3);
-          record->lowerRange = hart::DataFloat(reply, 7);
-        } else {
-          Scale(record->upperRange, ratio_);
-          Scale(record->lowerRange, ratio_);
-        }
+        ReadBackScaled(record->upperRange, ratio_, reply, 3);
+        ReadBackScaled(record->lowerRange, ratio_, reply, 7);
         awaited_ = 0;
         break;
       default:
@@ -167,14 +147,14 @@ ui::LResult TUnits::EvReply() {
 }
 
 ui::LResult TUnits::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   awaited_ = 0;
   return 0;
 }
 
 ui::LResult TUnits::EvStatusError() {
   const bool refused = Reply()[hart::kReplyResponseCode] == kUnitNotInTransmitter;
-  MessageBox(refused ? kUnitRefused : kStatusNotZero, kUnitErrorCaption,
+  MessageBox(refused ? kUnitRefused : hart::texts::kStatusNotZero, kUnitErrorCaption,
              ui::kMbOk | ui::kMbIconStop);
   awaited_ = 0;
   return 0;

@@ -10,13 +10,19 @@
 class TUnits : public TLista {
  public:
   static constexpr int kResourceId = 810;
-  static constexpr int kUnitFieldId = 811;
-  static constexpr int kUnitComboId = 814;
+
+  // Control ids of dialog 810.
+  enum : int {
+    kUnitFieldId = 811,
+    kUnitFieldLabel = 812,
+    kUnitComboLabel = 813,
+    kUnitComboId = 814,
+  };
 
   TUnits(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
          const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
 
   // 0 when idle, else the command of the step in progress: 44, 14 or 15.
   std::uint8_t AwaitedCommand() const { return awaited_; }

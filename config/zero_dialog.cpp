@@ -1,5 +1,7 @@
 #include "config/zero_dialog.h"
 
+#include "hart/operator_texts.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -9,10 +11,6 @@ constexpr int kLinkParam1 = 3;
 constexpr const char* kTitle = "Обнуление давлением";
 constexpr const char* kZeroOk = "Ноль OK";
 
-constexpr const char* kNoAnswer = "Отсутствие ответа.\nВыбери следующий преобразователь!!!";
-constexpr const char* kStatusNotZero =
-    "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
-constexpr const char* kRangeError = "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ";
 constexpr const char* kZeroError = "ОШИБКА ОБНУЛЕНИЯ";
 
 struct StatusMessage {
@@ -23,8 +21,7 @@ struct StatusMessage {
 StatusMessage ZeroStatus(std::uint8_t responseCode) {
   switch (responseCode) {
     case 2:
-      return {"Неправильный выбор. Проверь соответствие единиц.\nНоль, Диапазон не изменен.",
-              kRangeError};
+      return {hart::texts::kWrongUnitChoice, hart::texts::kRangeError};
     case 9:
       return {"Обнуление вне диапазона\nверхней границы (+)5%.\nОбнуление не изменено.",
               kZeroError};
@@ -34,13 +31,13 @@ StatusMessage ZeroStatus(std::uint8_t responseCode) {
     case 16:
       return {"Преобразователь занят.\nПовтори попытку связи еще раз.", "ОШИБКА ПЕРЕДАЧИ"};
     default:
-      return {kStatusNotZero, kRangeError};
+      return {hart::texts::kStatusNotZero, hart::texts::kRangeError};
   }
 }
 
 }  // namespace
 
-ui::DialogTemplate TPvZero::Template() {
+ui::DialogTemplate TPvZero::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = kTitle;
@@ -52,20 +49,13 @@ ui::DialogTemplate TPvZero::Template() {
       {kSendButtonId, ControlKind::DefPushButton, "Обнули", {6, 52, 60, 14}, ui::kStyleTabStop},
       {ui::kIdCancel, ControlKind::PushButton, "Отмена", {134, 52, 60, 14}, ui::kStyleTabStop},
   };
-  AddListControls(tpl);
-  // Here 802 is the visible frame around the result.
-  for (ui::ControlTemplate& control : tpl.controls) {
-    if (control.id == kGroupBoxId) {
-      control.rect = {6, 4, 188, 40};
-      control.style = ui::kStyleNone;
-    }
-  }
+  AddListControls(tpl, "", {6, 4, 188, 40});
   return tpl;
 }
 
 TPvZero::TPvZero(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
                  const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : TLista(parent, Template(), database, changed, selectionMemory, settings, panelWindow),
+    : TLista(parent, BuildTemplate(), database, changed, selectionMemory, settings, panelWindow),
       result_(*this, kResultId, kResultLimit) {}
 
 void TPvZero::SetupWindow() {
@@ -96,7 +86,7 @@ ui::LResult TPvZero::EvReply() {
 }
 
 ui::LResult TPvZero::EvNoAnswer() {
-  MessageBox(kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 

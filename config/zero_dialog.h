@@ -8,8 +8,12 @@
 class TPvZero : public TLista {
  public:
   static constexpr int kResourceId = 860;
-  static constexpr int kResultId = 361;
-  static constexpr int kResultLabelId = 863;
+
+  // Control ids of dialog 860.
+  enum : int {
+    kResultId = 361,
+    kResultLabelId = 863,
+  };
   static constexpr int kResultLimit = 10;
 
   static constexpr std::uint8_t kCmdSetPvZero = 43;
@@ -17,7 +21,7 @@ class TPvZero : public TLista {
   TPvZero(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
           const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  static ui::DialogTemplate Template();
+  static ui::DialogTemplate BuildTemplate();
 
  protected:
   void SetupWindow() override;

@@ -26,6 +26,16 @@ void TLista::AddListControls(ui::DialogTemplate& tpl) {
       {kGroupBoxId, ui::ControlKind::GroupBox, "", {0, 0, 6, 6}, ui::kStyleHidden});
 }
 
+void TLista::AddListControls(ui::DialogTemplate& tpl, std::string frameText, ui::Rect frame) {
+  AddListControls(tpl);
+  for (ui::ControlTemplate& control : tpl.controls) {
+    if (control.id != kGroupBoxId) continue;
+    control.text = std::move(frameText);
+    control.rect = frame;
+    control.style = ui::kStyleNone;
+  }
+}
+
 void TLista::SetupWindow() {
   TKomendy::SetupWindow();
   list_.Clear();

@@ -15,15 +15,18 @@ class TLista : public TKomendy {
   TLista(ui::Window* parent, ui::DialogTemplate tpl, TDane& database, bool& changed,
          int& selectionMemory, const TSerialPortSettings& settings, ui::Window* panelWindow);
 
-  // Adds list box 800, group box 802 and label 803 to a dialog's template; each dialog places
-  // its own send button 801.
+  // Adds list box 800, group box 802 and label 803 to a dialog's template, all hidden; each
+  // dialog places its own send button 801.
   static void AddListControls(ui::DialogTemplate& tpl);
+  // The same, with 802 shown as the frame of the dialog's own fields.
+  static void AddListControls(ui::DialogTemplate& tpl, std::string frameText, ui::Rect frame);
 
   void CloseWindow(int result = ui::kIdCancel) override;
   void EndDialog(int result) override;
 
   bool RecordsExist() const { return recordsExist_; }
   TDaneIPPC* CurrentRecord() const { return current_; }
+  const TDaneIPPC* AddressedRecord() const override { return current_; }
 
  protected:
   void SetupWindow() override;

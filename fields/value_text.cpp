@@ -7,6 +7,8 @@
 #include <limits>
 #include <system_error>
 
+#include "ui/utf8.h"
+
 namespace config {
 namespace {
 
@@ -168,6 +170,23 @@ float ReadValueText(std::string_view text) {
   const std::errc ec = std::from_chars(digits.data(), digits.data() + digits.size(), value).ec;
   if (ec == std::errc::result_out_of_range) return magnitude > 0 ? infinity : zero;
   if (ec != std::errc{}) return zero;
+  return negative ? -value : value;
+}
+
+long LeadingInteger(std::string_view text, std::size_t count) {
+  const std::string head = ui::utf8::Left(text, count);
+  std::size_t i = 0;
+  while (i < head.size() && (head[i] == ' ' || head[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < head.size() && (head[i] == '+' || head[i] == '-')) {
+    negative = head[i] == '-';
+    ++i;
+  }
+  constexpr long kSaturation = 100'000'000'000L;
+  long value = 0;
+  for (; i < head.size() && IsDigit(head[i]); ++i) {
+    if (value < kSaturation) value = value * 10 + (head[i] - '0');
+  }
   return negative ? -value : value;
 }
 

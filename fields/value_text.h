@@ -18,4 +18,9 @@ std::string ShowValueText(float v);
 // The result is the nearest float; beyond the float range it is an infinity or a zero.
 float ReadValueText(std::string_view text);
 
+// The leading integer of the first `count` characters (not bytes): blanks, an optional sign,
+// digits; anything else ends it and no digits give 0. Digits beyond a hundred billion are not
+// counted.
+long LeadingInteger(std::string_view text, std::size_t count);
+
 }  // namespace config

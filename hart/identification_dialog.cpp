@@ -5,57 +5,19 @@
 #include <string>
 
 #include "fields/value_text.h"
-#include "record/float_form.h"
+#include "hart/operator_texts.h"
+#include "hart/reply_data.h"
+#include "hart/transmitter_model.h"
 #include "ui/platform.h"
 #include "ui/utf8.h"
-
-namespace hart {
-
-long LeadingInteger(std::string_view text, std::size_t count) {
-  const std::string head = ui::utf8::Left(text, count);
-  std::size_t i = 0;
-  while (i < head.size() && (head[i] == ' ' || head[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < head.size() && (head[i] == '+' || head[i] == '-')) {
-    negative = head[i] == '-';
-    ++i;
-  }
-  constexpr long kSaturation = 100'000'000'000L;
-  long value = 0;
-  for (; i < head.size() && head[i] >= '0' && head[i] <= '9'; ++i) {
-    if (value < kSaturation) value = value * 10 + (head[i] - '0');
-  }
-  return negative ? -value : value;
-}
-
-}  // namespace hart
 
 namespace {
 
 using ui::ControlKind;
 
-// The simulated transmitter's answers, byte for byte as they arrive.
-constexpr std::array<std::uint8_t, 19> kReply0{0x06, 0x00, 0x00, 0x0E, 0x00, 0x00, 0xFE,
-                                               0x3F, 0xC8, 0x05, 0x05, 0x03, 0x01, 0x01,
-                                               0x05, 0x00, 0x31, 0x0C, 0x3A};
-constexpr std::array<std::uint8_t, 28> kReply15{
-    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0F, 0x13, 0x00, 0x00, 0xFA, 0x00, 0x0C, 0x43,
-    0x79, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFA, 0x3F, 0xA6};
-constexpr std::array<std::uint8_t, 27> kReply14{
-    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0E, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0C,
-    0x43, 0x79, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x41, 0xC7, 0xFF, 0x00, 0xE0};
-constexpr std::array<std::uint8_t, 35> kReply12{
-    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0C, 0x1A, 0x00, 0x00, 0x2C, 0xF4,
-    0x96, 0x04, 0xC1, 0x4E, 0x82, 0xD8, 0x14, 0x40, 0x7D, 0x31, 0xC3, 0x08,
-    0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x9C};
-constexpr std::array<std::uint8_t, 32> kReply13{
-    0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x0D, 0x17, 0x00, 0x00, 0x41, 0x0C, 0x71, 0xCF, 0x3D, 0x20,
-    0x23, 0x24, 0xF0, 0xD2, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x1F, 0x08, 0x64, 0xC6};
-constexpr std::array<std::uint8_t, 14> kReply16{0x86, 0x3F, 0xC8, 0x00, 0x31, 0x0C, 0x10,
-                                                0x05, 0x00, 0x00, 0x00, 0x2B, 0xE2, 0x90};
-
-constexpr std::size_t kData = hart::kReplyData;
+// The first model of the model table, which the simulated transmitter's record names.
 constexpr std::uint8_t kSimulatedDeviceType = 1;
+constexpr std::size_t kIdentityBytes = 12;
 constexpr int kRequestLinkParam1 = 3;
 constexpr int kPollPreambles = 5;
 constexpr int kYearBase = 1900;
@@ -63,7 +25,6 @@ constexpr int kYearBase = 1900;
 const char* const kWaitText = " Ожидай!!! ";
 const char* const kAnsweredText = " Есть Ответ! Ожидай!";
 const char* const kNoAnswerText = " Отсутствие Ответа! Ожидай!";
-const char* const kNoAnswerMessage = "Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!";
 
 // Every data field of the dialog: what a poll clears.
 constexpr std::array<int, 32> kDataFields{344, 345, 346, 347, 348, 349, 350, 351, 352, 353, 354,
@@ -190,11 +151,6 @@ std::string Decimal(long value) {
 }
 
 std::uint8_t Byte(long value) { return static_cast<std::uint8_t>(value & 0xFF); }
-
-long Bytes24(std::span<const std::uint8_t> reply, std::size_t at) {
-  return static_cast<long>(reply[at]) << 16 | static_cast<long>(reply[at + 1]) << 8 |
-         static_cast<long>(reply[at + 2]);
-}
 
 // The labelled fields that the manual-entry mode shows; 366, 367 and 370 stay hidden.
 bool ShownInManualEntry(int id) {
@@ -334,6 +290,7 @@ void THartKom0::OnCommand(int id, unsigned code) {
 
 void THartKom0::Poll() {
   Item(kScratch)->SetText("");
+  ownTypeHeard_ = false;
   sequenceStep = 0;
   IssueShort(record_.pollingAddress, 0, kPollPreambles, kRequestLinkParam1);
   ClearDataFields();
@@ -358,32 +315,32 @@ ui::LResult THartKom0::EvReply() {
   switch (sequenceStep) {
     case 0:
       Item(kProgress)->SetText(kAnsweredText);
-      DecodeCommand0(Answer(kReply0));
+      DecodeCommand0(Reply());
       sequenceStep = 15;
       RequestLong(15);
       break;
     case 15:
-      DecodeCommand15(Answer(kReply15));
+      DecodeCommand15(Reply());
       sequenceStep = 14;
       RequestLong(14);
       break;
     case 14:
-      DecodeCommand14(Answer(kReply14));
+      DecodeCommand14(Reply());
       sequenceStep = 12;
       RequestLong(12);
       break;
     case 12:
-      DecodeCommand12(Answer(kReply12));
+      DecodeCommand12(Reply());
       sequenceStep = 13;
       RequestLong(13);
       break;
     case 13:
-      DecodeCommand13(Answer(kReply13));
+      DecodeCommand13(Reply());
       sequenceStep = 16;
       RequestLong(16);
       break;
     case 16:
-      DecodeCommand16(Answer(kReply16));
+      DecodeCommand16(Reply());
       sequenceStep = 0;
       StoreStep();
       StartCloseTimer();
@@ -408,28 +365,24 @@ ui::LResult THartKom0::EvNoAnswer() {
 
 ui::LResult THartKom0::EvStatusError() {
   // A transmitter that answers command 0 with a status but with its whole identity is there and
-  // said who it is, so polling ends on it; with a real link any other status ends identifying.
-  const auto reply = Reply();
-  constexpr std::size_t kIdentityByteCount = 14;  // two status bytes and twelve of identity
-  if (RealLink() && sequenceStep == 0 && reply[2] == 0 && reply[3] >= kIdentityByteCount) {
-    return EvReply();
-  }
+  // said who it is, so polling ends on it; any other status ends identifying.
+  if (sequenceStep == 0 && hart::ReplyHolds(Reply(), kIdentityBytes)) return EvReply();
   THartProtokol::EvStatusError();
-  if (RealLink()) StartCloseTimer();
+  StartCloseTimer();
   return 0;
 }
 
 ui::LResult THartKom0::EvLineBusy() {
-  // With a real link a busy line ends identifying too: polling on would only meet it again.
+  // A busy line ends identifying too: polling on would only meet it again.
   THartProtokol::EvLineBusy();
-  if (RealLink()) StartCloseTimer();
+  StartCloseTimer();
   return 0;
 }
 
 void THartKom0::NoAnswerAndClose() {
   // Giving up: a late reply must not go on filling the record.
   KillTimer(kReplyTimerId);
-  MessageBox(kNoAnswerMessage, "", ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kNoTransmitter, "", ui::kMbOk | ui::kMbIconStop);
   StartCloseTimer();
 }
 
@@ -440,10 +393,11 @@ void THartKom0::StoreStep() {
   record_.recordYear = today.year;
   record_.expansionCode = Byte(FieldInteger(kExpansionCode, 3));
   record_.manufacturerId = Byte(FieldInteger(kManufacturer, 3));
-  // Field 346 shows what the transmitter said. The simulated transmitter's record names the first
-  // model whatever it is; a real one must keep its own type, by which it is addressed later.
+  // The one place where the simulated transmitter's effect is not its reply: it says device type
+  // 200, yet its record names the first model. A transmitter that said another identity keeps
+  // its own type, by which it is addressed later; one typed by hand names the first model too.
   record_.deviceType =
-      RealLink() ? Byte(FieldInteger(kDeviceType, 3)) : kSimulatedDeviceType;
+      ownTypeHeard_ ? Byte(FieldInteger(kDeviceType, 3)) : kSimulatedDeviceType;
   record_.preambles = Byte(FieldInteger(kPreambles, 2));
   record_.universalRevision = Byte(FieldInteger(kUniversalRevision, 3));
   record_.specificRevision = Byte(FieldInteger(kSpecificRevision, 3));
@@ -464,18 +418,7 @@ void THartKom0::StoreStep() {
 void THartKom0::ShowInteger(int id, long value) { Item(id)->SetText(Decimal(value)); }
 
 long THartKom0::FieldInteger(int id, std::size_t count) const {
-  return hart::LeadingInteger(Item(id)->Text(), count);
-}
-
-std::span<std::uint8_t> THartKom0::PutReply(std::span<const std::uint8_t> canned) {
-  std::span<std::uint8_t> reply = Reply();
-  std::copy(canned.begin(), canned.end(), reply.begin());
-  TraceReplyFrame(static_cast<int>(canned.size()));
-  return reply;
-}
-
-std::span<std::uint8_t> THartKom0::Answer(std::span<const std::uint8_t> canned) {
-  return RealLink() ? Reply() : PutReply(canned);
+  return config::LeadingInteger(Item(id)->Text(), count);
 }
 
 void THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes) {
@@ -493,64 +436,63 @@ void THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes)
   }
 }
 
-float THartKom0::ReplyFloat(std::span<std::uint8_t> reply, std::size_t at) {
-  const std::span<std::uint8_t, 4> bytes(reply.data() + at, 4);
-  floatform::WireToForm(bytes);
-  return floatform::FormToValue(std::span<const std::uint8_t, 3>(bytes.data(), 3));
-}
-
 void THartKom0::DecodeCommand0(std::span<std::uint8_t> reply) {
-  constexpr std::size_t kFirst = 6;
   for (int id = kExpansionCode; id <= kFlags; ++id) {
-    ShowInteger(id, reply[kFirst + static_cast<std::size_t>(id - kExpansionCode)]);
+    ShowInteger(id, hart::DataByte(reply, static_cast<std::size_t>(id - kExpansionCode)));
   }
-  ShowInteger(kDeviceId, Bytes24(reply, 15));
+  constexpr std::size_t kDeviceIdAt = 9;
+  ShowInteger(kDeviceId, hart::DataUnsigned24(reply, kDeviceIdAt));
+  // Recognised by its canned identity; see the store step.
+  ownTypeHeard_ = !std::ranges::equal(hart::DataBytes(reply, 0, kIdentityBytes),
+                                      hart::IdentityOf(hart::TransmitterModel{}));
 }
 
 void THartKom0::DecodeCommand15(std::span<std::uint8_t> reply) {
-  ShowInteger(kAlarmCode, reply[kData]);
-  transferFunction_.ShowCharacteristic(reply[kData + 1]);
-  unit_.ShowUnit(reply[kData + 2]);
-  record_.upperRange = ReplyFloat(reply, kData + 3);
+  ShowInteger(kAlarmCode, hart::DataByte(reply, 0));
+  transferFunction_.ShowCharacteristic(hart::DataByte(reply, 1));
+  unit_.ShowUnit(hart::DataByte(reply, 2));
+  record_.upperRange = hart::DataFloat(reply, 3);
   upperRange_.ShowValue(record_.upperRange);
-  record_.lowerRange = ReplyFloat(reply, kData + 7);
+  record_.lowerRange = hart::DataFloat(reply, 7);
   lowerRange_.ShowValue(record_.lowerRange);
-  damping_.ShowValue(ReplyFloat(reply, kData + 11));
-  ShowInteger(kWriteProtect, reply[kData + 15]);
-  ShowInteger(kDistributor, reply[kData + 16]);
+  damping_.ShowValue(hart::DataFloat(reply, 11));
+  ShowInteger(kWriteProtect, hart::DataByte(reply, 15));
+  ShowInteger(kDistributor, hart::DataByte(reply, 16));
 }
 
 void THartKom0::DecodeCommand14(std::span<std::uint8_t> reply) {
-  ShowInteger(kSensorSerial, Bytes24(reply, kData));
-  record_.upperSensorLimit = ReplyFloat(reply, kData + 4);
+  ShowInteger(kSensorSerial, hart::DataUnsigned24(reply, 0));
+  record_.upperSensorLimit = hart::DataFloat(reply, 4);
   upperSensorLimit_.ShowValue(record_.upperSensorLimit);
-  record_.lowerSensorLimit = ReplyFloat(reply, kData + 8);
+  record_.lowerSensorLimit = hart::DataFloat(reply, 8);
   lowerSensorLimit_.ShowValue(record_.lowerSensorLimit);
-  record_.minimumSpan = ReplyFloat(reply, kData + 12);
+  record_.minimumSpan = hart::DataFloat(reply, 12);
   minimumSpan_.ShowValue(record_.minimumSpan);
 }
 
 void THartKom0::DecodeCommand12(std::span<std::uint8_t> reply) {
-  std::copy_n(reply.begin() + kData, record_.message.size(), record_.message.begin());
+  const auto message = hart::DataBytes(reply, 0, record_.message.size());
+  std::copy(message.begin(), message.end(), record_.message.begin());
   message_.Show(record_.message);
 }
 
 void THartKom0::DecodeCommand13(std::span<std::uint8_t> reply) {
-  std::copy_n(reply.begin() + kData, record_.tag.size(), record_.tag.begin());
+  const auto tag = hart::DataBytes(reply, 0, record_.tag.size());
+  std::copy(tag.begin(), tag.end(), record_.tag.begin());
   tag_.Show(record_.tag);
-  const std::size_t descriptorAt = kData + record_.tag.size();
-  std::copy_n(reply.begin() + descriptorAt, record_.descriptor.size(), record_.descriptor.begin());
+  const auto descriptor = hart::DataBytes(reply, record_.tag.size(), record_.descriptor.size());
+  std::copy(descriptor.begin(), descriptor.end(), record_.descriptor.begin());
   descriptor_.Show(record_.descriptor);
-  const std::size_t dateAt = descriptorAt + record_.descriptor.size();
-  record_.dateDay = reply[dateAt];
-  record_.dateMonth = reply[dateAt + 1];
-  record_.dateYear = reply[dateAt + 2];
+  const std::size_t dateAt = record_.tag.size() + record_.descriptor.size();
+  record_.dateDay = hart::DataByte(reply, dateAt);
+  record_.dateMonth = hart::DataByte(reply, dateAt + 1);
+  record_.dateYear = hart::DataByte(reply, dateAt + 2);
   ShowInteger(kDateDay, record_.dateDay);
   ShowInteger(kDateMonth, record_.dateMonth);
   ShowInteger(kDateYear, kYearBase + record_.dateYear);
 }
 
 void THartKom0::DecodeCommand16(std::span<std::uint8_t> reply) {
-  record_.assemblyNumber = static_cast<std::uint32_t>(Bytes24(reply, kData));
+  record_.assemblyNumber = hart::DataUnsigned24(reply, 0);
   ShowInteger(kAssemblyNumber, static_cast<long>(record_.assemblyNumber));
 }

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "fields/value_fields.h"
 #include "record/edit_message.h"
@@ -14,14 +13,6 @@
 inline constexpr unsigned kMsgIdentified = 313;
 // A duplicate in the database; nothing in this edition sends it.
 inline constexpr unsigned kMsgDuplicateWarning = 314;
-
-namespace hart {
-
-// The leading integer of the first `count` characters: blanks, an optional sign, digits; anything
-// else ends it and no digits give 0. The same in every locale and for any text.
-long LeadingInteger(std::string_view text, std::size_t count);
-
-}  // namespace hart
 
 class THartKom0 : public THartProtokol {
  public:
@@ -105,11 +96,6 @@ class THartKom0 : public THartProtokol {
   void NoAnswerAndClose();
   void ShowInteger(int id, long value);
   long FieldInteger(int id, std::size_t count) const;
-  // Copies a canned frame into the reply area and shows it in the trace.
-  std::span<std::uint8_t> PutReply(std::span<const std::uint8_t> canned);
-  // The reply to decode: what a real link received, else the simulated transmitter's frame.
-  std::span<std::uint8_t> Answer(std::span<const std::uint8_t> canned);
-  float ReplyFloat(std::span<std::uint8_t> reply, std::size_t at);
 
   void DecodeCommand0(std::span<std::uint8_t> reply);
   void DecodeCommand15(std::span<std::uint8_t> reply);
@@ -121,6 +107,8 @@ class THartKom0 : public THartProtokol {
   ui::Window* mainWindow_;
   TDaneIPPC& record_;
   int manualEntry_;
+  // Command 0 named a transmitter other than the simulated one since the last poll.
+  bool ownTypeHeard_ = false;
 
   ui::Edit address_;
   TEditChka transferFunction_;

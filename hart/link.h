@@ -1,7 +1,6 @@
-// Where requests go. Without a link of its own a dialog talks to the built-in simulated
-// transmitter: its reply timer stands in for the transmitter's answer. A real link sends the
-// request and later raises one outcome event by sending 302, 303, 311 or 320 to the dialog, with
-// the reply (if any) already at byte 100 of its frame.
+// Where requests go: the one function through which a request leaves a dialog hands it to the
+// dialog's link. Whatever the link, it later raises one outcome event by sending 302, 303, 311 or
+// 320 to the dialog, with the reply (if any) already at byte 100 of its frame.
 #pragma once
 
 class THartProtokol;
@@ -16,6 +15,8 @@ class Link {
   virtual void Transmit(THartProtokol& dialog) = 0;
   // The dialog is ending: no event may reach it any more.
   virtual void Forget(THartProtokol& dialog) = 0;
+  // The dialog's reply timer, which this link armed, has run out.
+  virtual void ReplyDue(THartProtokol& /*dialog*/) {}
 };
 
 }  // namespace hart

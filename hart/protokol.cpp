@@ -1,5 +1,7 @@
 #include "hart/protokol.h"
 
+#include "hart/operator_texts.h"
+#include "hart/simulated_link.h"
 #include "ui/platform.h"
 
 namespace {
@@ -8,14 +10,18 @@ const char* const kPortNames[4] = {"COM1", "COM2", "COM3", "COM4"};
 
 THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
                              const TSerialPortSettings& settings, ui::Window* panelWindow)
-    : ui::Dialog(parent, std::move(tpl)), panelWindow(panelWindow), trace_(settings.trace), link_(settings.link) {
+    : ui::Dialog(parent, std::move(tpl)),
+      panelWindow(panelWindow),
+      trace_(settings.trace),
+      ownLink_(settings.link == nullptr ? std::make_unique<hart::SimulatedLink>() : nullptr),
+      link_(settings.link != nullptr ? settings.link : ownLink_.get()) {
   for (int i = 0; i < 4; ++i) {
     if (settings.portFlags[i] == 1) portName = kPortNames[i];
   }
 }
 
 THartProtokol::~THartProtokol() {
-  if (link_ != nullptr) link_->Forget(*this);
+  link_->Forget(*this);
   Wait();
   if (trace_ != nullptr) trace_->Flush();
 }
@@ -28,26 +34,20 @@ void THartProtokol::SetupWindow() {
 void THartProtokol::CleanupWindow() {
   ui::Dialog::CleanupWindow();
   KillTimer(kReplyTimerId);
-  if (link_ != nullptr) link_->Forget(*this);
+  link_->Forget(*this);
   Wait();
 }
 
 void THartProtokol::EndDialog(int result) {
   ui::Dialog::EndDialog(result);
   KillTimer(kReplyTimerId);
-  if (link_ != nullptr) link_->Forget(*this);
+  link_->Forget(*this);
 }
 
-void THartProtokol::StartReplyTimer() {
-  if (link_ != nullptr) {
-    // A real link traces what really goes out on the line, preambles included.
-    link_->Transmit(*this);
-    return;
-  }
-  if (trace_ != nullptr) {
-    trace_->Request(ui::ThePlatform().NowMs(), Request(), preambleCount, linkParam1, linkParam2,
-                    frameIsLong);
-  }
+// The link traces what goes out: a line link with the preambles it sends.
+void THartProtokol::StartReplyTimer() { link_->Transmit(*this); }
+
+void THartProtokol::ArmReplyTimer() {
   SetTimer(kReplyTimerId, kReplyDelayMs);
   replyTimerId = kReplyTimerId;
 }
@@ -60,7 +60,7 @@ void THartProtokol::StartCloseTimer() {
 void THartProtokol::OnTimer(int id) {
   if (replyTimerId != 0 && id == replyTimerId) {
     KillTimer(kReplyTimerId);
-    SendMessage(kEvReply);
+    link_->ReplyDue(*this);
   } else if (closeTimerId != 0 && id == closeTimerId) {
     EndDialog(0);
   }
@@ -82,8 +82,8 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
         const auto length = static_cast<std::size_t>(std::clamp(receivedLength_, 0, 71));
         trace_->ReplyBytes(Reply().first(length), receivedPreambles_);
       }
-      // Written before any box the hook shows; only a simulated reply's frame comes from the hook.
-      if (RealLink() || message != kEvReply) trace_->Flush();
+      // Written before any box the hook shows, so that ending the program there loses nothing.
+      trace_->Flush();
     }
     receivedLength_ = 0;
     ui::LResult result = 0;
@@ -115,15 +115,8 @@ ui::LResult THartProtokol::EvLineBusy() {
 }
 
 ui::LResult THartProtokol::EvStatusError() {
-  MessageBox("Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!", "",
-             ui::kMbOk | ui::kMbIconStop);
+  MessageBox(hart::texts::kStatusNotZero, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
-}
-
-void THartProtokol::TraceReplyFrame(int length) {
-  if (trace_ != nullptr) {
-    trace_->ReplyBytes(Reply().first(static_cast<std::size_t>(std::clamp(length, 0, 71))));
-  }
 }
 
 void THartProtokol::IssueShort(std::uint8_t pollingAddress, std::uint8_t command, int preambles,

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "hart/frame.h"
 #include "hart/frame_trace.h"
 #include "hart/link.h"
+#include "record/record.h"
 #include "ui/dialog.h"
 #include "ui/thread.h"
 
@@ -17,7 +19,7 @@
 struct TSerialPortSettings {
   std::array<std::uint16_t, 4> portFlags{};  // COM1..COM4, 1: chosen
   hart::FrameTrace* trace = nullptr;
-  // Null: the built-in simulated transmitter.
+  // The link of every dialog; a dialog given none talks to a simulated transmitter of its own.
   hart::Link* link = nullptr;
 };
 
@@ -40,6 +42,8 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   static constexpr int kDefaultPreambles = 5;
   static constexpr int kDefaultLinkParam1 = 3;
   static constexpr int kLinkParam2 = 26;
+  // What a link that puts no preambles ahead of its replies notes for them.
+  static constexpr int kNoPreambles = -1;
 
   THartProtokol(ui::Window* parent, ui::DialogTemplate tpl, const TSerialPortSettings& settings,
                 ui::Window* panelWindow);
@@ -57,14 +61,15 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   int replyTimerId = 0;
   int closeTimerId = 0;
 
-  // Sends the request in `frame` and arms the reply timer: every request leaves through here.
+  // Hands the request in `frame` to the link: every request leaves through here.
   void StartReplyTimer();
-  // True when replies come from a real transmitter, so that the reply area holds its answer;
-  // false with the simulated transmitter, whose replies the dialogs stand in for.
-  bool RealLink() const { return link_ != nullptr; }
+  // A link that answers through the dialog's own reply timer arms it.
+  void ArmReplyTimer();
   hart::FrameTrace* Trace() const { return trace_; }
-  // A real link, just before it raises an event, says what it received: the length of the frame
-  // in the reply area (0: none) and the preambles ahead of it, for the event's trace line.
+  // The record whose transmitter the dialog addresses, where it has one.
+  virtual const TDaneIPPC* AddressedRecord() const { return nullptr; }
+  // A link, just before it raises an event, says what it received: the length of the frame in
+  // the reply area (0: none) and the preambles ahead of it, for the event's trace line.
   void NoteReceived(int length, int preambles) {
     receivedLength_ = length;
     receivedPreambles_ = preambles;
@@ -91,8 +96,6 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   virtual ui::LResult EvSpare() { return 0; }
   int Run() override { return 0; }
 
-  // A dialog that puts a whole reply frame into the reply area shows it in the trace.
-  void TraceReplyFrame(int length);
   // Short and long request frames from byte 0, with the request parameters that go with them.
   void IssueShort(std::uint8_t pollingAddress, std::uint8_t command, int preambles, int param1);
   void IssueLong(const hart::LongAddress& address, std::uint8_t command,
@@ -100,6 +103,7 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
 
  private:
   hart::FrameTrace* trace_;
+  std::unique_ptr<hart::Link> ownLink_;
   hart::Link* link_;
   int receivedLength_ = 0;
   int receivedPreambles_ = 0;

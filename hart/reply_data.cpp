@@ -1,5 +1,8 @@
 #include "hart/reply_data.h"
 
+#include <array>
+#include <bit>
+
 #include "record/float_form.h"
 #include "hart/protokol.h"
 
@@ -54,6 +57,12 @@ std::uint8_t ResponseCode(std::span<const std::uint8_t> reply) {
   return reply[LayoutOf(reply).responseCode];
 }
 
+unsigned OutcomeOf(std::span<const std::uint8_t> reply) {
+  constexpr std::uint8_t kBusy = 32;
+  const std::uint8_t code = ResponseCode(reply);
+  return code == 0 ? kEvReply : code == kBusy ? kEvLineBusy : kEvStatusError;
+}
+
 std::uint8_t DataByte(std::span<const std::uint8_t> reply, std::size_t at) {
   return reply[LayoutOf(reply).data + at];
 }
@@ -75,8 +84,29 @@ std::span<const std::uint8_t> DataBytes(std::span<const std::uint8_t> reply, std
   return reply.subspan(LayoutOf(reply).data + at, count);
 }
 
+bool AgreesOnTheWire(float held, float received) {
+  std::array<std::uint8_t, 4> wire{};
+  const auto bits = std::bit_cast<std::uint32_t>(held);
+  for (std::size_t i = 0; i < wire.size(); ++i) {
+    wire[i] = static_cast<std::uint8_t>(bits >> (24 - 8 * i));
+  }
+  const float asReceived = floatform::WireToValue(wire);
+  int length = 0;
+  floatform::AppendFloat(held, wire.data(), length);
+  const float asSent = floatform::WireToValue(wire);
+  return received == asReceived || received == asSent;
+}
+
+float ReadBack(float held, float received) {
+  return AgreesOnTheWire(held, received) ? held : received;
+}
+
+std::uint32_t ReadBack(std::uint32_t held, std::uint32_t received) {
+  constexpr std::uint32_t kThreeBytes = 0xFFFFFF;
+  return (held & kThreeBytes) == (received & kThreeBytes) ? held : received;
+}
+
 bool ShortReplyRefused(THartProtokol& dialog, std::uint8_t command) {
-  if (!dialog.RealLink()) return false;
   const std::span<std::uint8_t> reply = dialog.Reply();
   if (ReplyHolds(reply, ReplyDataSize(command))) return false;
   // Implementer's choice: a reply too short for its data is a status error with code 0.

@@ -25,6 +25,8 @@ std::size_t ReplyDataSize(std::uint8_t command);
 // True when the byte count covers the two status bytes and `dataBytes` of data.
 bool ReplyHolds(std::span<const std::uint8_t> reply, std::size_t dataBytes);
 std::uint8_t ResponseCode(std::span<const std::uint8_t> reply);
+// The event a received reply raises by its response code: the reply, line busy, or status.
+unsigned OutcomeOf(std::span<const std::uint8_t> reply);
 
 std::uint8_t DataByte(std::span<const std::uint8_t> reply, std::size_t at);
 std::uint32_t DataUnsigned24(std::span<const std::uint8_t> reply, std::size_t at);
@@ -34,8 +36,18 @@ float DataFloat(std::span<std::uint8_t> reply, std::size_t at);
 std::span<const std::uint8_t> DataBytes(std::span<const std::uint8_t> reply, std::size_t at,
                                         std::size_t count);
 
-// With a real link: true when the reply in `dialog`'s reply area is too short for the data of a
-// reply to `command`. Such a reply is never decoded: it goes to the dialog as a status error with
+// True when `received` is `held` as far as the wire carries it: a float on its way in keeps only
+// the three-byte form, and one on its way out was built from it.
+bool AgreesOnTheWire(float held, float received);
+// A value read back keeps the one the dialog already holds, stored or computed, when the two
+// agree on the wire, the held value being the finer of the two. Otherwise the transmitter's
+// value is taken.
+float ReadBack(float held, float received);
+// The same for a number that travels in three bytes: its low 24 bits.
+std::uint32_t ReadBack(std::uint32_t held, std::uint32_t received);
+
+// True when the reply in `dialog`'s reply area is too short for the data of a reply to
+// `command`. Such a reply is never decoded: it goes to the dialog as a status error with
 // response code 0, which draws each dialog's general status message.
 bool ShortReplyRefused(THartProtokol& dialog, std::uint8_t command);
 

@@ -265,6 +265,31 @@ TEST_F(PolPre, QueriesAndTheAddressSearch) {
   EXPECT_EQ(db.At(0).preambles, 5);
 }
 
+// The query and the search answer with what the record now holds, a write of this dialog included.
+TEST_F(PolPre, QueriesAfterWritesShowTheWrittenSettings) {
+  Run([&](TPolPre& d) {
+    SelectTab(d, TPolPre::kPreamblesTab);
+    d.Item(TPolPre::kPreamblesField)->UserType("12");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    platform->Advance(400);
+    d.Item(TPolPre::kPreamblesField)->SetText("");
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "12");
+
+    SelectTab(d, TPolPre::kAddressTab);
+    d.Item(TPolPre::kAddressField)->UserType("9");
+    d.Item(TLista::kSendButtonId)->UserClick();
+    platform->Advance(400);
+    d.Item(TPolPre::kAddressField)->SetText("");
+    d.Item(TPolPre::kQueryButton)->UserClick();
+    platform->Advance(400);
+    EXPECT_EQ(Text(d, TPolPre::kAddressField), "9");
+  });
+  EXPECT_EQ(db.At(0).preambles, 12);
+  EXPECT_EQ(db.At(0).pollingAddress, 9);
+}
+
 TEST_F(PolPre, FailureEvents) {
   Run([&](TPolPre& d) {
     struct Case {
@@ -331,7 +356,7 @@ TEST_F(PolPre, EmptyDatabaseSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(PolPre, WithARealLinkAddressAndPreamblesComeFromTheReplies) {
+TEST_F(PolPre, FromAnotherTransmitterAddressAndPreamblesComeFromTheReplies) {
   FakeLink link;
   // Command 0's identity: expansion, manufacturer, type, request preambles 7, ..., device id.
   const Bytes identity{254, 63, 1, 7, 5, 3, 1, 1, 5, 0x00, 0x31, 0x0C};

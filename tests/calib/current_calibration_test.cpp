@@ -29,7 +29,7 @@ struct KalPradu : ListDialogTest<TKalPradu> {
 };
 
 TEST_F(KalPradu, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
-  const ui::DialogTemplate tpl = TKalPradu::Template();
+  const ui::DialogTemplate tpl = TKalPradu::BuildTemplate();
   EXPECT_EQ(tpl.resourceId, 922);
   EXPECT_EQ(tpl.caption, "Калибровка напряжения");
   EXPECT_EQ(tpl.fontFace, "MS Sans Serif");
@@ -240,7 +240,7 @@ TEST_F(KalPradu, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(KalPradu, WithARealLinkTheConfirmedCurrentsAreShown) {
+TEST_F(KalPradu, FromAnotherTransmitterTheConfirmedCurrentsAreShown) {
   FakeLink link;
   settings.link = &link;
   link.Answer(40, WireFloat(20.0f));

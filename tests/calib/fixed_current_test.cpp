@@ -143,7 +143,7 @@ TEST_F(FixedCurrent, EmptyDatabaseSendsNothing) {
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
 }
 
-TEST_F(FixedCurrent, WithARealLinkTheCurrentSetIsShown) {
+TEST_F(FixedCurrent, FromAnotherTransmitterTheCurrentSetIsShown) {
   FakeLink link;
   link.Answer(40, WireFloat(11.5f));
   const TDaneIPPC before = db.At(0);

@@ -22,7 +22,7 @@ struct KalCisnienia : ListDialogTest<TKalCisnienia> {
 };
 
 TEST_F(KalCisnienia, TemplateHoldsEveryControlLaidOutWithoutOverlap) {
-  const ui::DialogTemplate tpl = TKalCisnienia::Template();
+  const ui::DialogTemplate tpl = TKalCisnienia::BuildTemplate();
   EXPECT_EQ(tpl.resourceId, 900);
   EXPECT_EQ(tpl.caption, "Калибровка давления");
   EXPECT_EQ(tpl.fontFace, "MS Sans Serif");
@@ -298,7 +298,7 @@ TEST_F(KalCisnienia, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(KalCisnienia, WithARealLinkReadingAndCalibrationComeFromTheReplies) {
+TEST_F(KalCisnienia, FromAnotherTransmitterReadingAndCalibrationComeFromTheReplies) {
   FakeLink link;
   settings.link = &link;
   link.Answer(1, ReplyData({{237}, {0x40, 0x20, 0x00, 0x99}}));

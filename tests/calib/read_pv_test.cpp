@@ -359,7 +359,7 @@ TEST_F(ReadPV, FailureEvents) {
   dialog.Execute();
 }
 
-TEST_F(ReadPV, WithARealLinkTheReadingComesFromTheReplyAndAShortReplyIsAStatusError) {
+TEST_F(ReadPV, FromAnotherTransmitterTheReadingComesFromTheReplyAndAShortReplyIsAStatusError) {
   FakeLink link;
   // Loop current, unit, pressure; the pressure's lowest byte is lost in the three-byte form.
   link.Answer(3, ReplyData({WireFloat(12.75f), {237}, {0x42, 0xF7, 0x00, 0x7F}}));

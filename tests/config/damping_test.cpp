@@ -151,7 +151,7 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
   dialog.Execute();
 }
 
-TEST_F(Damping, WithARealLinkTheConfirmedValueIsStored) {
+TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
   db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(34, {0x3F, 0x00, 0x00, 0x7F});  // 0.5 once the lowest byte is dropped

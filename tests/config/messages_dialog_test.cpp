@@ -317,7 +317,7 @@ TEST_F(Messages, EmptyDatabaseSendsNothing) {
   EXPECT_FALSE(changed);
 }
 
-TEST_F(Messages, WithARealLinkReadsGoIntoTheRecordAndTheIdentityIsTheFoundOne) {
+TEST_F(Messages, FromAnotherTransmitterReadsGoIntoTheRecordAndTheIdentityIsTheFoundOne) {
   FakeLink link;
   link.Answer(12, kPackedGreeting);
   link.Answer(13, Concat({kPackedTest, kPackedPressure, {1, 2, 126}}));

@@ -157,7 +157,7 @@ TEST_F(RangePressure, EmptyDatabaseSendsNothing) {
   EXPECT_EQ(dialog.AwaitedCommand(), 0);
 }
 
-TEST_F(RangePressure, WithARealLinkTheRangeComesFromTheReadBack) {
+TEST_F(RangePressure, FromAnotherTransmitterTheRangeComesFromTheReadBack) {
   FakeLink link;
   link.Answer(15, ReplyData({{250, 0, 12}, WireFloat(120.5f), {0x3E, 0x80, 0x00, 0x33},
                              WireFloat(0.0f), {250, 63}}));

@@ -206,7 +206,7 @@ TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
   EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
 }
 
-TEST_F(RangeValues, WithARealLinkTheConfirmedUnitAndRangeAreStored) {
+TEST_F(RangeValues, FromAnotherTransmitterTheConfirmedUnitAndRangeAreStored) {
   db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(35, ReplyData({{237}, WireFloat(0.25f), {0xBC, 0x00, 0x00, 0x11}}));

@@ -163,7 +163,7 @@ TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand)
   dialog.Execute();
 }
 
-TEST_F(TransferFunction, WithARealLinkTheConfirmedCodeIsStored) {
+TEST_F(TransferFunction, FromAnotherTransmitterTheConfirmedCodeIsStored) {
   db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(47, {0});  // the transmitter stays linear

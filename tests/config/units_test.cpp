@@ -296,7 +296,7 @@ TEST_F(Units, FailureEvents) {
   });
 }
 
-TEST_F(Units, WithARealLinkTheConfirmedUnitAndTheValuesReadBackAreStored) {
+TEST_F(Units, FromAnotherTransmitterTheConfirmedUnitAndTheValuesReadBackAreStored) {
   FakeLink link;
   // The transmitter confirms [МПа] although [Па] was chosen: its word counts.
   link.Answer(44, {237});

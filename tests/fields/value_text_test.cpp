@@ -237,4 +237,29 @@ TEST(ValueText, IgnoresARussianProcessLocale) {
 }
 
 }  // namespace
+TEST(LeadingInteger, OfTheFirstCharacters) {
+  EXPECT_EQ(config::LeadingInteger("63", 3), 63);
+  EXPECT_EQ(config::LeadingInteger("12556", 3), 125);
+  EXPECT_EQ(config::LeadingInteger("12556", 8), 12556);
+  EXPECT_EQ(config::LeadingInteger("16777215", 8), 16777215);
+  EXPECT_EQ(config::LeadingInteger("  7", 2), 0);
+  EXPECT_EQ(config::LeadingInteger(" \t7", 3), 7);
+  EXPECT_EQ(config::LeadingInteger("-5", 2), -5);
+  EXPECT_EQ(config::LeadingInteger("+9x", 3), 9);
+  EXPECT_EQ(config::LeadingInteger("4,5", 3), 4);
+  EXPECT_EQ(config::LeadingInteger("", 3), 0);
+  EXPECT_EQ(config::LeadingInteger("-", 3), 0);
+  EXPECT_EQ(config::LeadingInteger("abc", 3), 0);
+  EXPECT_EQ(config::LeadingInteger("двести", 3), 0);
+  // Characters, not bytes: the two Cyrillic letters use up the count.
+  EXPECT_EQ(config::LeadingInteger("дв12", 3), 0);
+  EXPECT_EQ(config::LeadingInteger("\xFF\xFE"
+                                 "12",
+                                 4),
+            0);
+  EXPECT_EQ(config::LeadingInteger("5\xC3", 3), 5);
+  EXPECT_EQ(config::LeadingInteger(std::string(200, '9'), 200),
+            config::LeadingInteger(std::string(200, '9'), 150));
+}
+
 }  // namespace config

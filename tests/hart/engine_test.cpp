@@ -5,42 +5,19 @@
 #include <vector>
 
 #include "hart/komendy.h"
+#include "tests/support/probe_dialog.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-ui::DialogTemplate EmptyTemplate() {
-  ui::DialogTemplate tpl;
-  tpl.resourceId = 900;
-  tpl.rect = {0, 0, 100, 50};
-  return tpl;
-}
-
-class Probe : public TKomendy {
- public:
-  explicit Probe(const TSerialPortSettings& settings = {})
-      : TKomendy(nullptr, EmptyTemplate(), settings, nullptr) {}
-  int replies = 0;
-  std::vector<std::int64_t> replyTimes;
-  Bytes Sent() const { return Bytes(Request().begin(), Request().end()); }
-  Bytes Sent(std::size_t from, std::size_t to) const {
-    return Bytes(Request().begin() + from, Request().begin() + to);
-  }
-
- protected:
-  ui::LResult EvReply() override {
-    ++replies;
-    replyTimes.push_back(ui::ThePlatform().NowMs());
-    return 0;
-  }
-};
+using Probe = ProbeDialog;
 
 // The base's message boxes, without the quiet defaults of the command dialogs.
 class BareEngine : public THartProtokol {
  public:
-  BareEngine() : THartProtokol(nullptr, EmptyTemplate(), {}, nullptr) {}
+  BareEngine() : THartProtokol(nullptr, ProbeDialog::BuildTemplate(), {}, nullptr) {}
 };
 
 TDaneIPPC SimulatedRecord() {
@@ -139,24 +116,24 @@ TEST(Engine, ReplyArrivesFourHundredMillisecondsAfterTheLastRequest) {
   dialog.CreateModeless();
   dialog.RequestCommand(SimulatedRecord(), 3, 3);
   platform->Advance(399);
-  EXPECT_EQ(dialog.replies, 0);
+  EXPECT_TRUE(dialog.TimesOf(kEvReply).empty());
   platform->Advance(1);
-  EXPECT_EQ(dialog.replyTimes, (std::vector<std::int64_t>{400}));
+  EXPECT_EQ(dialog.TimesOf(kEvReply), (std::vector<std::int64_t>{400}));
 
   // A second request within 400 ms re-arms the same timer: one reply, 400 ms after it.
   dialog.RequestCommand(SimulatedRecord(), 3, 3);
   platform->Advance(250);
   dialog.RequestCommand(SimulatedRecord(), 3, 3);
   platform->Advance(1000);
-  EXPECT_EQ(dialog.replyTimes, (std::vector<std::int64_t>{400, 1050}));
+  EXPECT_EQ(dialog.TimesOf(kEvReply), (std::vector<std::int64_t>{400, 1050}));
 
   // The builders that leave the timer to their caller send nothing by themselves.
   dialog.BuildCommand(63, 1, 5, 12556, 1, 3);
   platform->Advance(1000);
-  EXPECT_EQ(dialog.replies, 2);
+  EXPECT_EQ(dialog.TimesOf(kEvReply).size(), 2u);
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdStartReplyTimer, 0));
   platform->Advance(400);
-  EXPECT_EQ(dialog.replies, 3);
+  EXPECT_EQ(dialog.TimesOf(kEvReply).size(), 3u);
 }
 
 TEST(Engine, NoReplyReachesADialogThatHasClosed) {
@@ -167,7 +144,7 @@ TEST(Engine, NoReplyReachesADialogThatHasClosed) {
   platform->Advance(200);
   dialog.CloseWindow();
   platform->Advance(1000);
-  EXPECT_EQ(dialog.replies, 0);
+  EXPECT_TRUE(dialog.TimesOf(kEvReply).empty());
   EXPECT_FALSE(platform->TimerRunning(dialog, THartProtokol::kReplyTimerId));
 }
 
@@ -223,7 +200,7 @@ TEST(Trace, OneLinePerRequestAndPerOutcome) {
   std::fclose(memory);
   EXPECT_EQ(std::string(text, size),
             "1600 TX 02 00 00 00 02 preambles=5 p1=3 p2=26 long=0\n"
-            "2000 RX reply\n"
+            "2000 RX reply 06 00 00 0E 00 00 FE 3F C8 05 05 03 01 01 05 00 31 0C 3A\n"
             "2000 RX no-answer\n");
   std::free(text);
 }

@@ -341,31 +341,6 @@ TEST(Identification, DuplicateWarningAndStoreCommand) {
   EXPECT_EQ(record.deviceType, 1);
 }
 
-TEST(Identification, LeadingIntegerOfTheFirstCharacters) {
-  EXPECT_EQ(hart::LeadingInteger("63", 3), 63);
-  EXPECT_EQ(hart::LeadingInteger("12556", 3), 125);
-  EXPECT_EQ(hart::LeadingInteger("12556", 8), 12556);
-  EXPECT_EQ(hart::LeadingInteger("16777215", 8), 16777215);
-  EXPECT_EQ(hart::LeadingInteger("  7", 2), 0);
-  EXPECT_EQ(hart::LeadingInteger(" \t7", 3), 7);
-  EXPECT_EQ(hart::LeadingInteger("-5", 2), -5);
-  EXPECT_EQ(hart::LeadingInteger("+9x", 3), 9);
-  EXPECT_EQ(hart::LeadingInteger("4,5", 3), 4);
-  EXPECT_EQ(hart::LeadingInteger("", 3), 0);
-  EXPECT_EQ(hart::LeadingInteger("-", 3), 0);
-  EXPECT_EQ(hart::LeadingInteger("abc", 3), 0);
-  EXPECT_EQ(hart::LeadingInteger("двести", 3), 0);
-  // Characters, not bytes: the two Cyrillic letters use up the count.
-  EXPECT_EQ(hart::LeadingInteger("дв12", 3), 0);
-  EXPECT_EQ(hart::LeadingInteger("\xFF\xFE"
-                                 "12",
-                                 4),
-            0);
-  EXPECT_EQ(hart::LeadingInteger("5\xC3", 3), 5);
-  EXPECT_EQ(hart::LeadingInteger(std::string(200, '9'), 200),
-            hart::LeadingInteger(std::string(200, '9'), 150));
-}
-
 TEST(Identification, ManualEntryTakesTypedValuesWithinTheirRanges) {
   ui::ScopedHeadlessPlatform platform;
   TDaneIPPC record;

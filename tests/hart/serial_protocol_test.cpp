@@ -162,7 +162,7 @@ constexpr std::int64_t kLimitMs = 5000;
 // Five preambles and a long frame without data, at 1200 baud.
 constexpr double kRequestLineMs = 14 * hart::SerialLink::kCharacterMs;
 
-TDaneIPPC RecordOf(const testhart::TransmitterModel& m) {
+TDaneIPPC RecordOf(const hart::TransmitterModel& m) {
   TDaneIPPC r;
   r.manufacturerId = m.manufacturer;
   r.deviceType = m.deviceType;

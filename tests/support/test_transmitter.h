@@ -1,8 +1,10 @@
-// A HART slave for the tests: a pressure transmitter model behind the master side of a
-// pseudo-terminal, served on a thread of its own. The program opens the slave side by name as it
-// would a modem's serial port. A test can make it fall silent, spoil its checksums, say busy,
-// answer with a response code of its choice or with a communication error, set device status
-// bits, or answer late; a benchmark can have it pace its bytes as a 1200-baud line does.
+// A HART slave for the tests: the transmitter model behind the master side of a pseudo-terminal,
+// served on a thread of its own. The program opens the slave side by name as it would a modem's
+// serial port. It answers as a transmitter on a line does: only to its own address, refusing
+// commands it does not know, and with the primary master's bit in its replies' address, which the
+// program must look past. A test can make it fall silent, spoil its checksums, say busy, answer
+// with a response code of its choice or with a communication error, set device status bits, or
+// answer late; a benchmark can have it pace its bytes as a 1200-baud line does.
 #pragma once
 
 #include <array>
@@ -13,47 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "hart/transmitter_model.h"
+
 namespace testhart {
 
-// What the transmitter knows; values are in its current pressure unit.
-struct TransmitterModel {
-  std::uint8_t pollingAddress = 0;
-  std::uint8_t manufacturer = 38;
-  std::uint8_t deviceType = 200;
-  std::uint32_t deviceId = 0x0A1B2C;
-  std::uint8_t requestPreambles = 5;
-  std::uint8_t universalRevision = 5;
-  std::uint8_t specificRevision = 2;
-  std::uint8_t softwareRevision = 3;
-  std::uint8_t hardwareRevision = 4;
-  std::uint8_t flags = 1;
-  std::uint8_t responsePreambles = 7;
-
-  std::uint8_t alarm = 0;
-  std::uint8_t transferFunction = 0;
-  std::uint8_t unit = 12;  // kPa
-  float upperRange = 400.0f;
-  float lowerRange = -50.0f;
-  float damping = 0.5f;
-  std::uint8_t writeProtect = 0;
-  std::uint8_t distributor = 38;
-  std::uint32_t sensorSerial = 777'001;
-  float upperLimit = 600.0f;
-  float lowerLimit = -100.0f;
-  float minimumSpan = 20.0f;
-
-  std::array<std::uint8_t, 24> message{};
-  std::array<std::uint8_t, 6> tag{};
-  std::array<std::uint8_t, 12> descriptor{};
-  std::uint8_t day = 14;
-  std::uint8_t month = 3;
-  std::uint8_t year = 121;  // years since 1900
-  std::uint32_t assemblyNumber = 4242;
-
-  float pressure = 123.25f;  // what the sensor measures now
-  float loopCurrent = 8.5f;
-  float fixedCurrent = 0.0f;  // 0: the loop follows the pressure
-};
+// The test transmitter's own state: unlike the simulated transmitter's, every value differs from
+// the canned identification, so that a test sees which one answered.
+hart::TransmitterModel TestModel();
 
 class TestTransmitter {
  public:
@@ -82,8 +50,11 @@ class TestTransmitter {
   // its reply a character time after the one before.
   void SetPaced(bool paced) { paced_ = paced; }
 
-  TransmitterModel Model() const;
-  void SetModel(const TransmitterModel& model);
+  // On by default: replies carry the primary master's bit in their address byte.
+  void SetMasterBit(bool on);
+
+  hart::TransmitterModel Model() const;
+  void SetModel(const hart::TransmitterModel& model);
 
   // Every request frame that reached it (from the delimiter), and the preambles ahead of each.
   std::vector<std::vector<std::uint8_t>> Requests() const;
@@ -109,7 +80,8 @@ class TestTransmitter {
   std::atomic<bool> stop_{false};
 
   mutable std::mutex mutex_;
-  TransmitterModel model_;
+  hart::TransmitterModel model_ = TestModel();
+  bool masterBit_ = true;
   Behaviour behaviour_ = Behaviour::Answer;
   int behaviourCount_ = -1;
   int behaviourValue_ = 0;
