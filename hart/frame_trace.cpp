@@ -42,4 +42,21 @@ void FrameTrace::Flush() {
   pending_.clear();
 }
 
+void FrameTrace::HartIpHeader(std::int64_t ms, const char* direction,
+                              std::span<const std::uint8_t> header,
+                              std::span<const std::uint8_t> data) {
+  Flush();
+  if (header.size() < 8) {
+    std::fprintf(out_, "%lld HART-IP %s unreadable %s\n", static_cast<long long>(ms), direction,
+                 Hex(header).c_str());
+  } else {
+    std::fprintf(out_, "%lld HART-IP %s version=%u type=%u id=%u status=%u seq=%u length=%u%s%s\n",
+                 static_cast<long long>(ms), direction, header[0], header[1], header[2], header[3],
+                 static_cast<unsigned>(header[4] << 8 | header[5]),
+                 static_cast<unsigned>(header[6] << 8 | header[7]), data.empty() ? "" : " data=",
+                 Hex(data).c_str());
+  }
+  std::fflush(out_);
+}
+
 }  // namespace hart
