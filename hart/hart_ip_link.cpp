@@ -556,37 +556,30 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
 void HartIpLink::TakeAnswer(const Parsed& message) {
   const hartip::Header& header = message.header;
   heard_ = true;
-  if (header.type == hartip::kRequest) {
-    TakeUnasked(message);
-    // The server closed the session under the request: it will not be answered.
-    if (!sessionOpen_ && state_ == State::Waiting) AttemptFailed();
-    return;
-  }
   const std::uint8_t awaitedId =
       state_ == State::Initiating ? hartip::kSessionInitiate : hartip::kPassThrough;
-  if (header.sequence != awaited_ || header.id != awaitedId ||
-      (header.type != hartip::kResponse && header.type != hartip::kNak &&
-       header.type != hartip::kError)) {
-    // Late, for another request, or a publication: not the answer.
+  const hartip::Verdict verdict = hartip::Judge(header, awaitedId, awaited_);
+  if (verdict != hartip::Verdict::Answer || state_ == State::Initiating) {
     TraceReceived(message.whole, true);
-    return;
   }
-  if (header.type != hartip::kResponse) {
-    TraceReceived(message.whole, true);
-    if (header.type == hartip::kError && !message.body.empty() &&
-        message.body[0] == hartip::kErrorSessionClosed) {
-      sessionOpen_ = false;
-      if (options_.tcp) CloseSocket();
-    }
-    if (state_ == State::Initiating) rejected_ = true;
-    AttemptFailed();
-    return;
-  }
-  if (state_ == State::Initiating) {
-    TraceReceived(message.whole, true);
-    TakeSessionAnswer(message);
-  } else {
-    TakeRequestAnswer(message);
+  const bool closed = hartip::ClosesSession(header, message.body);
+  if (closed) SessionClosedByServer(header);
+  switch (verdict) {
+    case hartip::Verdict::Unrelated:
+      // A session closed under the request: it will not be answered.
+      if (closed && state_ == State::Waiting) AttemptFailed();
+      return;
+    case hartip::Verdict::Refusal:
+      if (state_ == State::Initiating) rejected_ = true;
+      AttemptFailed();
+      return;
+    case hartip::Verdict::Answer:
+      if (state_ == State::Initiating) {
+        TakeSessionAnswer(message);
+      } else {
+        TakeRequestAnswer(message);
+      }
+      return;
   }
 }
 
@@ -611,12 +604,11 @@ void HartIpLink::TakeRequestAnswer(const Parsed& message) {
   // A status of the server's own: it could not pass the request on.
   const ReplyScan scan = message.header.status == 0 ? ScanReply(message.body, request_)
                                                     : ReplyScan{ReplyScan::State::Damaged};
+  TraceReceived(message.whole, scan.state != ReplyScan::State::Complete);
   if (scan.state != ReplyScan::State::Complete) {
-    TraceReceived(message.whole, true);
     AttemptFailed();
     return;
   }
-  TraceReceived(message.whole, false);
   reply_.assign(message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles),
                 message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles + scan.length));
   state_ = State::Holding;
@@ -624,14 +616,13 @@ void HartIpLink::TakeRequestAnswer(const Parsed& message) {
 }
 
 bool HartIpLink::TakeUnasked(const Parsed& message) {
-  const hartip::Header& header = message.header;
   TraceReceived(message.whole, true);
-  const bool closedByServer =
-      (header.type == hartip::kRequest && header.id == hartip::kSessionClose) ||
-      (header.type == hartip::kError && !message.body.empty() &&
-       message.body[0] == hartip::kErrorSessionClosed);
-  if (!closedByServer) return true;
-  if (header.type == hartip::kRequest && sessionOpen_) {
+  if (hartip::ClosesSession(message.header, message.body)) SessionClosedByServer(message.header);
+  return true;
+}
+
+void HartIpLink::SessionClosedByServer(const hartip::Header& header) {
+  if (header.type == hartip::kRequest && sessionOpen_ && fd_ >= 0) {
     const auto answer =
         hartip::Encode(hartip::kResponse, hartip::kSessionClose, header.sequence, {});
     TraceSent(answer, TraceTarget());
@@ -639,7 +630,6 @@ bool HartIpLink::TakeUnasked(const Parsed& message) {
   }
   sessionOpen_ = false;
   if (options_.tcp) CloseSocket();
-  return true;
 }
 
 void HartIpLink::IdleTick() {

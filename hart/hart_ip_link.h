@@ -117,6 +117,7 @@ class HartIpLink : public Link {
   void TakeRequestAnswer(const hartip::Parsed& message);
   // A message nobody waits for; only the server closing the session matters.
   bool TakeUnasked(const hartip::Parsed& message);
+  void SessionClosedByServer(const hartip::Header& header);
   void IdleTick();
   void SocketFailed(int error);
   void AttemptFailed();

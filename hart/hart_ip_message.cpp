@@ -85,6 +85,21 @@ Parsed ParseDatagram(std::span<const std::uint8_t> bytes) {
   return parsed;
 }
 
+Verdict Judge(const Header& header, std::uint8_t id, std::uint16_t sequence) {
+  if (header.sequence != sequence || header.id != id) return Verdict::Unrelated;
+  switch (header.type) {
+    case kResponse: return Verdict::Answer;
+    case kNak:
+    case kError: return Verdict::Refusal;
+    default: return Verdict::Unrelated;
+  }
+}
+
+bool ClosesSession(const Header& header, std::span<const std::uint8_t> body) {
+  return (header.type == kRequest && header.id == kSessionClose) ||
+         (header.type == kError && !body.empty() && body[0] == kErrorSessionClosed);
+}
+
 std::array<std::uint8_t, 5> InitiateBody(const SessionParameters& parameters) {
   const std::uint32_t ms = parameters.inactivityMs;
   return {parameters.masterType, static_cast<std::uint8_t>(ms >> 24),

@@ -80,6 +80,16 @@ Parsed ParseStream(std::span<const std::uint8_t> bytes);
 // A datagram holds exactly one message: one whose byte count disagrees with it does not fit.
 Parsed ParseDatagram(std::span<const std::uint8_t> bytes);
 
+// What a message is to a client awaiting the answer to its request `id`, sent under `sequence`.
+enum class Verdict {
+  Unrelated,  // late, for another request, a publication, or the server's own request
+  Refusal,    // a NAK or an error message in its place: no reply
+  Answer,     // the response
+};
+Verdict Judge(const Header& header, std::uint8_t id, std::uint16_t sequence);
+// The server says the session is over: its error "session closed", or a Session Close of its own.
+bool ClosesSession(const Header& header, std::span<const std::uint8_t> body);
+
 struct SessionParameters {
   std::uint8_t masterType = kSecondaryMaster;
   std::uint32_t inactivityMs = 0;  // the server closes a session that stays quiet this long

@@ -94,6 +94,35 @@ TEST(HartIpMessage, HeaderBothWaysAndWhatDoesNotFit) {
   EXPECT_FALSE(hartip::ReadInitiateBody(Bytes{0, 0, 0, 0xEA}));
 }
 
+TEST(HartIpMessage, OnlyTheResponseOfTheAwaitedRequestAnswersIt) {
+  using V = hartip::Verdict;
+  // Awaited: the pass-through request sent under sequence number 7.
+  struct Case {
+    const char* what;
+    hartip::Header header;
+    Bytes body;
+    V verdict;
+    bool closes;
+  };
+  const Case cases[] = {
+      {"the response", {1, 1, 3, 0, 7, 20}, {}, V::Answer, false},
+      {"the response with a status", {1, 1, 3, 6, 7, 8}, {}, V::Answer, false},
+      {"another sequence number", {1, 1, 3, 0, 6, 20}, {}, V::Unrelated, false},
+      {"another message id", {1, 1, 2, 0, 7, 8}, {}, V::Unrelated, false},
+      {"a NAK", {1, 15, 3, 0, 7, 8}, {}, V::Refusal, false},
+      {"an error", {1, 3, 3, 0, 7, 9}, {2}, V::Refusal, false},
+      {"an error: session closed", {1, 3, 3, 0, 7, 9}, {0}, V::Refusal, true},
+      {"an error for another request", {1, 3, 3, 0, 8, 9}, {0}, V::Unrelated, true},
+      {"a publication", {1, 2, 3, 0, 7, 20}, {}, V::Unrelated, false},
+      {"the server's Session Close", {1, 0, 1, 0, 7, 8}, {}, V::Unrelated, true},
+      {"the server's keep-alive", {1, 0, 2, 0, 7, 8}, {}, V::Unrelated, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(hartip::Judge(c.header, hartip::kPassThrough, 7), c.verdict) << c.what;
+    EXPECT_EQ(hartip::ClosesSession(c.header, c.body), c.closes) << c.what;
+  }
+}
+
 TEST(HartIpMessage, EachSessionStatusOpensOrIsSaidInRussian) {
   using Status = hartip::SessionStatus;
   const std::string server = "10.1.2.3:5094";
