@@ -1,5 +1,6 @@
 #include "hart/hart_ip_message.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace hart::hartip {
@@ -53,8 +54,9 @@ std::vector<std::uint8_t> Encode(std::uint8_t type, std::uint8_t id, std::uint16
   header.sequence = sequence;
   header.byteCount = static_cast<std::uint16_t>(kHeaderSize + body.size());
   const auto head = EncodeHeader(header);
-  std::vector<std::uint8_t> message(head.begin(), head.end());
-  message.insert(message.end(), body.begin(), body.end());
+  std::vector<std::uint8_t> message(kHeaderSize + body.size());
+  std::copy(head.begin(), head.end(), message.begin());
+  std::copy(body.begin(), body.end(), message.begin() + kHeaderSize);
   return message;
 }
 

@@ -35,15 +35,16 @@ constexpr int kPollMs = 10;
 Bytes Compose(std::uint8_t type, std::uint8_t id, std::uint8_t status, std::uint16_t sequence,
               const Bytes& body, std::uint8_t version = kVersion) {
   const std::size_t size = 8 + body.size();
-  Bytes out{version,
-            type,
-            id,
-            status,
-            static_cast<std::uint8_t>(sequence >> 8),
-            static_cast<std::uint8_t>(sequence),
-            static_cast<std::uint8_t>(size >> 8),
-            static_cast<std::uint8_t>(size)};
-  out.insert(out.end(), body.begin(), body.end());
+  Bytes out(size);
+  out[0] = version;
+  out[1] = type;
+  out[2] = id;
+  out[3] = status;
+  out[4] = static_cast<std::uint8_t>(sequence >> 8);
+  out[5] = static_cast<std::uint8_t>(sequence);
+  out[6] = static_cast<std::uint8_t>(size >> 8);
+  out[7] = static_cast<std::uint8_t>(size);
+  std::copy(body.begin(), body.end(), out.begin() + 8);
   return out;
 }
 
