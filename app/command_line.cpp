@@ -11,6 +11,7 @@
 #include "data/data_panel.h"
 #include "data/report.h"
 #include "hart/device_status.h"
+#include "hart/hart_ip_link.h"
 #include "hart/identification_dialog.h"
 #include "hart/serial_link.h"
 #include "ui/headless/headless_platform.h"
@@ -117,6 +118,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       }
     } else if (arg == "--no-rts") {
       args.switchRts = false;
+    } else if (arg == "--hart-ip") {
+      takeValue(args.hartIp, arg, "адрес узла HART-IP");
+    } else if (arg == "--tcp") {
+      args.tcp = true;
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -147,17 +152,35 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     args.command = CommandLine::Command::Error;
     args.error = "--no-rts относится к --port";
   }
+  if (args.command == CommandLine::Command::Error) return args;
+  if ((args.command == CommandLine::Command::Show ||
+       args.command == CommandLine::Command::Report) &&
+      (!args.hartIp.empty() || args.tcp)) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--hart-ip и --tcp относятся к окну программы и к команде identify";
+  } else if (!args.hartIp.empty() && !args.port.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--port и --hart-ip не указывают вместе: преобразователь на одной связи";
+  } else if (args.tcp && args.hartIp.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--tcp относится к --hart-ip";
+  }
   return args;
+}
+
+std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
+  hart::HartIpOptions options;
+  options.tcp = args.tcp;
+  return hart::HartIpLink::Open(args.hartIp, options, error);
 }
 
 std::string HelpText() {
   return "Kestrel7 — программа коммуникации с преобразователями давления HART.\n"
          "\n"
          "Использование:\n"
-         "  kestrel7 [--port ПОРТ [--no-rts]] [--trace ФАЙЛ] [ФАЙЛ.pom]\n"
-         "                                               окно программы; с файлом данных\n"
+         "  kestrel7 [СВЯЗЬ] [--trace ФАЙЛ] [ФАЙЛ.pom]    окно программы; с файлом данных\n"
          "                                               открывает его вместо идентификации\n"
-         "  kestrel7 identify [--port ПОРТ [--no-rts]] [-o ФАЙЛ] [--trace ФАЙЛ]\n"
+         "  kestrel7 identify [СВЯЗЬ] [-o ФАЙЛ] [--trace ФАЙЛ]\n"
          "                                               идентификация преобразователя;\n"
          "                                               с -o запись в файл данных (.pom),\n"
          "                                               без -o вывод данных на экран\n"
@@ -169,9 +192,13 @@ std::string HelpText() {
          "\n"
          "--trace ФАЙЛ записывает все кадры HART в ФАЙЛ (- : стандартный поток ошибок).\n"
          "--port ПОРТ связывается с преобразователем через модем HART на последовательном\n"
-         "порту ПОРТ (например /dev/ttyUSB0); без --port отвечает встроенный имитатор\n"
-         "преобразователя.\n"
-         "--no-rts не переключает линию RTS: для модемов, которые переключаются сами.\n";
+         "порту ПОРТ (например /dev/ttyUSB0); без --port и --hart-ip отвечает встроенный\n"
+         "имитатор преобразователя.\n"
+         "--no-rts не переключает линию RTS: для модемов, которые переключаются сами.\n"
+         "--hart-ip УЗЕЛ[:ПОРТ] связывается с преобразователем по сети через шлюз,\n"
+         "мультиплексор или преобразователь HART-IP (порт по умолчанию 5094), по UDP;\n"
+         "--tcp — по TCP.\n"
+         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp].\n";
 }
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
@@ -211,10 +238,14 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
   {
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
-    std::unique_ptr<hart::SerialLink> link;
-    if (!args.port.empty()) {
+    std::unique_ptr<hart::Link> link;
+    if (!args.port.empty() || !args.hartIp.empty()) {
       std::string portError;
-      link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, portError);
+      if (!args.hartIp.empty()) {
+        link = OpenHartIpLink(args, portError);
+      } else {
+        link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, portError);
+      }
       if (!link) {
         std::fprintf(err, "%s\n", portError.c_str());
         CloseTrace(traceFile);

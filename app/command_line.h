@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "ui/printing.h"
@@ -16,6 +17,8 @@ struct CommandLine {
   std::string trace;   // --trace: a file, or "-" for standard error
   std::string port;    // --port: a HART modem's serial device; empty: the simulated transmitter
   bool switchRts = true;  // --no-rts: the modem switches by itself
+  std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
+  bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
   std::string error;   // what was wrong with the arguments
 };
 
@@ -28,6 +31,13 @@ std::string VersionText();
 constexpr int kExitUsage = 2;
 // Says on `err` what was wrong with the arguments, then the help; returns kExitUsage.
 int RunUsageError(const CommandLine& args, std::FILE* err);
+
+namespace hart {
+class Link;
+}
+// The HART-IP link of --hart-ip and --tcp: null, with the operator's text in `error`, when the
+// address is not one.
+std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);
 
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;

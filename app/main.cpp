@@ -23,15 +23,19 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   }
   // There without --trace too, writing nothing: the device status of every reply passes it.
   auto trace = std::make_unique<hart::FrameTrace>(traceFile);
-  std::unique_ptr<hart::SerialLink> link;
+  std::unique_ptr<hart::Link> link;
   std::unique_ptr<TMyWindow> window;
   bool portFailed = false;
   const int status = ui::qt::RunDesktop(
       argc, argv,
       [&] {
-        if (!args.port.empty()) {
+        if (!args.port.empty() || !args.hartIp.empty()) {
           std::string error;
-          link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
+          if (!args.hartIp.empty()) {
+            link = OpenHartIpLink(args, error);
+          } else {
+            link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
+          }
           if (!link) {
             // Said on the terminal, and in a window for whoever started the program without one.
             std::fprintf(stderr, "%s\n", error.c_str());

@@ -70,4 +70,21 @@ void FrameTrace::Write(const std::string& line) {
   std::fflush(out_);
 }
 
+void FrameTrace::HartIpHeader(std::int64_t ms, const char* direction,
+                              std::span<const std::uint8_t> header,
+                              std::span<const std::uint8_t> data) {
+  Flush();
+  const std::string head = std::to_string(ms) + " HART-IP " + direction;
+  if (header.size() < 8) {
+    Write(head + " unreadable " + Hex(header));
+    return;
+  }
+  char fields[96];
+  std::snprintf(fields, sizeof fields, " version=%u type=%u id=%u status=%u seq=%u length=%u",
+                header[0], header[1], header[2], header[3],
+                static_cast<unsigned>(header[4] << 8 | header[5]),
+                static_cast<unsigned>(header[6] << 8 | header[7]));
+  Write(head + fields + (data.empty() ? "" : " data=" + Hex(data)));
+}
+
 }  // namespace hart

@@ -37,6 +37,12 @@ class FrameTrace {
                int preambles);
   void Flush();
 
+  // HART-IP: a message's header on a line of its own ("TX" out, "RX" in), ahead of the frame it
+  // carries; `data` follows it (the body of a message whose frame has no line of its own).
+  // Fewer than 8 bytes are shown as they came.
+  void HartIpHeader(std::int64_t ms, const char* direction, std::span<const std::uint8_t> header,
+                    std::span<const std::uint8_t> data = {});
+
   static std::string Hex(std::span<const std::uint8_t> bytes);
 
  private:

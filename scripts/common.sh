@@ -35,7 +35,7 @@ configure_and_build() {
   cmake --build "$dir" -j "$(nproc)"
 }
 
-FUZZ_TARGETS=(data_file reply packed_text value_read serial_reply)
+FUZZ_TARGETS=(data_file reply packed_text value_read serial_reply hart_ip)
 
 # Builds the libFuzzer targets with clang into build/fuzz.
 build_fuzzers() {

@@ -1,4 +1,4 @@
-// The frame trace in memory, read back line by line without the times.
+// The frame trace in memory, for tests that check what a link says it sent and received.
 #pragma once
 
 #include <cstdio>
@@ -19,7 +19,7 @@ class TraceCapture {
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
 
-  // What has been written so far, each line without its time.
+  // Each line without its time.
   std::vector<std::string> Lines() {
     std::fflush(file_);
     std::vector<std::string> lines;
@@ -37,6 +37,22 @@ class TraceCapture {
       if (line.rfind(prefix, 0) == 0) found.push_back(line);
     }
     return found;
+  }
+  std::size_t Count(const std::string& prefix) {
+    std::size_t n = 0;
+    for (const std::string& line : Lines()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+  }
+  // The time written at the start of each line, in milliseconds of the platform's clock.
+  std::vector<long long> Times() {
+    std::fflush(file_);
+    std::vector<long long> times;
+    const std::string all(text_, size_);
+    std::size_t from = 0;
+    for (std::size_t end; (end = all.find('\n', from)) != std::string::npos; from = end + 1) {
+      times.push_back(std::atoll(all.c_str() + from));
+    }
+    return times;
   }
 
  private:

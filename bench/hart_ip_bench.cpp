@@ -1,0 +1,213 @@
+// HART-IP on the loopback interface, against the tests' server, by UDP and by TCP, in real time:
+// - one request through an open session (replies not held), the network's own cost;
+// - identification (six exchanges and the session) as the program runs it, its time beyond the
+//   program's own fixed delays (400 ms per exchange and the 500 ms close of the dialog);
+// - continuous reading: the period between requests as the server sees them.
+// Run: build/bench/bench/hart_ip_bench (scripts/bench builds it in Release).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calib/read_pv_dialog.h"
+#include "hart/hart_ip_link.h"
+#include "hart/hart_ip_message.h"
+#include "hart/identification_dialog.h"
+#include "hart/komendy.h"
+#include "tests/support/hart_ip_server.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testhart::HartIpServer;
+using testhart::ScriptedTransmitter;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kLimitMs = 10000;
+constexpr int kIdentificationExchanges = 6;
+
+Bytes Float(float value) {
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
+          static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+void Script(ScriptedTransmitter& t) {
+  t.Answer(0, {254, 42, 7, 6, 5, 3, 9, 2, 5, 0x12, 0x34, 0x56});
+  t.Answer(15, Join({{1, 1, 7}, Float(16.0f), Float(-0.5f), Float(1.5f), {251, 42}}));
+  t.Answer(14, Join({{0x01, 0xE2, 0x40, 7}, Float(40.0f), Float(-1.0f), Float(0.5f)}));
+  t.Answer(12, Bytes(24, 0x20));
+  t.Answer(13, Join({Bytes(18, 0x20), {14, 3, 121}}));
+  t.Answer(16, {0x09, 0xFB, 0xF1});
+  t.Answer(3, Join({Float(12.75f), {7}, Float(2.5f)}));
+}
+
+HartIpServer::Transport TransportOf(const benchmark::State& state) {
+  return state.range(0) == 0 ? HartIpServer::Transport::Udp : HartIpServer::Transport::Tcp;
+}
+
+hart::HartIpOptions Options(const benchmark::State& state, int minimumReplyMs) {
+  hart::HartIpOptions options;
+  options.tcp = state.range(0) == 1;
+  options.minimumReplyMs = minimumReplyMs;
+  return options;
+}
+
+ui::DialogTemplate ProbeTemplate() {
+  ui::DialogTemplate tpl;
+  tpl.resourceId = 900;
+  tpl.rect = {0, 0, 100, 50};
+  return tpl;
+}
+
+class Probe : public TKomendy {
+ public:
+  explicit Probe(const TSerialPortSettings& settings)
+      : TKomendy(nullptr, ProbeTemplate(), settings, nullptr) {}
+  int replies = 0;
+
+ protected:
+  ui::LResult EvReply() override {
+    ++replies;
+    return 0;
+  }
+};
+
+TDaneIPPC Record() {
+  TDaneIPPC r;
+  r.manufacturerId = 42;
+  r.deviceType = 7;
+  r.deviceId = 0x123456;
+  r.preambles = 6;
+  r.unitCode = 7;
+  return r;
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// One request of command 3 through an open session, replies not held.
+void BM_HartIpExchange(benchmark::State& state) {
+  ui::ScopedHeadlessPlatform platform;
+  platform->SetRealTime(true);
+  ScriptedTransmitter transmitter;
+  Script(transmitter);
+  HartIpServer server(TransportOf(state), transmitter.Function());
+  std::string error;
+  auto link = hart::HartIpLink::Open(server.Address(), Options(state, 0), error);
+  Probe probe({{}, nullptr, link.get()});
+  probe.CreateModeless();
+  const TDaneIPPC record = Record();
+  probe.RequestCommand(record, 3, 3);  // opens the session
+  platform->RunUntil([&] { return probe.replies == 1; }, kLimitMs);
+  for (auto _ : state) {
+    const int before = probe.replies;
+    const auto start = Clock::now();
+    probe.RequestCommand(record, 3, 3);
+    platform->RunUntil([&] { return probe.replies > before; }, kLimitMs);
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  state.counters["replies"] = probe.replies;
+}
+BENCHMARK(BM_HartIpExchange)->Arg(0)->Arg(1)->ArgName("tcp")->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Identification with a session to open, as the program runs it (replies held to 400 ms); and
+// with replies not held, the cost of the network alone beside the 500 ms close.
+void BM_HartIpIdentification(benchmark::State& state) {
+  const int held = static_cast<int>(state.range(1));
+  const int minimumReplyMs = held != 0 ? THartProtokol::kReplyDelayMs : 0;
+  ui::ScopedHeadlessPlatform platform;
+  platform->SetRealTime(true);
+  ScriptedTransmitter transmitter;
+  Script(transmitter);
+  HartIpServer server(TransportOf(state), transmitter.Function());
+  double worst = 0;
+  double total = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    std::string error;
+    auto link = hart::HartIpLink::Open(server.Address(), Options(state, minimumReplyMs), error);
+    TDaneIPPC record;
+    const auto start = Clock::now();
+    THartKom0 dialog(nullptr, {{}, nullptr, link.get()}, nullptr, record, 0, nullptr);
+    dialog.Execute();
+    const double ms = Ms(Clock::now() - start);
+    state.SetIterationTime(ms / 1000.0);
+    if (record.deviceId != 0x123456) state.SkipWithError("not identified");
+    const double fixed =
+        kIdentificationExchanges * minimumReplyMs + THartProtokol::kCloseDelayMs;
+    worst = std::max(worst, ms - fixed);
+    total += ms - fixed;
+    ++runs;
+  }
+  state.counters["beyond_fixed_ms_mean"] = total / std::max(runs, 1);
+  state.counters["beyond_fixed_ms_worst"] = worst;
+}
+BENCHMARK(BM_HartIpIdentification)
+    ->Args({0, 1})->Args({1, 1})->Args({0, 0})->Args({1, 0})
+    ->ArgNames({"tcp", "held"})->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// Continuous reading for a dozen readings: the period between requests at the server.
+void BM_HartIpContinuousReading(benchmark::State& state) {
+  ui::ScopedHeadlessPlatform platform;
+  platform->SetRealTime(true);
+  ScriptedTransmitter transmitter;
+  Script(transmitter);
+  HartIpServer server(TransportOf(state), transmitter.Function());
+  std::string error;
+  auto link =
+      hart::HartIpLink::Open(server.Address(), Options(state, THartProtokol::kReplyDelayMs), error);
+  constexpr std::size_t kReadings = 12;
+  double shortest = 1e9;
+  double longest = 0;
+  double total = 0;
+  int periods = 0;
+  for (auto _ : state) {
+    server.Clear();
+    TDane db;
+    db.Append(Record());
+    bool changed = false;
+    int memory = 0;
+    platform->OnModal(TReadPV::kResourceId, [&](ui::Dialog& d) {
+      d.Item(TReadPV::kContinuousId)->UserClick();
+      d.Item(TLista::kSendButtonId)->UserClick();
+      platform->RunUntil([&] { return server.Frames().size() >= kReadings; }, kLimitMs);
+      d.Item(TReadPV::kContinuousId)->UserClick();
+      d.Item(ui::kIdCancel)->UserClick();
+    });
+    const auto start = Clock::now();
+    {
+      TReadPV dialog(nullptr, db, changed, memory, {{}, nullptr, link.get()}, nullptr);
+      dialog.Execute();
+    }
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    const auto frames = server.Messages(hart::hartip::kPassThrough);
+    // From the second on: the first request of a run may open the session within its period.
+    for (std::size_t i = 2; i < frames.size(); ++i) {
+      const double period = static_cast<double>(frames[i].atMs - frames[i - 1].atMs);
+      shortest = std::min(shortest, period);
+      longest = std::max(longest, period);
+      total += period;
+      ++periods;
+    }
+  }
+  state.counters["period_ms_mean"] = total / std::max(periods, 1);
+  state.counters["period_ms_min"] = shortest;
+  state.counters["period_ms_max"] = longest;
+}
+BENCHMARK(BM_HartIpContinuousReading)->Arg(0)->Arg(1)->ArgName("tcp")->UseManualTime()
+    ->Iterations(2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

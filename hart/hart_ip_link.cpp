@@ -1,0 +1,745 @@
+#include "hart/hart_ip_link.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "hart/frame.h"
+#include "hart/protokol.h"
+#include "hart/serial_link.h"
+#include "ui/platform.h"
+#include "ui/window.h"
+
+namespace hart {
+namespace {
+
+using hartip::Parsed;
+
+constexpr int kPumpTimerId = 1;
+// A reply on a local network comes within a millisecond or two: the pump looks that often at
+// first, then at the serial link's pace.
+constexpr int kFastPumpMs = 1;
+constexpr int kFastWindowMs = 50;
+constexpr int kPumpMs = 5;
+constexpr int kLongestIdleTickMs = 1000;
+constexpr std::size_t kShortResponseCode = 4;
+constexpr std::uint8_t kResponseCodeBusy = 32;
+
+std::string Decimal(long value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+bool Temporary(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+bool NoWay(int error) {
+  return error == ENETUNREACH || error == EHOSTUNREACH || error == ENETDOWN ||
+         error == EADDRNOTAVAIL || error == EAFNOSUPPORT;
+}
+
+std::string NotFoundText(const std::string& host) {
+  return "Узел HART-IP " + host + " не найден.";
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x | 0x20) == (y | 0x20);
+         });
+}
+
+}  // namespace
+
+std::optional<HartIpAddress> ParseHartIpAddress(std::string_view text) {
+  HartIpAddress address;
+  std::string_view host = text;
+  std::string_view port;
+  if (!text.empty() && text.front() == '[') {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = text.substr(1, close - 1);
+    const std::string_view rest = text.substr(close + 1);
+    if (!rest.empty()) {
+      if (rest.front() != ':') return std::nullopt;
+      port = rest.substr(1);
+      if (port.empty()) return std::nullopt;
+    }
+  } else if (const std::size_t colon = text.find(':');
+             colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (port.empty()) return std::nullopt;
+  }
+  // More than one colon without brackets: an IPv6 address alone.
+  if (host.empty() || host.find_first_of(" \t/[]") != std::string_view::npos) return std::nullopt;
+  if (!port.empty()) {
+    unsigned value = 0;
+    const auto result = std::from_chars(port.data(), port.data() + port.size(), value);
+    if (result.ec != std::errc() || result.ptr != port.data() + port.size() || value == 0 ||
+        value > 65535) {
+      return std::nullopt;
+    }
+    address.port = static_cast<std::uint16_t>(value);
+  }
+  address.host = std::string(host);
+  return address;
+}
+
+std::optional<ResolvedAddress> ResolveLiteral(const std::string& host, std::uint16_t port) {
+  ResolvedAddress resolved;
+  auto* v4 = reinterpret_cast<sockaddr_in*>(&resolved.address);
+  const std::string name = EqualsIgnoringCase(host, "localhost") ? "127.0.0.1" : host;
+  if (::inet_pton(AF_INET, name.c_str(), &v4->sin_addr) == 1) {
+    v4->sin_family = AF_INET;
+    v4->sin_port = htons(port);
+    resolved.length = sizeof(sockaddr_in);
+    return resolved;
+  }
+  resolved = {};
+  auto* v6 = reinterpret_cast<sockaddr_in6*>(&resolved.address);
+  if (::inet_pton(AF_INET6, name.c_str(), &v6->sin6_addr) == 1) {
+    v6->sin6_family = AF_INET6;
+    v6->sin6_port = htons(port);
+    resolved.length = sizeof(sockaddr_in6);
+    return resolved;
+  }
+  return std::nullopt;
+}
+
+ResolvedAddress ResolveWithSystem(const std::string& host, std::uint16_t port, bool tcp) {
+  if (auto literal = ResolveLiteral(host, port)) return *literal;
+  ResolvedAddress resolved;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = tcp ? SOCK_STREAM : SOCK_DGRAM;
+  hints.ai_flags = AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const std::string service = Decimal(port);
+  if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || found == nullptr) {
+    resolved.error = NotFoundText(host);
+    return resolved;
+  }
+  std::memcpy(&resolved.address, found->ai_addr,
+              std::min<std::size_t>(found->ai_addrlen, sizeof resolved.address));
+  resolved.length = static_cast<socklen_t>(found->ai_addrlen);
+  ::freeaddrinfo(found);
+  return resolved;
+}
+
+// The link's own timer: a hidden window that belongs to the dialog being served, so that it
+// never counts as a window of the program.
+class HartIpLink::Pump : public ui::Window {
+ public:
+  Pump(HartIpLink& link, THartProtokol& dialog) : ui::Window(&dialog), link_(link), dialog_(dialog) {}
+  THartProtokol& Dialog() const { return dialog_; }
+
+ protected:
+  void OnTimer(int id) override {
+    if (id == kPumpTimerId) link_.Tick();
+  }
+
+ private:
+  HartIpLink& link_;
+  THartProtokol& dialog_;
+};
+
+// A name being looked up on a thread of its own; the thread keeps this alive for as long as it
+// runs, even when the link has gone.
+struct HartIpLink::Lookup {
+  std::mutex mutex;
+  bool done = false;
+  ResolvedAddress result;
+};
+
+HartIpLink::HartIpLink(HartIpAddress address, HartIpOptions options)
+    : address_(std::move(address)), options_(std::move(options)) {
+  const bool v6 = address_.host.find(':') != std::string::npos;
+  server_ = (v6 ? "[" + address_.host + "]" : address_.host) + ":" + Decimal(address_.port);
+  options_.replyTimeoutMs = std::max(options_.replyTimeoutMs, 1);
+  options_.inactivityMs = std::max<std::uint32_t>(options_.inactivityMs, 2);
+  options_.minimumReplyMs = std::max(options_.minimumReplyMs, 0);
+  inactivityMs_ = options_.inactivityMs;
+}
+
+std::unique_ptr<HartIpLink> HartIpLink::Open(std::string_view address, HartIpOptions options,
+                                             std::string& error) {
+  std::optional<HartIpAddress> parsed = ParseHartIpAddress(address);
+  if (!parsed) {
+    error = "Неверный адрес узла HART-IP: " + std::string(address) +
+            "\nНужно УЗЕЛ или УЗЕЛ:ПОРТ, порт от 1 до 65535.";
+    return nullptr;
+  }
+  error.clear();
+  std::unique_ptr<HartIpLink> link(new HartIpLink(std::move(*parsed), std::move(options)));
+  // A name waits for the first request, and is looked up then off the window's thread.
+  link->resolved_ = ResolveLiteral(link->address_.host, link->address_.port);
+  return link;
+}
+
+HartIpLink::~HartIpLink() {
+  if (pump_ && pump_->IsCreated()) pump_->Destroy();
+  retiredPump_.reset();
+  CloseSession();
+  CloseSocket();
+}
+
+std::int64_t HartIpLink::Now() const { return ui::ThePlatform().NowMs(); }
+
+void HartIpLink::Transmit(THartProtokol& dialog) {
+  if (!pump_ || &pump_->Dialog() != &dialog) {
+    if (pump_ && pump_->IsCreated()) pump_->Destroy();
+    // Kept a while: this may run inside the old pump's own timer message.
+    retiredPump_ = std::move(pump_);
+    pump_ = std::make_unique<Pump>(*this, dialog);
+  }
+  if (!pump_->IsCreated()) pump_->Create();
+  ++generation_;
+  dialog_ = &dialog;
+  const auto request = dialog.Request();
+  request_.assign(request.begin(), request.end());
+  linkParam1_ = dialog.linkParam1;
+  linkParam2_ = dialog.linkParam2;
+  frameIsLong_ = dialog.frameIsLong;
+  // linkParam1 is the number of attempts, as on the serial line; 0 still sends once.
+  attempts_ = std::clamp(dialog.linkParam1, 1, kMaxAttempts);
+  attempt_ = 0;
+  rejected_ = false;
+  transmitAt_ = Now();
+  sentAt_ = transmitAt_;
+  state_ = State::Starting;
+  // Everything goes out from the timer, so that no event can reach the dialog from inside its own
+  // request.
+  pump_->SetTimer(kPumpTimerId, kFastPumpMs);
+  pumpPeriod_ = kFastPumpMs;
+}
+
+void HartIpLink::Forget(THartProtokol& dialog) {
+  if (dialog_ == &dialog) {
+    dialog_ = nullptr;
+    state_ = State::Idle;
+    ++generation_;
+  }
+  // Only the platform window goes here: this may run inside the pump's own timer message.
+  if (pump_ && &pump_->Dialog() == &dialog && pump_->IsCreated()) pump_->Destroy();
+}
+
+void HartIpLink::Tick() {
+  switch (state_) {
+    case State::Idle: IdleTick(); break;
+    case State::Starting: Start(); break;
+    case State::Resolving: CheckLookup(); break;
+    case State::Connecting: CheckConnect(); break;
+    case State::Initiating:
+    case State::Waiting: Receive(); break;
+    case State::Holding:
+      if (Now() >= transmitAt_ + options_.minimumReplyMs) Deliver();
+      break;
+  }
+  Schedule();
+}
+
+void HartIpLink::Schedule() {
+  if (!pump_ || !pump_->IsCreated()) return;
+  int period = kPumpMs;
+  switch (state_) {
+    case State::Idle:
+      if (fd_ < 0 || !sessionOpen_) {
+        pump_->KillTimer(kPumpTimerId);
+        pumpPeriod_ = 0;
+        return;
+      }
+      period = static_cast<int>(std::clamp<std::uint32_t>(inactivityMs_ / 4, 1, kLongestIdleTickMs));
+      break;
+    case State::Starting: period = kFastPumpMs; break;
+    case State::Holding:
+      period = static_cast<int>(std::max<std::int64_t>(
+          transmitAt_ + options_.minimumReplyMs - Now(), kFastPumpMs));
+      break;
+    case State::Resolving: period = kPumpMs; break;
+    case State::Connecting:
+    case State::Initiating:
+    case State::Waiting:
+      period = Now() - sentAt_ < kFastWindowMs ? kFastPumpMs : kPumpMs;
+      break;
+  }
+  // A hold ends at its own moment; the other periods only change pace.
+  if (period != pumpPeriod_ || state_ == State::Holding) {
+    pump_->SetTimer(kPumpTimerId, period);
+    pumpPeriod_ = period;
+  }
+}
+
+void HartIpLink::Start() {
+  if (retryAfter_ >= 0 && Now() < retryAfter_) {
+    Finish(kEvNoAnswer);
+    return;
+  }
+  if (!resolved_) {
+    if (!lookup_) StartLookup();
+    if (lookup_) state_ = State::Resolving;
+    return;
+  }
+  BeginAttempt();
+}
+
+void HartIpLink::StartLookup() {
+  auto lookup = std::make_shared<Lookup>();
+  HartIpResolver resolver = options_.resolver ? options_.resolver : ResolveWithSystem;
+  try {
+    std::thread([lookup, resolver, host = address_.host, port = address_.port,
+                 tcp = options_.tcp] {
+      ResolvedAddress result = resolver(host, port, tcp);
+      const std::lock_guard lock(lookup->mutex);
+      lookup->result = std::move(result);
+      lookup->done = true;
+    }).detach();
+  } catch (const std::system_error&) {
+    Unreachable(NotFoundText(address_.host));
+    return;
+  }
+  lookup_ = std::move(lookup);
+  lookupDeadline_ = Now() + options_.resolveTimeoutMs;
+  sentAt_ = Now();
+}
+
+void HartIpLink::CheckLookup() {
+  ResolvedAddress result;
+  bool done = false;
+  {
+    const std::lock_guard lock(lookup_->mutex);
+    done = lookup_->done;
+    if (done) result = lookup_->result;
+  }
+  if (!done) {
+    if (Now() >= lookupDeadline_) {
+      // The thread finishes on its own and nobody reads what it found.
+      lookup_.reset();
+      Unreachable(NotFoundText(address_.host));
+    }
+    return;
+  }
+  lookup_.reset();
+  if (!result.error.empty() || result.length == 0) {
+    Unreachable(result.error.empty() ? NotFoundText(address_.host) : result.error);
+    return;
+  }
+  resolved_ = result;
+  BeginAttempt();
+}
+
+void HartIpLink::BeginAttempt() {
+  state_ = State::Starting;
+  ++attempt_;
+  requestSent_ = false;
+  // Whatever came while nobody was waiting: late answers, or the server closing the session.
+  if (fd_ >= 0 && !connecting_) ReadMessages([this](const Parsed& m) { return TakeUnasked(m); });
+  const std::int64_t now = Now();
+  // Quiet for most of the inactivity time: the server may have closed the session already.
+  if (sessionOpen_ && now - lastSentAt_ >= static_cast<std::int64_t>(inactivityMs_) * 3 / 4) {
+    CloseSession();
+  }
+  if (fd_ < 0 && !OpenSocket()) return;
+  sentAt_ = now;
+  if (connecting_) {
+    state_ = State::Connecting;
+    deadline_ = now + options_.replyTimeoutMs;
+    return;
+  }
+  if (!sessionOpen_) {
+    SendInitiate();
+    return;
+  }
+  SendRequest();
+}
+
+bool HartIpLink::OpenSocket() {
+  const ResolvedAddress& to = *resolved_;
+  const int type = (options_.tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
+  const int fd = ::socket(to.address.ss_family, type, 0);
+  if (fd < 0) {
+    Unreachable("Не удалось открыть сокет для связи по HART-IP (ошибка " + Decimal(errno) + ").");
+    return false;
+  }
+  if (options_.tcp) {
+    // Requests are small and each waits for its answer: nothing is gained by holding them back.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  }
+  fd_ = fd;
+  sessionOpen_ = false;
+  inbound_.clear();
+  ++socketEpoch_;
+  // A connected datagram socket takes only the server's datagrams, and hears of a closed port.
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0) {
+    connecting_ = false;
+    return true;
+  }
+  if (errno == EINPROGRESS) {
+    connecting_ = true;
+    return true;
+  }
+  state_ = State::Connecting;
+  SocketFailed(errno);
+  return false;
+}
+
+void HartIpLink::CheckConnect() {
+  pollfd p{fd_, POLLOUT, 0};
+  if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    if (error != 0) {
+      SocketFailed(error);
+      return;
+    }
+    connecting_ = false;
+    SendInitiate();
+    return;
+  }
+  if (Now() >= deadline_) {
+    CloseSocket();
+    AttemptFailed();
+  }
+}
+
+void HartIpLink::SendInitiate() {
+  awaited_ = ++sequence_;
+  const auto body = hartip::InitiateBody({hartip::kSecondaryMaster, options_.inactivityMs});
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionInitiate, awaited_, body);
+  state_ = State::Initiating;
+  sentAt_ = Now();
+  deadline_ = sentAt_ + options_.replyTimeoutMs;
+  heard_ = false;
+  Send(message, dialog_);
+}
+
+void HartIpLink::SendRequest() {
+  awaited_ = ++sequence_;
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kPassThrough, awaited_, request_);
+  state_ = State::Waiting;
+  requestSent_ = true;
+  sentAt_ = Now();
+  deadline_ = sentAt_ + options_.replyTimeoutMs;
+  heard_ = false;
+  Send(message, dialog_);
+}
+
+void HartIpLink::SendKeepAlive() {
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kKeepAlive, ++sequence_, {});
+  Send(message, TraceTarget());
+}
+
+bool HartIpLink::Send(const std::vector<std::uint8_t>& message, THartProtokol* traceTo) {
+  TraceSent(message, traceTo);
+  const ssize_t n = ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+  lastSentAt_ = Now();
+  if (n == static_cast<ssize_t>(message.size())) return true;
+  // A datagram the host could not take is as good as one lost on the way: the attempt runs out.
+  if (!options_.tcp && n < 0 && (Temporary(errno) || errno == ENOBUFS)) return true;
+  // A stream that takes no more of a message this small has a server that reads nothing.
+  SocketFailed(n < 0 ? errno : EAGAIN);
+  return false;
+}
+
+void HartIpLink::CloseSession() {
+  if (fd_ >= 0 && sessionOpen_ && !connecting_) {
+    if (options_.tcp) {
+      // Unread bytes would make closing the connection a reset that may drop the message.
+      std::uint8_t buffer[512];
+      while (::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+      }
+    }
+    const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionClose, ++sequence_, {});
+    TraceSent(message, TraceTarget());
+    // Said once and not waited for: the server closes the session in time anyway.
+    if (::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) > 0) lastSentAt_ = Now();
+  }
+  sessionOpen_ = false;
+  if (options_.tcp) CloseSocket();
+}
+
+void HartIpLink::CloseSocket() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  connecting_ = false;
+  sessionOpen_ = false;
+  inbound_.clear();
+  ++socketEpoch_;
+}
+
+void HartIpLink::Receive() {
+  const unsigned generation = generation_;
+  const State awaiting = state_;
+  const bool alive = ReadMessages([&](const Parsed& message) {
+    TakeAnswer(message);
+    return generation == generation_ && (state_ == State::Initiating || state_ == State::Waiting);
+  });
+  if (!alive || generation != generation_) return;
+  if (state_ != State::Initiating && state_ != State::Waiting) return;
+  if (Now() < deadline_) return;
+  // Not a word in answer to a request: the session may have gone with the server; the next
+  // attempt opens it anew.
+  if (awaiting == State::Waiting && state_ == State::Waiting && !heard_) CloseSession();
+  AttemptFailed();
+}
+
+bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
+  std::vector<std::vector<std::uint8_t>> messages;
+  int failure = 0;
+  std::uint8_t buffer[hartip::kMaxMessageSize + 1];
+  for (;;) {
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n < 0) {
+      if (!Temporary(errno)) failure = errno;
+      break;
+    }
+    if (!options_.tcp) {
+      messages.emplace_back(buffer, buffer + n);
+      continue;
+    }
+    if (n == 0) {
+      failure = ECONNRESET;  // the server closed the connection
+      break;
+    }
+    inbound_.insert(inbound_.end(), buffer, buffer + n);
+  }
+  if (options_.tcp) {
+    std::size_t at = 0;
+    for (;;) {
+      const Parsed parsed = hartip::ParseStream(std::span(inbound_).subspan(at));
+      if (parsed.state == Parsed::State::Incomplete) break;
+      if (parsed.state == Parsed::State::Unfit) {
+        // Out of step: no later message of this stream can be found.
+        messages.emplace_back(inbound_.begin() + static_cast<std::ptrdiff_t>(at), inbound_.end());
+        at = inbound_.size();
+        failure = EPROTO;
+        break;
+      }
+      messages.emplace_back(inbound_.begin() + static_cast<std::ptrdiff_t>(at),
+                            inbound_.begin() + static_cast<std::ptrdiff_t>(at + parsed.size));
+      at += parsed.size;
+    }
+    inbound_.erase(inbound_.begin(), inbound_.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+
+  // Even an answer that does not fit shows the server is there.
+  if (!messages.empty()) heard_ = true;
+  const unsigned epoch = socketEpoch_;
+  for (const auto& bytes : messages) {
+    const Parsed parsed = options_.tcp ? hartip::ParseStream(bytes) : hartip::ParseDatagram(bytes);
+    if (parsed.state != Parsed::State::Complete) {
+      // A header that does not fit answers nothing.
+      TraceReceived(bytes, true);
+      continue;
+    }
+    if (!take(parsed) || epoch != socketEpoch_) return true;
+  }
+  if (failure != 0 && epoch == socketEpoch_) {
+    SocketFailed(failure);
+    return false;
+  }
+  return true;
+}
+
+void HartIpLink::TakeAnswer(const Parsed& message) {
+  const hartip::Header& header = message.header;
+  heard_ = true;
+  const std::uint8_t awaitedId =
+      state_ == State::Initiating ? hartip::kSessionInitiate : hartip::kPassThrough;
+  const hartip::Verdict verdict = hartip::Judge(header, awaitedId, awaited_);
+  if (verdict != hartip::Verdict::Answer || state_ == State::Initiating) {
+    TraceReceived(message.whole, true);
+  }
+  const bool closed = hartip::ClosesSession(header, message.body);
+  if (closed) SessionClosedByServer(header);
+  switch (verdict) {
+    case hartip::Verdict::Unrelated:
+      // A session closed under the request: it will not be answered.
+      if (closed && state_ == State::Waiting) AttemptFailed();
+      return;
+    case hartip::Verdict::Refusal:
+      if (state_ == State::Initiating) rejected_ = true;
+      AttemptFailed();
+      return;
+    case hartip::Verdict::Answer:
+      if (state_ == State::Initiating) {
+        TakeSessionAnswer(message);
+      } else {
+        TakeRequestAnswer(message);
+      }
+      return;
+  }
+}
+
+void HartIpLink::TakeSessionAnswer(const Parsed& message) {
+  const std::uint8_t status = message.header.status;
+  if (hartip::JudgeSessionStatus(status) == hartip::SessionStatus::Refused) {
+    CloseSocket();
+    Unreachable(hartip::RefusalText(status, server_));
+    return;
+  }
+  sessionOpen_ = true;
+  failureReported_ = false;
+  retryAfter_ = -1;
+  // The server may have set its own timer (a warning status); its word counts.
+  const auto parameters = hartip::ReadInitiateBody(message.body);
+  inactivityMs_ = parameters && parameters->inactivityMs > 0 ? parameters->inactivityMs
+                                                              : options_.inactivityMs;
+  SendRequest();
+}
+
+void HartIpLink::TakeRequestAnswer(const Parsed& message) {
+  // A status of the server's own: it could not pass the request on.
+  const ReplyScan scan = message.header.status == 0 ? ScanReply(message.body, request_)
+                                                    : ReplyScan{ReplyScan::State::Damaged};
+  TraceReceived(message.whole, scan.state != ReplyScan::State::Complete);
+  if (scan.state != ReplyScan::State::Complete) {
+    AttemptFailed();
+    return;
+  }
+  reply_.assign(message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles),
+                message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles + scan.length));
+  state_ = State::Holding;
+  if (Now() >= transmitAt_ + options_.minimumReplyMs) Deliver();
+}
+
+bool HartIpLink::TakeUnasked(const Parsed& message) {
+  TraceReceived(message.whole, true);
+  if (hartip::ClosesSession(message.header, message.body)) SessionClosedByServer(message.header);
+  return true;
+}
+
+void HartIpLink::SessionClosedByServer(const hartip::Header& header) {
+  if (header.type == hartip::kRequest && sessionOpen_ && fd_ >= 0) {
+    const auto answer =
+        hartip::Encode(hartip::kResponse, hartip::kSessionClose, header.sequence, {});
+    TraceSent(answer, TraceTarget());
+    ::send(fd_, answer.data(), answer.size(), MSG_NOSIGNAL);
+  }
+  sessionOpen_ = false;
+  if (options_.tcp) CloseSocket();
+}
+
+void HartIpLink::IdleTick() {
+  if (fd_ < 0 || connecting_) return;
+  if (!ReadMessages([this](const Parsed& m) { return TakeUnasked(m); })) return;
+  if (fd_ >= 0 && sessionOpen_ &&
+      Now() - lastSentAt_ >= static_cast<std::int64_t>(inactivityMs_ / 2)) {
+    SendKeepAlive();
+  }
+}
+
+void HartIpLink::SocketFailed(int error) {
+  CloseSocket();
+  switch (state_) {
+    case State::Connecting:
+    case State::Initiating:
+      if (error == ECONNREFUSED) {
+        Unreachable("Узел HART-IP " + server_ + " отказал в соединении.");
+      } else if (NoWay(error)) {
+        Unreachable("Узел HART-IP " + server_ + " недоступен: к нему нет пути в сети.");
+      } else {
+        AttemptFailed();
+      }
+      break;
+    case State::Waiting:
+      // The connection or the server went away under the request: the next attempt tries anew.
+      AttemptFailed();
+      break;
+    default:
+      break;
+  }
+}
+
+void HartIpLink::AttemptFailed() {
+  if (attempt_ < attempts_) {
+    BeginAttempt();
+    return;
+  }
+  if (!requestSent_) {
+    Unreachable("Узел HART-IP " + server_ + (rejected_ ? " не открыл сеанс." : " не отвечает."));
+    return;
+  }
+  Finish(kEvNoAnswer);
+}
+
+void HartIpLink::Unreachable(const std::string& text) {
+  CloseSocket();
+  retryAfter_ = Now() + options_.retryPauseMs;
+  THartProtokol* target = dialog_;
+  state_ = State::Idle;
+  const unsigned generation = ++generation_;
+  // Said once; until a session opens again every request simply goes unanswered.
+  if (!failureReported_ && target != nullptr) {
+    failureReported_ = true;
+    target->MessageBox(text, "", ui::kMbOk | ui::kMbIconStop);
+  }
+  // The dialog may have ended, or sent anew, while the message was up.
+  if (target != nullptr && generation == generation_) target->SendMessage(kEvNoAnswer);
+}
+
+void HartIpLink::Deliver() {
+  std::span<std::uint8_t> area = dialog_->Reply();
+  std::fill(area.begin(), area.end(), std::uint8_t{0});
+  std::copy(reply_.begin(), reply_.end(), area.begin());
+  const std::uint8_t code =
+      reply_[request_[0] == kLongDelimiter ? kReplyResponseCode : kShortResponseCode];
+  dialog_->NoteReceived(static_cast<int>(reply_.size()), 0);
+  if (code == 0) {
+    Finish(kEvReply);
+  } else if (code == kResponseCodeBusy) {
+    Finish(kEvLineBusy);
+  } else {
+    Finish(kEvStatusError);
+  }
+}
+
+void HartIpLink::Finish(unsigned event) {
+  THartProtokol* target = dialog_;
+  state_ = State::Idle;
+  // Last: the dialog may send its next request, or end, from inside the event.
+  if (target != nullptr) target->SendMessage(event);
+}
+
+THartProtokol* HartIpLink::TraceTarget() const {
+  if (dialog_ != nullptr) return dialog_;
+  if (pump_ && pump_->IsCreated()) return &pump_->Dialog();
+  return nullptr;
+}
+
+FrameTrace* HartIpLink::TraceOf(THartProtokol* dialog) {
+  return dialog != nullptr ? dialog->Trace() : nullptr;
+}
+
+void HartIpLink::TraceSent(std::span<const std::uint8_t> message, THartProtokol* dialog) {
+  FrameTrace* trace = TraceOf(dialog);
+  if (trace == nullptr) return;
+  const auto header = message.first(hartip::kHeaderSize);
+  const auto body = message.subspan(hartip::kHeaderSize);
+  const bool passThrough = header[2] == hartip::kPassThrough;
+  trace->HartIpHeader(Now(), "TX", header, passThrough ? std::span<const std::uint8_t>() : body);
+  // The frame of a request on a line of its own, as on the serial line; no preambles go with it.
+  if (passThrough) trace->Request(Now(), body, 0, linkParam1_, linkParam2_, frameIsLong_);
+}
+
+void HartIpLink::TraceReceived(std::span<const std::uint8_t> message, bool withBody) {
+  FrameTrace* trace = TraceOf(TraceTarget());
+  if (trace == nullptr) return;
+  const auto header = message.first(std::min(message.size(), hartip::kHeaderSize));
+  trace->HartIpHeader(Now(), "RX", header,
+                      withBody ? message.subspan(header.size()) : std::span<const std::uint8_t>());
+}
+
+}  // namespace hart

@@ -1,0 +1,133 @@
+// A HART-IP server for the tests: on the loopback interface, at a port the system picks, over
+// UDP or TCP, served on a thread of its own. It opens sessions as a gateway would and answers each
+// pass-through frame with what its answer function gives. A test can make it refuse sessions,
+// drop one, answer with another sequence number, a NAK, an error message or a header of another
+// version, or stay silent. It reads and writes the header with its own code, so that the
+// program's is checked against it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testhart {
+
+class HartIpServer {
+ public:
+  enum class Transport { Udp, Tcp };
+  // The reply frame (delimiter to checksum) to a request frame; empty: no answer.
+  using Answerer = std::function<std::vector<std::uint8_t>(const std::vector<std::uint8_t>&)>;
+
+  enum class Behaviour {
+    Answer,
+    RefuseSession,  // session initiates: answered with the status given, and no session
+    DropSession,    // pass-through: the session ends unanswered (TCP: the connection closes)
+    WrongSequence,  // pass-through: answered under the next sequence number
+    Nak,            // pass-through: a NAK
+    Error,          // pass-through: an error message, "service unavailable"
+    Unfit,          // pass-through: answered under a header of version 2
+    Silent,         // any request: no answer at all
+  };
+
+  struct Message {
+    std::uint8_t version = 0;
+    std::uint8_t type = 0;
+    std::uint8_t id = 0;
+    std::uint8_t status = 0;
+    std::uint16_t sequence = 0;
+    std::vector<std::uint8_t> body;
+    std::int64_t atMs = 0;  // since the server started, on the steady clock
+    int client = 0;         // which connection or sender, numbered as they first came
+  };
+
+  HartIpServer(Transport transport, Answerer answer);
+  ~HartIpServer();
+  HartIpServer(const HartIpServer&) = delete;
+  HartIpServer& operator=(const HartIpServer&) = delete;
+
+  std::uint16_t Port() const { return port_; }
+  // 127.0.0.1:PORT, as the program is given it.
+  std::string Address() const;
+
+  // For the next `count` messages it applies to (all when negative); then it answers properly.
+  void SetBehaviour(Behaviour behaviour, int count = -1, std::uint8_t status = 0);
+  // Sessions end after this long without a message, whatever the client asked for (0: as asked).
+  void SetInactivityLimit(std::uint32_t ms);
+
+  // Every message that came, oldest first, and those with one message id.
+  std::vector<Message> Messages() const;
+  std::vector<Message> Messages(std::uint8_t id) const;
+  // The frames of the pass-through requests.
+  std::vector<std::vector<std::uint8_t>> Frames() const;
+  void Clear();
+  std::size_t OpenSessions() const;
+
+ private:
+  struct Session {
+    bool open = false;
+    std::uint32_t inactivityMs = 0;
+    std::int64_t lastMs = 0;
+  };
+  struct Connection {
+    int fd = -1;
+    int client = 0;
+    std::vector<std::uint8_t> inbound;
+    Session session;
+  };
+
+  void Serve();
+  void ServeUdp();
+  void ServeTcp();
+  // The answer to one message from a client, or nothing; `close` asks for the connection to end.
+  std::vector<std::uint8_t> Handle(const std::vector<std::uint8_t>& bytes, Session& session,
+                                   int client, bool& close);
+  // Whether the behaviour set is this one, counting it off.
+  bool Applies(Behaviour behaviour);
+  std::int64_t NowMs() const;
+
+  Transport transport_;
+  Answerer answer_;
+  int fd_ = -1;
+  std::uint16_t port_ = 0;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::int64_t startNs_ = 0;
+
+  mutable std::mutex mutex_;
+  Behaviour behaviour_ = Behaviour::Answer;
+  int behaviourCount_ = -1;
+  std::uint8_t behaviourStatus_ = 0;
+  std::uint32_t inactivityLimit_ = 0;
+  std::vector<Message> messages_;
+  std::map<std::string, Session> udpSessions_;
+  std::map<std::string, int> udpClients_;
+  std::size_t openSessions_ = 0;
+  int clients_ = 0;
+};
+
+// A transmitter as the answer function sees it: each command answered with the data the test
+// chose for it (its request data back for any other), in the long or short form of the request,
+// with a response code of the test's choice. The server calls it from its own thread.
+class ScriptedTransmitter {
+ public:
+  void Answer(std::uint8_t command, std::vector<std::uint8_t> data, std::uint8_t responseCode = 0);
+  std::vector<std::uint8_t> operator()(const std::vector<std::uint8_t>& request);
+  HartIpServer::Answerer Function() {
+    return [this](const std::vector<std::uint8_t>& request) { return (*this)(request); };
+  }
+
+ private:
+  struct Scripted {
+    std::vector<std::uint8_t> data;
+    std::uint8_t responseCode = 0;
+  };
+  std::mutex mutex_;
+  std::map<std::uint8_t, Scripted> answers_;
+};
+
+}  // namespace testhart
