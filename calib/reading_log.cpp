@@ -60,6 +60,9 @@ std::string Reason(int error) {
       return "Нет места на диске.";
     case ENAMETOOLONG:
       return "Слишком длинное имя.";
+    case 0:
+      // A short write that the system did not explain.
+      return "Не все данные записаны.";
     default:
       return "Ошибка " + std::to_string(error) + ".";
   }
