@@ -8,7 +8,7 @@
 namespace calib {
 
 struct PvReading {
-  // When the outcome came, on the platform's clock.
+  // When the outcome came: milliseconds since the epoch by the computer's clock.
   std::int64_t atMs = 0;
   // False when the transaction failed: no answer, line busy or a status error.
   bool ok = false;

@@ -142,12 +142,12 @@ bool ReadingLog::Put(const std::string& text, std::string& error) {
   return false;
 }
 
-bool ReadingLog::Write(const PvReading& reading, std::int64_t epochMs, std::string& error) {
-  return Put(Line(reading, epochMs), error);
+bool ReadingLog::Write(const PvReading& reading, std::string& error) {
+  return Put(Line(reading), error);
 }
 
-std::string ReadingLog::Line(const PvReading& reading, std::int64_t epochMs) {
-  std::string line = IsoLocalTime(epochMs) + ",";
+std::string ReadingLog::Line(const PvReading& reading) {
+  std::string line = IsoLocalTime(reading.atMs) + ",";
   if (reading.ok) {
     line += FloatText(reading.pv) + "," +
             Field(config::UnitByIndex(config::UnitIndexOfCode(reading.unitCode)).name) + "," +

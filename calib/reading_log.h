@@ -44,14 +44,14 @@ class ReadingLog {
   ReadingLog(const ReadingLog&) = delete;
   ReadingLog& operator=(const ReadingLog&) = delete;
 
-  // The reading's line, `epochMs` being the time it came; false (with the reason in Russian in
-  // `error`) when the line could not be written.
-  bool Write(const PvReading& reading, std::int64_t epochMs, std::string& error);
+  // The reading's line; false (with the reason in Russian in `error`) when it could not be
+  // written.
+  bool Write(const PvReading& reading, std::string& error);
 
   const std::string& Name() const { return name_; }
 
   // One line, with its line feed. A failed reading leaves the values empty.
-  static std::string Line(const PvReading& reading, std::int64_t epochMs);
+  static std::string Line(const PvReading& reading);
 
  private:
   ReadingLog(std::FILE* out, bool owned, std::string name);

@@ -18,7 +18,7 @@ namespace calib {
 struct TrendSample {
   enum Kind : std::uint8_t { kReading = 0, kFailure = 1, kBreak = 2 };
 
-  std::uint64_t timeMs : 45;  // platform clock; ample for a millennium
+  std::uint64_t timeMs : 45;  // epoch milliseconds: 45 bits last past the year 3000
   std::uint64_t kind : 2;
   std::uint64_t hasStatus : 1;
   std::uint64_t unitCode : 8;

@@ -45,9 +45,9 @@ constexpr int kLineWidth = 2;
 constexpr int kRowHeight = 18;
 constexpr int kMargin = 8;
 
-calib::PvReading Failed() {
+calib::PvReading Failed(std::int64_t atMs) {
   calib::PvReading reading;
-  reading.atMs = ui::ThePlatform().NowMs();
+  reading.atMs = atMs;
   return reading;
 }
 
@@ -171,13 +171,17 @@ void TWykres::CleanupWindow() {
 }
 
 void TWykres::BeginSession() {
-  const std::int64_t now = ui::ThePlatform().NowMs();
+  const std::int64_t now = NowEpochMs();
   sessionStartMs_ = now;
   pausedAtMs_ = now;
   following_ = true;
   if (Database().Count() > 0) plotUnit_ = Database().At(0).unitCode;
   UpdateButtons();
   Invalidate();
+}
+
+std::int64_t TWykres::NowEpochMs() const {
+  return wallAtZero_.value_or(0) + ui::ThePlatform().NowMs();
 }
 
 void TWykres::SetPeriodMs(int ms) {
@@ -245,7 +249,7 @@ void TWykres::Tick() {
   if (!IsCreated()) return;
   if (waiting_) {
     // The outcome never came: the request gave way to another one on the line.
-    Outcome(Failed());
+    Outcome(Failed(NowEpochMs()));
     return;
   }
   if (paused_) return;
@@ -262,9 +266,8 @@ void TWykres::Tick() {
 
 void TWykres::RequestReading() {
   if (Database().Count() == 0) return;
-  const std::int64_t now = ui::ThePlatform().NowMs();
   if (heldOff_) {
-    series_.AddBreak(now);
+    series_.AddBreak(NowEpochMs());
     heldOff_ = false;
   }
   // The record is taken afresh for each request: the database may change while the window
@@ -273,7 +276,7 @@ void TWykres::RequestReading() {
   BuildCommand(record.manufacturerId, record.deviceType, record.preambles, record.deviceId,
                kCmdReadPrimaryVariable, kLinkParam1);
   waiting_ = true;
-  lastRequestMs_ = now;
+  lastRequestMs_ = ui::ThePlatform().NowMs();
   SetTimer(kTickTimerId, kWatchdogMs);
   StartReplyTimer();
 }
@@ -284,19 +287,23 @@ void TWykres::ScheduleNext() {
   SetTimer(kTickTimerId, static_cast<int>(std::clamp<std::int64_t>(due, 0, kMaxPeriodMs)));
 }
 
-// Readings reach the plot, the log and the observer in the order they came.
-void TWykres::Outcome(calib::PvReading reading) {
+void TWykres::Outcome(const calib::PvReading& reading) {
   waiting_ = false;
   KillTimer(kTickTimerId);
+  TakeReading(reading);
+  ScheduleNext();
+}
+
+// Readings reach the plot, the log and the observer in the order they came.
+void TWykres::TakeReading(const calib::PvReading& reading) {
   series_.Add(reading);
   if (log_) {
     std::string error;
-    if (!log_->Write(reading, EpochMs(reading.atMs), error)) StopLog(error);
+    if (!log_->Write(reading, error)) StopLog(error);
   }
   if (observer_) observer_(reading);
   UpdateButtons();
   Invalidate();
-  ScheduleNext();
 }
 
 ui::LResult TWykres::EvReply() {
@@ -304,7 +311,7 @@ ui::LResult TWykres::EvReply() {
   if (hart::ShortReplyRefused(*this, kCmdReadPrimaryVariable)) return 0;
   // Reading changes nothing in the record, so the data file stays as it was.
   calib::PvReading reading;
-  reading.atMs = ui::ThePlatform().NowMs();
+  reading.atMs = NowEpochMs();
   reading.ok = true;
   if (RealLink()) {
     const auto reply = Reply();
@@ -325,17 +332,17 @@ ui::LResult TWykres::EvReply() {
 // Failures are gaps in the curve and counted; a trend shows no message box for them, so that the
 // operator is not stopped every period.
 ui::LResult TWykres::EvNoAnswer() {
-  Outcome(Failed());
+  Outcome(Failed(NowEpochMs()));
   return 0;
 }
 
 ui::LResult TWykres::EvLineBusy() {
-  Outcome(Failed());
+  Outcome(Failed(NowEpochMs()));
   return 0;
 }
 
 ui::LResult TWykres::EvStatusError() {
-  calib::PvReading reading = Failed();
+  calib::PvReading reading = Failed(NowEpochMs());
   if (RealLink()) {
     const auto reply = Reply();
     reading.deviceStatus = reply[hart::LayoutOf(reply).responseCode + 1];
@@ -345,7 +352,7 @@ ui::LResult TWykres::EvStatusError() {
 }
 
 void TWykres::TogglePause() {
-  const std::int64_t now = ui::ThePlatform().NowMs();
+  const std::int64_t now = NowEpochMs();
   paused_ = !paused_;
   if (paused_) {
     // The picture holds still while paused.
@@ -367,12 +374,12 @@ std::int64_t TWykres::EarliestMs() const {
 
 std::int64_t TWykres::ViewEndMs() const {
   if (!following_) return viewEndMs_;
-  const std::int64_t live = paused_ ? pausedAtMs_ : ui::ThePlatform().NowMs();
+  const std::int64_t live = paused_ ? pausedAtMs_ : NowEpochMs();
   return std::max(live, EarliestMs() + kVisibleMs);
 }
 
 void TWykres::Scroll(std::int64_t byMs) {
-  const std::int64_t live = paused_ ? pausedAtMs_ : ui::ThePlatform().NowMs();
+  const std::int64_t live = paused_ ? pausedAtMs_ : NowEpochMs();
   const std::int64_t end = std::max(ViewEndMs() + byMs, EarliestMs() + kVisibleMs);
   if (byMs > 0 && end >= live) {
     FollowLive();
@@ -408,7 +415,7 @@ bool TWykres::StartLog(std::unique_ptr<calib::ReadingLog> log, std::string& erro
   for (std::size_t i = 0; i < series_.Size(); ++i) {
     const TrendSample& s = series_.At(i);
     if (s.kind == TrendSample::kBreak) continue;
-    if (!log->Write(s.ToReading(), EpochMs(static_cast<std::int64_t>(s.timeMs)), error)) {
+    if (!log->Write(s.ToReading(), error)) {
       return false;
     }
   }
@@ -429,7 +436,7 @@ void TWykres::SaveCsv() {
   data.defaultExt = "csv";
   data.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
   const std::uint32_t deviceId = Database().Count() > 0 ? Database().At(0).deviceId : 0;
-  data.fileName = DefaultFileName(deviceId, EpochMs(sessionStartMs_), ".csv");
+  data.fileName = DefaultFileName(deviceId, sessionStartMs_, ".csv");
   if (!ui::ThePlatform().SaveFileDialog(this, data)) return;
   std::string error;
   std::unique_ptr<calib::ReadingLog> log = calib::ReadingLog::Create(data.fileName, error);
@@ -444,7 +451,7 @@ void TWykres::SavePng() {
   data.defaultExt = "png";
   data.flags = kOfnOverwritePrompt | kOfnHideReadOnly;
   const std::uint32_t deviceId = Database().Count() > 0 ? Database().At(0).deviceId : 0;
-  data.fileName = DefaultFileName(deviceId, EpochMs(ui::ThePlatform().NowMs()), ".png");
+  data.fileName = DefaultFileName(deviceId, NowEpochMs(), ".png");
   if (!ui::ThePlatform().SaveFileDialog(this, data)) return;
   if (!ui::ThePlatform().SaveImage(*this, data.fileName)) {
     MessageBox("Не удалось сохранить рисунок в файл: " + data.fileName, "",
@@ -527,9 +534,8 @@ void TWykres::PaintHeader(ui::DeviceContext& dc, const Layout& l) const {
   dc.SelectFont(kSmallFont);
   const char* heads[4] = {"последнее", "мин", "макс", "среднее"};
   for (int i = 0; i < 4; ++i) text(l.columns[i + 1], y + 2, kMutedColor, heads[i]);
-  const std::string span = "на экране " + calib::DateText(EpochMs(l.t0)) + " " +
-                           calib::ClockText(EpochMs(l.t0), true) + " – " +
-                           calib::ClockText(EpochMs(l.t1), true);
+  const std::string span = "на экране " + calib::DateText(l.t0) + " " +
+                           calib::ClockText(l.t0, true) + " – " + calib::ClockText(l.t1, true);
   text(l.client.width - kMargin - dc.TextWidth(span), y + 2, kMutedColor, span);
   y += kRowHeight;
 
@@ -606,14 +612,12 @@ void TWykres::PaintPlot(ui::DeviceContext& dc, const Layout& l) const {
   std::vector<std::int64_t> timeTicks;
   {
     // Ticks fall on round local times: whole minutes, five minutes, ...
-    const std::int64_t wall0 = EpochMs(l.t0);
-    const calib::LocalTime lt = calib::ToLocalTime(wall0);
+    const calib::LocalTime lt = calib::ToLocalTime(l.t0);
     const std::int64_t ofDay =
         ((lt.hour * 60LL + lt.minute) * 60 + lt.second) * 1000 + lt.millisecond;
-    const std::int64_t midnight = wall0 - ofDay;
-    for (std::int64_t wall = midnight + (ofDay + step - 1) / step * step; wall <= EpochMs(l.t1);
-         wall += step) {
-      timeTicks.push_back(wall - EpochMs(0));
+    const std::int64_t midnight = l.t0 - ofDay;
+    for (std::int64_t t = midnight + (ofDay + step - 1) / step * step; t <= l.t1; t += step) {
+      timeTicks.push_back(t);
     }
   }
   for (const std::int64_t t : timeTicks) {
@@ -702,7 +706,7 @@ void TWykres::PaintPlot(ui::DeviceContext& dc, const Layout& l) const {
   dc.SetTextColor(kTextColor);
   int labelsEnd = p.x - 1000;
   for (const std::int64_t t : timeTicks) {
-    const std::string label = calib::ClockText(EpochMs(t), step < 60000);
+    const std::string label = calib::ClockText(t, step < 60000);
     const int width = dc.TextWidth(label);
     const int x = l.X(t) - width / 2;
     if (x < labelsEnd + 8 || x + width > l.client.width - 2) continue;

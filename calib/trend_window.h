@@ -64,15 +64,19 @@ class TWykres : public TLista {
   // Milliseconds from a period field's text; empty when it is not a period the window takes.
   static std::optional<int> PeriodOfText(std::string_view text);
 
-  // The computer's clock: epoch milliseconds at platform time 0. Set by the window itself when
-  // it opens; a test sets its own before.
+  // The computer's clock, by which readings are timed: epoch milliseconds at platform time 0.
+  // Set by the window itself when it opens; a test sets its own before. The platform's clock
+  // paces the readings.
   void SetWallClock(std::int64_t epochMsAtZero) { wallAtZero_ = epochMsAtZero; }
-  std::int64_t EpochMs(std::int64_t platformMs) const { return wallAtZero_.value_or(0) + platformMs; }
+  std::int64_t NowEpochMs() const;
 
   // Writes every reading from now on to `log`, after the readings the window still holds.
   // False, with the reason in `error`, when the file could not be written.
   bool StartLog(std::unique_ptr<calib::ReadingLog> log, std::string& error);
   const calib::ReadingLog* Log() const { return log_.get(); }
+  // A reading that came by another way than this window's own request (one read back, or a
+  // picture's): plotted, logged and observed like the window's own. Its time follows the last.
+  void TakeReading(const calib::PvReading& reading);
   // Called with every reading, after it is plotted and logged.
   void SetReadingObserver(std::function<void(const calib::PvReading&)> observer) {
     observer_ = std::move(observer);
@@ -83,7 +87,7 @@ class TWykres : public TLista {
   bool Following() const { return following_; }
   // The unit the primary variable is plotted in: the record's when the session began.
   std::uint8_t PlotUnit() const { return plotUnit_; }
-  // The span in view, on the platform's clock.
+  // The span in view, in epoch milliseconds.
   std::int64_t ViewEndMs() const;
   std::int64_t ViewStartMs() const { return ViewEndMs() - kVisibleMs; }
 
@@ -104,7 +108,7 @@ class TWykres : public TLista {
 
   void Tick();
   void RequestReading();
-  void Outcome(calib::PvReading reading);
+  void Outcome(const calib::PvReading& reading);
   void ScheduleNext();
   void BeginSession();
   void TogglePause();
@@ -130,9 +134,11 @@ class TWykres : public TLista {
   bool paused_ = false;
   bool heldOff_ = false;
   bool following_ = true;
+  // By the computer's clock:
   std::int64_t viewEndMs_ = 0;
   std::int64_t pausedAtMs_ = 0;
   std::int64_t sessionStartMs_ = 0;
+  // By the platform's clock, which paces the requests:
   std::int64_t lastRequestMs_ = 0;
   std::uint8_t plotUnit_ = 0;
   // Pixels per dialog unit down the window, as it opened: where the controls end.

@@ -20,8 +20,10 @@ std::string FileText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-calib::PvReading Reading(float pv, std::uint8_t unit, float current, std::uint8_t status) {
+calib::PvReading Reading(float pv, std::uint8_t unit, float current, std::uint8_t status,
+                         std::int64_t at = kEpochMs) {
   calib::PvReading r;
+  r.atMs = at;
   r.ok = true;
   r.pv = pv;
   r.unitCode = unit;
@@ -44,7 +46,8 @@ struct ReadingLogTest : ::testing::Test {
 
 TEST_F(ReadingLogTest, LinesInLocalTimeWithPointsAndEmptyValuesForFailures) {
   calib::PvReading noAnswer;
-  calib::PvReading statusError;
+  noAnswer.atMs = kEpochMs;
+  calib::PvReading statusError = noAnswer;
   statusError.deviceStatus = 0x10;
   const std::vector<std::pair<calib::PvReading, std::string>> cases{
       {Reading(152.23f, 12, 6.2f, 0x00), "2026-12-07T17:05:30.400,152.23,[кПа],6.2,0x00\n"},
@@ -58,7 +61,7 @@ TEST_F(ReadingLogTest, LinesInLocalTimeWithPointsAndEmptyValuesForFailures) {
   for (const char* locale : {"C", "ru_RU.utf8"}) {
     if (std::setlocale(LC_ALL, locale) == nullptr) continue;
     for (const auto& [reading, line] : cases) {
-      EXPECT_EQ(calib::ReadingLog::Line(reading, kEpochMs), line) << locale;
+      EXPECT_EQ(calib::ReadingLog::Line(reading), line) << locale;
     }
   }
   EXPECT_EQ(calib::IsoLocalTime(kEpochMs - 30400 + 86400000LL * 25 + 5), "2027-01-01T17:05:00.005");
@@ -74,10 +77,12 @@ TEST_F(ReadingLogTest, FileHoldsEachLineAsSoonAsItIsWritten) {
   ASSERT_NE(log, nullptr) << error;
   const std::string header = "Время,Давление,Единица,Ток [мА],Статус\n";
   EXPECT_EQ(FileText(path), header);
-  ASSERT_TRUE(log->Write(Reading(101.5f, 12, 8.0f, 0), kEpochMs, error));
+  ASSERT_TRUE(log->Write(Reading(101.5f, 12, 8.0f, 0), error));
   // Read back while the log is still open: nothing waits in a buffer.
   EXPECT_EQ(FileText(path), header + "2026-12-07T17:05:30.400,101.5,[кПа],8,0x00\n");
-  ASSERT_TRUE(log->Write(calib::PvReading{}, kEpochMs + 400, error));
+  calib::PvReading failed;
+  failed.atMs = kEpochMs + 400;
+  ASSERT_TRUE(log->Write(failed, error));
   EXPECT_EQ(FileText(path), header + "2026-12-07T17:05:30.400,101.5,[кПа],8,0x00\n" +
                                 "2026-12-07T17:05:30.800,,,,\n");
   log.reset();

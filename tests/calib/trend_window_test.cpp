@@ -108,7 +108,9 @@ struct Trend : ::testing::Test {
   }
   std::vector<std::int64_t> Times() {
     std::vector<std::int64_t> times;
-    for (std::size_t i = 0; i < window->Series().Size(); ++i) times.push_back(window->Series().At(i).timeMs);
+    for (std::size_t i = 0; i < window->Series().Size(); ++i) {
+      times.push_back(static_cast<std::int64_t>(window->Series().At(i).timeMs) - kEpochAtZero);
+    }
     return times;
   }
 };
@@ -206,25 +208,25 @@ TEST_F(Trend, ScrollsBackOverTheSessionPausesAndClears) {
   platform->Advance(20 * 60 * 1000);
   ASSERT_EQ(trend.Series().Size(), 3000u);
   EXPECT_TRUE(trend.Following());
-  EXPECT_EQ(trend.ViewEndMs(), 1200000);
+  EXPECT_EQ(trend.ViewEndMs() - kEpochAtZero, 1200000);
   EXPECT_TRUE(trend.Item(TWykres::kBackId)->Enabled());
   EXPECT_FALSE(trend.Item(TWykres::kForwardId)->Enabled());
   EXPECT_FALSE(trend.Item(TWykres::kNowId)->Enabled());
 
   Click(TWykres::kBackId);
-  EXPECT_EQ(trend.ViewEndMs(), 900000);
+  EXPECT_EQ(trend.ViewEndMs() - kEpochAtZero, 900000);
   EXPECT_FALSE(trend.Following());
   Click(TWykres::kBackId);  // no further than the first reading
-  EXPECT_EQ(trend.ViewStartMs(), 400);
+  EXPECT_EQ(trend.ViewStartMs() - kEpochAtZero, 400);
   EXPECT_FALSE(trend.Item(TWykres::kBackId)->Enabled());
   platform->Advance(4000);
-  EXPECT_EQ(trend.ViewEndMs(), 600400);  // the view stays put while readings come
+  EXPECT_EQ(trend.ViewEndMs() - kEpochAtZero, 600400);  // the view stays put while readings come
   EXPECT_TRUE(Drew(Painted(), "на экране 07.12.2026 14:00:00 – 14:10:00"));
   Click(TWykres::kForwardId);
-  EXPECT_EQ(trend.ViewEndMs(), 900400);
+  EXPECT_EQ(trend.ViewEndMs() - kEpochAtZero, 900400);
   Click(TWykres::kNowId);
   EXPECT_TRUE(trend.Following());
-  EXPECT_EQ(trend.ViewEndMs(), 1204000);
+  EXPECT_EQ(trend.ViewEndMs() - kEpochAtZero, 1204000);
 
   // Paused: no requests, the picture holds still; continued: a break, and reading again.
   Click(TWykres::kPauseId);
@@ -235,7 +237,7 @@ TEST_F(Trend, ScrollsBackOverTheSessionPausesAndClears) {
   platform->Advance(20000);
   EXPECT_EQ(link.Requests().size(), requests);
   EXPECT_EQ(trend.Series().Size(), samples);
-  EXPECT_EQ(trend.ViewEndMs(), 1204000);
+  EXPECT_EQ(trend.ViewEndMs() - kEpochAtZero, 1204000);
   EXPECT_TRUE(Drew(Painted(), "ПАУЗА"));
   Click(TWykres::kPauseId);
   EXPECT_EQ(trend.Item(TWykres::kPauseId)->Text(), "Пауза");
@@ -251,7 +253,7 @@ TEST_F(Trend, ScrollsBackOverTheSessionPausesAndClears) {
   EXPECT_TRUE(Drew(Painted(), "Ожидание показаний…"));
   platform->Advance(800);
   EXPECT_EQ(trend.Series().Size(), 2u);
-  EXPECT_EQ(trend.ViewStartMs(), trend.Series().At(0).timeMs);
+  EXPECT_EQ(static_cast<std::uint64_t>(trend.ViewStartMs()), trend.Series().At(0).timeMs);
 }
 
 TEST_F(Trend, StaysOffTheLineWhileAnOperationDialogRuns) {
@@ -293,7 +295,7 @@ TEST_F(Trend, FailuresOfEveryKindAreCountedGapsWithoutMessages) {
   for (std::size_t i = 0; i < trend.Series().Size(); ++i) kinds.push_back(trend.Series().At(i).kind);
   EXPECT_EQ(kinds, (std::vector<int>{0, 1, 1, 1, 1, 0}));
   EXPECT_EQ(trend.Series().At(1).hasStatus, 1u);  // the status error came with a reply
-  EXPECT_EQ(trend.Series().At(4).timeMs, 1600u + TWykres::kWatchdogMs);
+  EXPECT_EQ(trend.Series().At(4).timeMs, kEpochAtZero + 1600 + TWykres::kWatchdogMs);
   EXPECT_EQ(trend.Series().Failures(), 4);
   EXPECT_TRUE(platform->MessageBoxes().empty());
   const auto& ops = Painted();
@@ -341,7 +343,7 @@ TEST_F(Trend, WritesCsvAsItGoesAndSavesItsPicture) {
   ASSERT_EQ(platform->MessageBoxes().size(), 2u);
   EXPECT_EQ(platform->MessageBoxes()[1].text,
             "Не удалось записать в файл CSV: память\nНе все данные записаны.\nЗапись в файл остановлена.");
-  EXPECT_EQ(trend.Series().LastReading()->timeMs, 2800u);
+  EXPECT_EQ(trend.Series().LastReading()->timeMs, kEpochAtZero + 2800);
   std::fclose(small);
 
   platform->QueueFileAnswer("trend.png");
