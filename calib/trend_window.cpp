@@ -98,24 +98,24 @@ ui::DialogTemplate TWykres::Template() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = kCaption;
-  tpl.rect = {0, 0, 500, 300};
+  tpl.rect = {0, 0, 574, 300};
   tpl.style = ui::kStyleCaption | ui::kStyleSizingFrame | ui::kStyleSystemMenu;
   TLista::AddListControls(tpl);
   const auto button = [&tpl](int id, const char* text, ui::Rect r) {
     tpl.controls.push_back({id, ControlKind::PushButton, text, r, ui::kStyleTabStop});
   };
-  button(kPauseId, kPause, {4, 4, 52, 14});
-  button(kClearId, "Очистить", {60, 4, 50, 14});
-  button(kSaveCsvId, "Сохранить CSV…", {114, 4, 70, 14});
-  button(kSavePngId, "Сохранить PNG…", {188, 4, 70, 14});
-  button(kBackId, "◄", {268, 4, 16, 14});
-  button(kNowId, "Сейчас", {286, 4, 40, 14});
-  button(kForwardId, "►", {328, 4, 16, 14});
+  button(kPauseId, kPause, {4, 4, 66, 14});  // wide enough for "Продолжить"
+  button(kClearId, "Очистить", {72, 4, 56, 14});
+  button(kSaveCsvId, "Сохранить CSV…", {132, 4, 84, 14});
+  button(kSavePngId, "Сохранить PNG…", {220, 4, 84, 14});
+  button(kBackId, "◄", {314, 4, 28, 14});
+  button(kNowId, "Сейчас", {344, 4, 48, 14});
+  button(kForwardId, "►", {394, 4, 28, 14});
   tpl.controls.push_back(
-      {kPeriodLabelId, ControlKind::Static, "Период, с:", {354, 7, 40, 10}, ui::kStyleRight});
-  tpl.controls.push_back({kPeriodId, ControlKind::Edit, "0.4", {396, 4, 30, 14},
+      {kPeriodLabelId, ControlKind::Static, "Период, с:", {430, 7, 44, 10}, ui::kStyleRight});
+  tpl.controls.push_back({kPeriodId, ControlKind::Edit, "0.4", {476, 4, 32, 14},
                           ui::kStyleBorder | ui::kStyleTabStop, 7});
-  button(ui::kIdCancel, "Закрыть", {446, 4, 50, 14});
+  button(ui::kIdCancel, "Закрыть", {516, 4, 54, 14});
   return tpl;
 }
 
@@ -542,20 +542,23 @@ void TWykres::PaintHeader(ui::DeviceContext& dc, const Layout& l) const {
   // One row per value: the last reading, and the range and mean of what is in view.
   dc.SelectFont(kTextFont);
   const std::optional<TrendSample> last = series_.LastReading();
+  // Values carry two decimals more than their axis's ticks, so that the columns line up.
   const auto row = [&](const std::string& name, ui::Color color, Channel channel,
-                       const calib::SpanStats& stats) {
+                       const calib::SpanStats& stats, const calib::AxisScale& scale) {
+    const auto value = [&scale](double v) { return calib::TickText(v, scale.decimals + 2); };
     text(l.columns[0], y, color, name);
     const std::optional<double> lastValue =
         last ? calib::ChannelValue(*last, channel, plotUnit_) : std::nullopt;
-    text(l.columns[1], y, color, lastValue ? calib::ValueText(*lastValue) : kNoValue);
+    text(l.columns[1], y, color, lastValue ? value(*lastValue) : kNoValue);
     const bool any = stats.readings > 0;
-    text(l.columns[2], y, color, any ? calib::ValueText(stats.min) : kNoValue);
-    text(l.columns[3], y, color, any ? calib::ValueText(stats.max) : kNoValue);
-    text(l.columns[4], y, color, any ? calib::ValueText(stats.Mean()) : kNoValue);
+    text(l.columns[2], y, color, any ? value(stats.min) : kNoValue);
+    text(l.columns[3], y, color, any ? value(stats.max) : kNoValue);
+    text(l.columns[4], y, color, any ? value(stats.Mean()) : kNoValue);
     y += kRowHeight;
   };
-  row("Давление " + UnitName(plotUnit_), kPvColor, Channel::Pv, l.pvStats);
-  row(std::string("Ток ") + kCurrentUnit, kCurrentColor, Channel::Current, l.currentStats);
+  row("Давление " + UnitName(plotUnit_), kPvColor, Channel::Pv, l.pvStats, l.pvScale);
+  row(std::string("Ток ") + kCurrentUnit, kCurrentColor, Channel::Current, l.currentStats,
+      l.currentScale);
 
   // The session: counts, period, and what the window is doing.
   dc.SelectFont(kSmallFont);

@@ -197,9 +197,9 @@ TEST_F(Trend, DrawsPointsGapsAndTicksOnTheVirtualClock) {
 
   // The last value, and the range and mean of what is in view, in Russian.
   EXPECT_EQ(Texts(ops, TWykres::kPvColor, 15),
-            (std::vector<std::string>{"Давление [Bar]", "2", "1", "2", "1.5"}));
+            (std::vector<std::string>{"Давление [Bar]", "2.000", "1.000", "2.000", "1.500"}));
   EXPECT_EQ(Texts(ops, TWykres::kCurrentColor, 15),
-            (std::vector<std::string>{"Ток [мА]", "16", "12", "16", "14"}));
+            (std::vector<std::string>{"Ток [мА]", "16.00", "12.00", "16.00", "14.00"}));
   EXPECT_TRUE(Drew(ops, "на экране 07.12.2026 14:00:00 – 14:10:00"));
 }
 
