@@ -98,8 +98,13 @@ std::string DateText(std::int64_t epochMs) {
 
 std::string ClockText(std::int64_t epochMs, bool withSeconds) {
   const LocalTime t = ToLocalTime(epochMs);
-  std::string text = Padded(t.hour, 2) + ":" + Padded(t.minute, 2);
-  if (withSeconds) text += ":" + Padded(t.second, 2);
+  std::string text = Padded(t.hour, 2);
+  text += ':';
+  text += Padded(t.minute, 2);
+  if (withSeconds) {
+    text += ':';
+    text += Padded(t.second, 2);
+  }
   return text;
 }
 

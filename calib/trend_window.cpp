@@ -585,26 +585,28 @@ void TWykres::PaintPlot(ui::DeviceContext& dc, const Layout& l) const {
 
   // Gaps: where readings failed, the plot is shaded.
   const std::size_t first = series_.FirstAtOrAfter(l.t0);
-  std::optional<std::int64_t> gapFrom;
+  bool inGap = false;
+  std::int64_t gapFrom = l.t0;
   std::int64_t previousMs = l.t0;
   const auto shade = [&](std::int64_t toMs) {
-    const int x0 = l.X(std::max(*gapFrom, l.t0));
+    const int x0 = l.X(std::max(gapFrom, l.t0));
     const int x1 = std::max(l.X(toMs), x0 + 2);
     dc.FillRect({x0, p.y, std::min(x1, rightEdge) - x0, p.height}, kGapColor);
-    gapFrom.reset();
+    inGap = false;
   };
   for (std::size_t i = first; i < series_.Size(); ++i) {
     const TrendSample& s = series_.At(i);
     const auto t = static_cast<std::int64_t>(s.timeMs);
     if (t > l.t1) break;
     if (s.kind == TrendSample::kFailure) {
-      if (!gapFrom) gapFrom = previousMs;
-    } else if (gapFrom) {
+      if (!inGap) gapFrom = previousMs;
+      inGap = true;
+    } else if (inGap) {
       shade(previousMs);
     }
     previousMs = t;
   }
-  if (gapFrom) shade(previousMs);
+  if (inGap) shade(previousMs);
 
   // The grid: a line at each value tick and at each time tick.
   const int intervals = l.pvScale.Intervals();
