@@ -204,7 +204,8 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     std::FILE* summaryOut = args.csv.empty() ? err : out;
     // A transmitter on a line answers in real time, and so does the simulated one when the
     // readings go on until Ctrl+C; otherwise the virtual clock runs them at once.
-    const bool realTime = serial || (!link && !args.count && !args.durationMs);
+    const bool simulated = !serial && !seams.makeLink;
+    const bool realTime = serial || (simulated && !args.count && !args.durationMs);
     platform->SetRealTime(realTime);
 
     std::optional<hart::FrameTrace> trace;
