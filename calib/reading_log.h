@@ -31,6 +31,9 @@ std::string DateText(std::int64_t epochMs);
 // "14:05" or, with seconds, "14:05:30".
 std::string ClockText(std::int64_t epochMs, bool withSeconds);
 
+// The time is local without a zone offset, as a spreadsheet reads it; the status is written
+// 0x4F, so that no spreadsheet takes it for a number; no byte-order mark, so that a file and
+// standard output hold the same text.
 class ReadingLog {
  public:
   static constexpr const char* kHeader = "Время,Давление,Единица,Ток [мА],Статус\n";

@@ -32,6 +32,7 @@ class TWykres : public TLista {
 
   static constexpr int kTickTimerId = 140;
   static constexpr int kDefaultPeriodMs = 400;
+  // No shorter than the default: at 1200 baud a command-3 transaction takes most of it.
   static constexpr int kMinPeriodMs = 400;
   static constexpr int kMaxPeriodMs = 60000;
   static constexpr std::int64_t kVisibleMs = 10 * 60 * 1000;
