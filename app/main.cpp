@@ -3,6 +3,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/read_command.h"
 #include "hart/serial_link.h"
 #include "ui/qt/desktop.h"
 
@@ -62,6 +63,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (IsReadCommand(argc, argv)) return RunRead(argc, argv, stdout, stderr);
   const CommandLine args = ParseCommandLine(argc, argv);
   switch (args.command) {
     case CommandLine::Command::Help:

@@ -55,6 +55,8 @@ class Platform {
 
   // Runs a created dialog modally; returns once it has ended.
   virtual void RunModal(Dialog& dialog) = 0;
+  // How many modal dialogs are running now.
+  virtual int ModalDepth() const = 0;
   // Told when a modal dialog ends, so that its loop can return.
   virtual void ModalEnded(Dialog& dialog) = 0;
 
@@ -73,6 +75,8 @@ class Platform {
   // False when nothing was printed (the dialog was cancelled or the printer failed).
   virtual bool Print(Window* owner, Printout& printout, bool prompt) = 0;
   virtual void PrinterSetup(Window* owner) = 0;
+  // Saves what the window shows, controls included, as a PNG file; false when it could not.
+  virtual bool SaveImage(Window& window, const std::string& path) = 0;
   virtual Color GetSysColor(SysColor which) const = 0;
   // A pop-up pick list at a point of the owner's client area: the index picked, or -1.
   virtual int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) = 0;

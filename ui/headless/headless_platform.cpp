@@ -1,9 +1,11 @@
 #include "ui/headless/headless_platform.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "ui/printing.h"
+#include "ui/utf8.h"
 
 namespace ui {
 namespace {
@@ -46,11 +48,26 @@ void RecordingContext::TextOut(int x, int y, std::string_view text) {
   ops_.push_back(std::move(op));
 }
 
+int RecordingContext::TextWidth(std::string_view text) {
+  const int height = font_.height != 0 ? std::abs(font_.height) : font_.pointSize * 4 / 3;
+  const int average = font_.width > 0 ? font_.width : std::max(1, height / 2);
+  return static_cast<int>(utf8::Length(text)) * average;
+}
+
 void RecordingContext::FillRect(const Rect& rect, Color color) {
   DrawOp op;
   op.kind = DrawOp::Kind::Fill;
   op.rect = rect;
   op.color = color;
+  ops_.push_back(std::move(op));
+}
+
+void RecordingContext::Polyline(std::span<const Point> points, Color color, int width) {
+  DrawOp op;
+  op.kind = DrawOp::Kind::Line;
+  op.points.assign(points.begin(), points.end());
+  op.color = color;
+  op.penWidth = width;
   ops_.push_back(std::move(op));
 }
 
@@ -252,6 +269,11 @@ bool HeadlessPlatform::Print(Window*, Printout& printout, bool prompt) {
     RecordingContext dc(printedPages_.back(), pageSize_);
     printout.PrintPage(dc, page);
   }
+  return true;
+}
+
+bool HeadlessPlatform::SaveImage(Window& window, const std::string& path) {
+  imageRequests_.push_back(ImageRequest{&window, path});
   return true;
 }
 

@@ -18,7 +18,7 @@
 namespace ui {
 
 struct DrawOp {
-  enum class Kind { Text, Fill };
+  enum class Kind { Text, Fill, Line };
   Kind kind = Kind::Text;
   int x = 0;
   int y = 0;
@@ -27,6 +27,8 @@ struct DrawOp {
   Font font;
   BkMode bkMode = BkMode::Opaque;
   Rect rect;  // fills
+  std::vector<Point> points;  // lines
+  int penWidth = 0;
 };
 
 // A device context that only records what is drawn on it.
@@ -38,7 +40,11 @@ class RecordingContext : public DeviceContext {
   Color TextColor() const override { return textColor_; }
   Font SelectFont(const Font& font) override;
   void TextOut(int x, int y, std::string_view text) override;
+  // Without glyphs every character is as wide as the font's average: its width, or half its
+  // height.
+  int TextWidth(std::string_view text) override;
   void FillRect(const Rect& rect, Color color) override;
+  void Polyline(std::span<const Point> points, Color color, int width) override;
   Rect Area() const override { return area_; }
 
  private:
@@ -80,7 +86,7 @@ class HeadlessPlatform : public Platform {
   // the dialog runs on the clock until it ends (ten virtual minutes at most).
   void OnModal(int resourceId, std::function<void(Dialog&)> handler);
   void ClearModalHandlers() { modalHandlers_.clear(); }
-  int ModalDepth() const { return modalDepth_; }
+  int ModalDepth() const override { return modalDepth_; }
 
   // Answers for message boxes; with none queued a box answers with its first button.
   void QueueAnswer(int answer) { answers_.push_back(answer); }
@@ -97,6 +103,13 @@ class HeadlessPlatform : public Platform {
   void SetPageSize(int width, int height) { pageSize_ = Rect{0, 0, width, height}; }
   const std::vector<std::vector<DrawOp>>& PrintedPages() const { return printedPages_; }
   int PrinterSetups() const { return printerSetups_; }
+
+  // Window images asked for: nothing is written, the paths are kept.
+  struct ImageRequest {
+    const Window* window;
+    std::string path;
+  };
+  const std::vector<ImageRequest>& ImageRequests() const { return imageRequests_; }
 
   // What was painted on a window, through client contexts and paint messages.
   const std::vector<DrawOp>& Drawing(const Window& window) const;
@@ -141,6 +154,7 @@ class HeadlessPlatform : public Platform {
   bool SaveFileDialog(Window* owner, FileDialogData& data) override;
   bool Print(Window* owner, Printout& printout, bool prompt) override;
   void PrinterSetup(Window*) override { ++printerSetups_; }
+  bool SaveImage(Window& window, const std::string& path) override;
   Color GetSysColor(SysColor which) const override;
   int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) override;
   void Quit() override { quitRequested_ = true; }
@@ -175,6 +189,7 @@ class HeadlessPlatform : public Platform {
   Rect pageSize_{0, 0, 4800, 6600};
   std::vector<std::vector<DrawOp>> printedPages_;
   int printerSetups_ = 0;
+  std::vector<ImageRequest> imageRequests_;
   std::deque<int> popupAnswers_;
   std::vector<std::vector<std::string>> popupMenus_;
   bool quitRequested_ = false;

@@ -1,9 +1,12 @@
 #include "ui/qt/qt_context.h"
 
 #include <QFontMetricsF>
+#include <QPen>
+#include <QPolygon>
 #include <QPrinter>
 
 #include <algorithm>
+#include <cmath>
 
 #include "ui/printing.h"
 #include "ui/qt/qt_fonts.h"
@@ -94,6 +97,11 @@ void QtContext::TextOut(int x, int y, std::string_view text) {
   });
 }
 
+int QtContext::TextWidth(std::string_view text) {
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return static_cast<int>(std::ceil(QFontMetricsF(qfont_, Device()).horizontalAdvance(s)));
+}
+
 void QtContext::FillRect(const Rect& rect, Color color) {
   const QRect r(rect.x, rect.y, rect.width, rect.height);
   Paint([&](QPainter& p) { p.fillRect(r, ToQColor(color)); });
@@ -104,6 +112,22 @@ void QtContext::FillRect(const Rect& rect, Color color) {
 void QtContext::Uncover(const QRect& pixels) {
   if (!inked_) return;
   std::erase_if(*inked_, [&](const InkedText& t) { return t.ink.intersects(pixels); });
+}
+
+void QtContext::Polyline(std::span<const Point> points, Color color, int width) {
+  if (points.size() < 2) return;
+  QPolygon polygon;
+  polygon.reserve(static_cast<qsizetype>(points.size()));
+  for (const Point& p : points) polygon << QPoint(p.x, p.y);
+  Paint([&](QPainter& p) {
+    QPen pen(ToQColor(color));
+    pen.setWidth(std::max(1, width));
+    pen.setJoinStyle(Qt::RoundJoin);
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.drawPolyline(polygon);
+  });
 }
 
 bool PrintPages(QPrinter& printer, Printout& printout) {

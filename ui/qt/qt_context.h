@@ -47,7 +47,9 @@ class QtContext : public DeviceContext {
   Color TextColor() const override { return textColor_; }
   Font SelectFont(const Font& font) override;
   void TextOut(int x, int y, std::string_view text) override;
+  int TextWidth(std::string_view text) override;
   void FillRect(const Rect& rect, Color color) override;
+  void Polyline(std::span<const Point> points, Color color, int width) override;
   Rect Area() const override { return area_; }
 
  private:

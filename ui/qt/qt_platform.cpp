@@ -347,6 +347,8 @@ void QtPlatform::RunModal(Dialog& dialog) {
   if (!run.ended && !dialog.Ended()) dialog.EndDialog(kIdCancel);
 }
 
+int QtPlatform::ModalDepth() const { return static_cast<int>(table_->modals.size()); }
+
 void QtPlatform::ModalEnded(Dialog& dialog) {
   auto it = table_->modals.find(&dialog);
   if (it == table_->modals.end()) return;

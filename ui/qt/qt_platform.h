@@ -162,6 +162,7 @@ class QtPlatform : public Platform {
   std::unique_ptr<DeviceContext> ClientContext(Window& window) override;
   void Invalidate(Window& window) override;
   void RunModal(Dialog& dialog) override;
+  int ModalDepth() const override;
   void ModalEnded(Dialog& dialog) override;
   void SetTimer(Window& window, int id, int ms) override;
   void KillTimer(Window& window, int id) override;
@@ -174,6 +175,7 @@ class QtPlatform : public Platform {
   bool SaveFileDialog(Window* owner, FileDialogData& data) override;
   bool Print(Window* owner, Printout& printout, bool prompt) override;
   void PrinterSetup(Window* owner) override;
+  bool SaveImage(Window& window, const std::string& path) override { return GrabToPng(window, path); }
   Color GetSysColor(SysColor which) const override;
   int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) override;
   void Quit() override;

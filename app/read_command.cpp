@@ -1,0 +1,280 @@
+#include "app/read_command.h"
+
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <string_view>
+
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "calib/reading_log.h"
+#include "calib/trend_window.h"
+#include "hart/serial_link.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+// Identification takes six transactions and the close delay; this leaves it ample room.
+constexpr std::int64_t kStartUpMs = 10000;
+// A real link may poll all sixteen addresses, three attempts each, before it gives up.
+constexpr std::int64_t kRealStartUpMs = 60000;
+// How soon Ctrl+C is noticed when the readings come in real time, whatever the period.
+constexpr int kInterruptPollMs = 100;
+constexpr double kMaxDurationSeconds = 1e7;
+
+// Set by the SIGINT handler, which may do nothing else.
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void OnInterrupt(int) { interrupted = 1; }
+
+// Ctrl+C ends the readings instead of the process while it is installed.
+class InterruptCatcher {
+ public:
+  InterruptCatcher() {
+    interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptCatcher() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptCatcher(const InterruptCatcher&) = delete;
+  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+// A timer that only wakes the event loop, so that it looks at the interrupt flag.
+class Waker : public ui::Window {
+ public:
+  Waker() : ui::Window(nullptr) {}
+};
+
+bool TakesValue(std::string_view option) {
+  return option == "--port" || option == "--trace" || option == "--period" ||
+         option == "--count" || option == "--duration" || option == "--csv" || option == "-o";
+}
+
+std::int64_t SystemClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool IsReadCommand(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (TakesValue(arg)) {
+      ++i;
+    } else if (arg.empty() || arg[0] != '-') {
+      return arg == "read";
+    }
+  }
+  return false;
+}
+
+std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::string& error) {
+  ReadArgs args;
+  bool commandSeen = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    std::string value;
+    if (TakesValue(arg)) {
+      if (i + 1 >= argc) {
+        error = "после " + std::string(arg) + " нужно " +
+                (arg == "--port"                                  ? "имя последовательного порта"
+                 : arg == "--period" || arg == "--duration"       ? "число секунд"
+                 : arg == "--count"                               ? "число показаний"
+                                                                  : "имя файла");
+        return std::nullopt;
+      }
+      value = argv[++i];
+    }
+    if (arg == "read" && !commandSeen) {
+      commandSeen = true;
+    } else if (arg == "--port") {
+      args.port = value;
+    } else if (arg == "--no-rts") {
+      args.switchRts = false;
+    } else if (arg == "--trace") {
+      args.trace = value;
+    } else if (arg == "--csv") {
+      args.csv = value;
+    } else if (arg == "--period") {
+      const std::optional<int> ms = TWykres::PeriodOfText(value);
+      if (!ms) {
+        error = "--period: период от 0.4 до 60 с, а не " + value;
+        return std::nullopt;
+      }
+      args.periodMs = *ms;
+    } else if (arg == "--count") {
+      std::int64_t count = 0;
+      const auto [end, failed] = std::from_chars(value.data(), value.data() + value.size(), count);
+      if (failed != std::errc() || end != value.data() + value.size() || count <= 0) {
+        error = "--count: нужно целое число показаний больше нуля, а не " + value;
+        return std::nullopt;
+      }
+      args.count = count;
+    } else if (arg == "--duration") {
+      const std::optional<double> seconds = calib::ParseSeconds(value);
+      if (!seconds || *seconds <= 0.0 || *seconds > kMaxDurationSeconds) {
+        error = "--duration: нужно число секунд больше нуля, а не " + value;
+        return std::nullopt;
+      }
+      args.durationMs = static_cast<std::int64_t>(*seconds * 1000.0 + 0.5);
+    } else {
+      error = "непонятный аргумент: " + std::string(arg);
+      return std::nullopt;
+    }
+  }
+  if (!commandSeen) {
+    error = "нет команды read";
+    return std::nullopt;
+  }
+  if (args.count && args.durationMs) {
+    error = "--count и --duration вместе не задаются: одно из двух";
+    return std::nullopt;
+  }
+  if (args.port.empty() && !args.switchRts) {
+    error = "--no-rts относится к --port";
+    return std::nullopt;
+  }
+  return args;
+}
+
+std::string ReadUsage() {
+  return "Использование:\n"
+         "  kestrel7 read [--port ПОРТ [--no-rts]] [--period С] [--count N | --duration С]\n"
+         "                [--csv ФАЙЛ] [--trace ФАЙЛ]\n"
+         "\n"
+         "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
+         "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
+         "на стандартный вывод: N показаний, С секунд или до Ctrl+C. В конце строка итогов:\n"
+         "показания, сбои, минимум, максимум и среднее (на стандартный вывод, когда CSV\n"
+         "пишется в файл, иначе в стандартный поток ошибок).\n"
+         "Без --port отвечает встроенный имитатор преобразователя.\n";
+}
+
+int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+  std::string error;
+  const std::optional<ReadArgs> args = ParseReadArgs(argc, argv, error);
+  if (!args) {
+    std::fprintf(err, "kestrel7: %s\n\n%s", error.c_str(), ReadUsage().c_str());
+    return 2;
+  }
+  return RunRead(*args, out, err);
+}
+
+int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeams& seams) {
+  std::string error;
+  std::FILE* traceFile = OpenTrace(args.trace, error);
+  if (!error.empty()) {
+    std::fprintf(err, "%s\n", error.c_str());
+    return 1;
+  }
+  int status = 0;
+  {
+    InterruptCatcher catcher;
+    ui::ScopedHeadlessPlatform platform;
+    platform->SetToday(LocalToday());
+    std::unique_ptr<hart::Link> link;
+    bool serial = false;
+    if (!args.port.empty()) {
+      link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
+      if (!link) {
+        std::fprintf(err, "%s\n", error.c_str());
+        CloseTrace(traceFile);
+        return 1;
+      }
+      serial = true;
+    } else if (seams.makeLink) {
+      link = seams.makeLink();
+    }
+    // The CSV goes to a file or to standard output; the summary where it does not spoil the CSV.
+    std::unique_ptr<calib::ReadingLog> log =
+        args.csv.empty() ? calib::ReadingLog::OnStream(out, "стандартный вывод", error)
+                         : calib::ReadingLog::Create(args.csv, error);
+    if (!log) {
+      std::fprintf(err, "%s\n", error.c_str());
+      CloseTrace(traceFile);
+      return 1;
+    }
+    std::FILE* summaryOut = args.csv.empty() ? err : out;
+    // A transmitter on a line answers in real time, and so does the simulated one when the
+    // readings go on until Ctrl+C; otherwise the virtual clock runs them at once.
+    const bool simulated = !serial && !seams.makeLink;
+    const bool realTime = serial || (simulated && !args.count && !args.durationMs);
+    platform->SetRealTime(realTime);
+
+    std::optional<hart::FrameTrace> trace;
+    if (traceFile != nullptr) trace.emplace(traceFile);
+    TMyWindow window(trace ? &*trace : nullptr, link.get());
+    window.Create();
+    // The start-up sequence is over once its timer has gone: identification ran inside it.
+    platform->RunUntil(
+        [&] {
+          return interrupted != 0 || !platform->TimerRunning(window, TMyWindow::kStartTimerId);
+        },
+        serial ? kRealStartUpMs : kStartUpMs);
+    if (serial) {
+      // No one sees the message boxes of the run: what they said goes to the error stream.
+      for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
+        std::fprintf(err, "%s\n", box.text.c_str());
+      }
+    }
+
+    if (interrupted != 0) {
+      // Stopped before the first reading: there is nothing to sum up.
+      status = 1;
+    } else if (window.Database().Count() == 0) {
+      if (!serial || platform->MessageBoxes().empty()) {
+        std::fputs("Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!\n", err);
+      }
+      status = 1;
+    } else {
+      TSerialPortSettings settings;
+      settings.trace = trace ? &*trace : nullptr;
+      settings.link = link.get();
+      bool changed = false;
+      int selection = 0;
+      TWykres trend(&window, window.Database(), changed, selection, settings, window.Panel());
+      const auto wallClock = seams.wallClockMs ? seams.wallClockMs : SystemClockMs;
+      trend.SetWallClock(wallClock() - platform->NowMs());
+      trend.SetPeriodMs(args.periodMs);
+      trend.StartLog(std::move(log), error);
+
+      const std::size_t boxesBefore = platform->MessageBoxes().size();
+      calib::ReadingSummary summary;
+      trend.SetReadingObserver([&](const calib::PvReading& reading) { summary.Add(reading); });
+      Waker waker;
+      if (realTime) {
+        waker.Create();
+        waker.SetTimer(1, kInterruptPollMs);
+      }
+      trend.CreateModeless();
+      const std::int64_t limit = args.durationMs.value_or(INT64_MAX / 4);
+      platform->RunUntil(
+          [&] {
+            return interrupted != 0 || trend.Log() == nullptr ||
+                   (args.count && summary.Readings() + summary.Failures() >= *args.count);
+          },
+          limit);
+      // A file that could no longer be written ends the run; the trend window said why.
+      if (trend.Log() == nullptr) {
+        const auto& boxes = platform->MessageBoxes();
+        for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
+          std::fprintf(err, "%s\n", boxes[i].text.c_str());
+        }
+        status = 1;
+      }
+      trend.EndDialog(ui::kIdCancel);
+      std::fputs(summary.Line().c_str(), summaryOut);
+      std::fflush(summaryOut);
+    }
+    window.Destroy();
+  }
+  CloseTrace(traceFile);
+  return status;
+}
