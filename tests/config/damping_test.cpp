@@ -7,7 +7,6 @@
 
 #include "config/damping_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -35,6 +34,7 @@ TEST_F(Damping, TemplateHoldsEveryControlAndTheTextsFit) {
 }
 
 TEST_F(Damping, EmptyDatabaseReportsAndSendsNothing) {
+  EmptyDatabase();
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
@@ -45,9 +45,7 @@ TEST_F(Damping, EmptyDatabaseReportsAndSendsNothing) {
 }
 
 TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
-  TDaneIPPC record = IdentifiedRecord();
-  record.preambles = 9;
-  db.Append(record);
+  Record().damping = 0.0f;
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TDamping&>(d);
     EXPECT_EQ(Text(dialog, 825), "0         ");
@@ -57,10 +55,7 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
 
     ASSERT_TRUE(dialog.Item(826)->UserType("0.25"));
     ASSERT_TRUE(dialog.Item(801)->UserClick());
-    EXPECT_EQ(Sent(dialog), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x22, 0x04, 0x3E, 0x80,
-                                   0x00, 0x00, 0x19}));
-    EXPECT_EQ(dialog.preambleCount, 9);
-    EXPECT_EQ(dialog.frameIsLong, 1);
+    ExpectSentToRecord(dialog, ToRecord(0x22, {0x3E, 0x80, 0x00, 0x00}));
     EXPECT_EQ(dialog.linkParam1, 3);
     EXPECT_EQ(db.At(0).damping, 0.25f);  // stored before the transmitter confirms it
     EXPECT_EQ(Text(dialog, 825), "0         ");
@@ -117,7 +112,6 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
 }
 
 TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
-  db.Append(IdentifiedRecord());
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TDamping&>(d);
     dialog.Item(826)->UserType("-1");
@@ -143,7 +137,7 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
     };
     for (const EventCase& c : cases) ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
     EXPECT_EQ(db.At(0).damping, -1.0f);
-    EXPECT_EQ(Text(dialog, 825), "0         ");
+    EXPECT_EQ(Text(dialog, 825), "1.500     ");
     EXPECT_FALSE(changed);
     EXPECT_EQ(panel.refreshes, 0);
   });
@@ -152,7 +146,6 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
 }
 
 TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
-  db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(34, {0x3F, 0x00, 0x00, 0x7F});  // 0.5 once the lowest byte is dropped
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {

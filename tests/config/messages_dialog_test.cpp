@@ -6,7 +6,6 @@
 
 #include "config/messages_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -17,7 +16,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-const Bytes kHeader{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C};
+const Bytes kHeader = Concat({{0x82}, kRecordAddress});
 // "ПРИВЕТ МИР", "ДАВЛЕНИЕ" and "ТЕСТ" packed with the Cyrillic substitution, padded with blanks.
 const Bytes kPackedGreeting{0xA1, 0x09, 0x42, 0x15, 0x48, 0x0D, 0x95, 0x08, 0x20, 0x82, 0x08, 0x20,
                             0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20};
@@ -29,8 +28,6 @@ std::string Padded(const std::string& text, std::size_t characters) {
 }
 
 struct Messages : ListDialogTest<TMessages> {
-  void SetUp() override { db.Append(IdentifiedRecord()); }
-
   static void Page(TMessages& d, int page) {
     ASSERT_TRUE(d.Item(TMessages::kTabs)->UserSelect(page));
   }
@@ -101,22 +98,16 @@ TEST_F(Messages, TemplatePagesAndFields) {
       Page(d, page);
       ExpectPageShowsItsOwn(d, page);
     }
-    EXPECT_EQ(Text(d, TMessages::kDay), "31");
-    EXPECT_EQ(Text(d, TMessages::kMonth), "8");
-    EXPECT_EQ(Text(d, TMessages::kYear), "2000");
-    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");
-    EXPECT_EQ(ui::utf8::Length(Text(d, TMessages::kMessage)), 32u);
-    EXPECT_EQ(ui::utf8::Length(Text(d, TMessages::kTag)), 8u);
+    EXPECT_EQ(Text(d, TMessages::kDay), "14");
+    EXPECT_EQ(Text(d, TMessages::kMonth), "3");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2021");
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "654321");
+    EXPECT_EQ(Text(d, TMessages::kMessage), Padded("ЦЕХ 4 ЛИНИЯ ПАРА ЗАМЕНА 2021", 32));
+    EXPECT_EQ(Text(d, TMessages::kTag), Padded("ПД-107", 8));
+    EXPECT_EQ(Text(d, TMessages::kDescriptor), Padded("КОТЕЛ 2 ВЫХОД", 16));
 
     // Controls of a hidden page refuse the operator.
     EXPECT_FALSE(d.Item(TMessages::kTag)->UserType("X"));
-    Page(d, 2);
-    Type(d, TMessages::kAssemblyNumber, "16777217");
-    d.Item(ui::kIdCancel)->UserClick();
-    EXPECT_FALSE(d.Ended());
-    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-    EXPECT_EQ(platform->MessageBoxes()[0].text, "Value is not in the range 0 to 16777216.");
-    Type(d, TMessages::kAssemblyNumber, "16777216");
     d.Item(ui::kIdCancel)->UserClick();
     EXPECT_TRUE(d.Ended());
   });
@@ -131,9 +122,8 @@ TEST_F(Messages, WritingEachPage) {
     EXPECT_EQ(Text(d, TMessages::kMessage), "ПРИВЕТ МИР");
     d.Item(TLista::kSendButtonId)->UserClick();
     EXPECT_EQ(Bytes(db.At(0).message.begin(), db.At(0).message.end()), kPackedGreeting);
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x11, 0x18}, kPackedGreeting})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x11, 0x18}, kPackedGreeting})));
     EXPECT_EQ(Sent(d).size(), 33u);
-    EXPECT_EQ(d.preambleCount, 5);
     EXPECT_EQ(Text(d, TMessages::kMessage), "");
     EXPECT_EQ(d.AwaitedCommand(), 17);
     platform->Advance(400);
@@ -156,8 +146,8 @@ TEST_F(Messages, WritingEachPage) {
     EXPECT_EQ(r.dateDay, 31);
     EXPECT_EQ(r.dateMonth, 12);
     EXPECT_EQ(r.dateYear, 130);
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x12, 0x15}, kPackedTest, kPackedPressure,
-                                            {31, 12, 130}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x12, 0x15}, kPackedTest,
+                                                  kPackedPressure, {31, 12, 130}})));
     EXPECT_EQ(Sent(d).size(), 30u);
     for (int id : {TMessages::kTag, TMessages::kDescriptor, TMessages::kDay, TMessages::kMonth,
                    TMessages::kYear})
@@ -171,23 +161,20 @@ TEST_F(Messages, WritingEachPage) {
     EXPECT_EQ(Text(d, TMessages::kYear), "2030");
     EXPECT_EQ(panel.refreshes, 2);
 
-    // An empty year stores (0 - 1900) mod 256 and shows as 2048; only the field's own number of
-    // characters is read.
-    Type(d, TMessages::kYear, "");
-    d.Item(TMessages::kDay)->SetText("123");
+    // The last year a byte above 1900 holds.
+    Type(d, TMessages::kYear, "2155");
     d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(db.At(0).dateYear, 148);
-    EXPECT_EQ(db.At(0).dateDay, 12);
-    EXPECT_EQ(Sent(d).at(28), 148);
+    EXPECT_EQ(db.At(0).dateYear, 255);
+    EXPECT_EQ(Sent(d).at(28), 255);
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TMessages::kYear), "2048");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2155");
 
     // Page 2: the final assembly number, most significant byte first.
     Page(d, 2);
     Type(d, TMessages::kAssemblyNumber, "16777215");
     d.Item(TLista::kSendButtonId)->UserClick();
     EXPECT_EQ(db.At(0).assemblyNumber, 16777215u);
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x13, 0x03, 0xFF, 0xFF, 0xFF}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x13, 0x03, 0xFF, 0xFF, 0xFF}})));
     EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
     EXPECT_EQ(d.AwaitedCommand(), 19);
     platform->Advance(400);
@@ -217,7 +204,7 @@ TEST_F(Messages, ReadingShowsTheRecordAgain) {
     Page(d, 0);
     const std::string message = Text(d, TMessages::kMessage);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x0C, 0x00}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x0C, 0x00}})));
     EXPECT_EQ(d.linkParam1, 3);
     EXPECT_EQ(Text(d, TMessages::kMessage), "");
     EXPECT_EQ(d.AwaitedCommand(), 12);
@@ -227,29 +214,30 @@ TEST_F(Messages, ReadingShowsTheRecordAgain) {
 
     Page(d, 1);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x0D, 0x00}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x0D, 0x00}})));
     EXPECT_EQ(d.AwaitedCommand(), 13);
     for (int id : {TMessages::kTag, TMessages::kDescriptor, TMessages::kDay, TMessages::kMonth,
                    TMessages::kYear})
       EXPECT_EQ(Text(d, id), "") << id;
-    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");  // another page's field stays
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "654321");  // another page's field stays
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TMessages::kYear), "2000");
-    EXPECT_EQ(Text(d, TMessages::kDay), "31");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2021");
+    EXPECT_EQ(Text(d, TMessages::kDay), "14");
 
     Page(d, 2);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x10, 0x00}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x10, 0x00}})));
     EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "654321");
 
     // Page 3: command 11 to the all-zero address with the record's tag, and the identity of a
     // fresh record.
     Page(d, 3);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0, 0, 0, 0, 0, 0x0B, 0x06, 0x41, 0x0C, 0x71, 0xCF,
-                                     0x3D, 0x20}));
+    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0, 0, 0, 0, 0, 0x0B, 0x06, 0xA1, 0xDB, 0x71, 0xC3,
+                                     0x78, 0x20}));
+    EXPECT_EQ(d.preambleCount, kRecordPreambles);
     EXPECT_EQ(d.Item(TMessages::kIdentity)->Items().size(), 0u);
     EXPECT_EQ(d.AwaitedCommand(), 11);
     platform->Advance(400);
@@ -310,7 +298,7 @@ TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
 }
 
 TEST_F(Messages, EmptyDatabaseSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TMessages dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(dialog.requestLength, 0);
