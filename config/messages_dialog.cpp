@@ -286,14 +286,17 @@ void TMessages::Read() {
 void TMessages::Send() {
   if (!RecordsExist() || CurrentRecord() == nullptr) return;
   TDaneIPPC& record = *CurrentRecord();
+  // The values are stored as they are sent; a write that fails gives the record back.
   switch (tabs_.Selection()) {
     case kMessagePage:
+      beforeWrite_.Keep(record);
       message_.Read(record.message);
       RequestWriteMessage(record, kLinkParam1);
       awaited_ = kCmdWriteMessage;
       EmptyFields({kMessage});
       break;
     case kDescriptionPage:
+      beforeWrite_.Keep(record);
       tag_.Read(record.tag);
       descriptor_.Read(record.descriptor);
       record.dateDay = static_cast<std::uint8_t>(FieldNumber(day_, kDayDigits));
@@ -305,6 +308,7 @@ void TMessages::Send() {
       EmptyFields({kTag, kDescriptor, kDay, kMonth, kYear});
       break;
     case kNumberPage:
+      beforeWrite_.Keep(record);
       record.assemblyNumber =
           static_cast<std::uint32_t>(FieldNumber(assemblyNumber_, kAssemblyDigits));
       RequestWriteAssemblyNumber(record, kLinkParam1);
@@ -321,6 +325,7 @@ ui::LResult TMessages::EvReply() {
                     awaited_ == kCmdReadTagDescriptorDate || awaited_ == kCmdReadAssemblyNumber;
   if (read && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
+  beforeWrite_.Drop();
   TDaneIPPC* record = CurrentRecord();
   if (read && record != nullptr) DecodeRead(*record);
   bool completed = true;
@@ -353,11 +358,18 @@ ui::LResult TMessages::EvReply() {
 }
 
 ui::LResult TMessages::EvNoAnswer() {
+  beforeWrite_.GiveBack();
   MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
+ui::LResult TMessages::EvLineBusy() {
+  beforeWrite_.GiveBack();
+  return TLista::EvLineBusy();
+}
+
 ui::LResult TMessages::EvStatusError() {
+  beforeWrite_.GiveBack();
   MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "config/kept_record.h"
 #include "record/edit_message.h"
 #include "data/selection_list.h"
 
@@ -59,6 +60,7 @@ class TMessages : public TLista {
   void Send() override;
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
+  ui::LResult EvLineBusy() override;
   ui::LResult EvStatusError() override;
 
  private:
@@ -85,4 +87,5 @@ class TMessages : public TLista {
   ui::TabControl tabs_;
 
   std::uint8_t awaited_ = kIdleCommand;
+  KeptRecord beforeWrite_;
 };

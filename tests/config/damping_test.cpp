@@ -111,12 +111,12 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
 
-TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
+// The value is stored as it is sent; a transmitter that refuses it, or a line that never
+// carries it, leaves the record with the damping it had.
+TEST_F(Damping, ARefusedWriteLeavesTheRecordAsItWas) {
+  const TDaneIPPC before = Record();
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TDamping&>(d);
-    dialog.Item(826)->UserType("-1");
-    dialog.Item(801)->UserClick();
-
     const char* const other = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
     const EventCase cases[] = {
         {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
@@ -135,14 +135,25 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
         {kEvStatusError, 0, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
         {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
     };
-    for (const EventCase& c : cases) ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
-    EXPECT_EQ(db.At(0).damping, -1.0f);
-    EXPECT_EQ(Text(dialog, 825), "1.500     ");
-    EXPECT_FALSE(changed);
-    EXPECT_EQ(panel.refreshes, 0);
+    for (const EventCase& c : cases) {
+      ASSERT_TRUE(dialog.Item(826)->UserType("-1"));
+      ASSERT_TRUE(dialog.Item(801)->UserClick());
+      EXPECT_EQ(Record().damping, -1.0f) << c.text;  // stored as it is sent
+      ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
+      EXPECT_TRUE(Record() == before) << c.text;
+      EXPECT_EQ(Text(dialog, 825), "1.500     ");
+    }
+    // The write that follows is taken as usual.
+    platform->ClearMessageBoxes();
+    ASSERT_TRUE(dialog.Item(826)->UserType("2"));
+    ASSERT_TRUE(dialog.Item(801)->UserClick());
+    platform->Advance(400);
+    EXPECT_EQ(Record().damping, 2.0f);
+    EXPECT_TRUE(platform->MessageBoxes().empty());
   });
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
   dialog.Execute();
+  EXPECT_EQ(panel.refreshes, 1);
 }
 
 TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
@@ -160,12 +171,12 @@ TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
     EXPECT_EQ(Text(dialog, 826), "0.5000    ");
     EXPECT_EQ(panel.refreshes, 1);
 
-    // A confirmation without its float: the general message; the typed value stays stored.
+    // A confirmation without its float: the general message; the record keeps what it held.
     link.Answer(34, {0x40});
     dialog.Item(826)->UserType("2");
     dialog.Item(801)->UserClick();
     platform->Advance(400);
-    EXPECT_EQ(db.At(0).damping, 2.0f);
+    EXPECT_EQ(db.At(0).damping, 0.5f);
     EXPECT_EQ(Text(dialog, 825), "0.5000    ");
     EXPECT_EQ(panel.refreshes, 1);
     ASSERT_EQ(platform->MessageBoxes().size(), 1u);

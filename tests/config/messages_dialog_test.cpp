@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -284,6 +285,49 @@ TEST_F(Messages, FailureEventsKeepTheAwaitedCommand) {
   // Closing kills the reply timer: no reply reaches the closed dialog.
   platform->Advance(400);
   EXPECT_FALSE(changed);
+}
+
+// Values are stored as they are sent; a transmitter that refuses them, or a line that never
+// carries them, leaves the record as it was, whichever page wrote.
+TEST_F(Messages, ARefusedWriteLeavesTheRecordAsItWas) {
+  const TDaneIPPC before = Record();
+  struct Write {
+    int page;
+    std::function<void(TMessages&)> type;
+  };
+  const Write writes[] = {
+      {0, [](TMessages& d) { Type(d, TMessages::kMessage, "новое"); }},
+      {1,
+       [](TMessages& d) {
+         Type(d, TMessages::kTag, "Т-1");
+         Type(d, TMessages::kDescriptor, "ВОЗДУХ");
+         Type(d, TMessages::kDay, "2");
+         Type(d, TMessages::kMonth, "7");
+         Type(d, TMessages::kYear, "1999");
+       }},
+      {2, [](TMessages& d) { Type(d, TMessages::kAssemblyNumber, "42"); }},
+  };
+  const EventCase failures[] = {
+      {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
+      {kEvStatusError, 7, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+       "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+      {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
+  };
+  Run([&](TMessages& d) {
+    for (const Write& w : writes) {
+      for (const EventCase& failure : failures) {
+        SCOPED_TRACE(::testing::Message() << "page " << w.page << ", " << failure.text);
+        Page(d, w.page);
+        w.type(d);
+        ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+        EXPECT_FALSE(Record() == before);  // stored as it is sent
+        ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(d, failure));
+        EXPECT_TRUE(Record() == before);
+      }
+    }
+  });
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(panel.refreshes, 0);
 }
 
 TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
