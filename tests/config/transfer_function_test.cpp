@@ -95,6 +95,31 @@ TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
 
+// The operator may move the drop-down while the write waits for its reply: the record takes the
+// characteristic that was sent.
+TEST_F(TransferFunction, TheCodeSentIsStoredWhateverTheDropDownShowsByTheReply) {
+  struct Case {
+    int sent;
+    int shownAfter;
+    const char* name;
+  };
+  const Case cases[] = {{0, 1, "Линейная"}, {3, 0, ""}, {1, 2, "Корень 2 ст."}};
+  Run([&](TChka& d) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.sent);
+      ASSERT_TRUE(d.Item(814)->UserSelect(c.sent));
+      ASSERT_TRUE(d.Item(801)->UserClick());
+      platform->Advance(200);
+      ASSERT_TRUE(d.Item(814)->UserSelect(c.shownAfter));
+      platform->Advance(200);
+      EXPECT_EQ(Record().transferFunction, c.sent);
+      EXPECT_EQ(Text(d, 811), c.name);
+      EXPECT_EQ(d.Item(814)->Selection(), c.sent);
+      EXPECT_EQ(Text(panel, 747), c.name);
+    }
+  });
+}
+
 TEST_F(TransferFunction, UnmatchedCodeAndReselectionAndClosingDuringAWrite) {
   Record().transferFunction = 100;  // a name identification could not match
   platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {

@@ -4,6 +4,7 @@
 
 #include "config/units_dialog.h"
 #include "tests/support/fake_link.h"
+#include "tests/support/fixture_records.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -204,6 +205,43 @@ TEST_F(Units, ConversionsBetweenUnits) {
     ChangeTo(d, 16);
     EXPECT_EQ(r.unitCode, 238);
     EXPECT_EQ(r.upperRange, static_cast<float>(2500.0 * 0.004014752));
+  });
+}
+
+// The operator may move the drop-down while the write waits for its reply: the record takes the
+// unit that was sent and its values are converted to it.
+TEST_F(Units, TheUnitSentIsStoredWhateverTheDropDownShowsByTheReply) {
+  struct Case {
+    int sent;              // list index chosen when "Вышли" is pressed
+    const char* shownAfter;  // what the drop-down shows 200 ms later
+    std::uint8_t code;
+    double factor;         // units per pascal of the unit sent
+    const char* name;
+  };
+  const Case cases[] = {
+      {11, "[Bar]", 11, 1.0, "[Па]"},
+      {15, "[Отсутствие]", 237, 0.000001, "[МПа]"},
+      {12, "[бар]", 12, 0.001, "[кПа]"},
+  };
+  constexpr double kBar = 0.00001;
+  Run([&](TUnits& d) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      Record() = UnlikeDefaultsRecord();  // in bar, upper range 16
+      d.SendMessage(ui::kMsgCommand,
+                    ui::MakeWParam(TLista::kListBoxId, ui::kNotifySelectionChanged));
+      Choose(d, c.sent);
+      ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+      platform->Advance(200);
+      ASSERT_TRUE(d.Item(TUnits::kUnitComboId)->UserType(c.shownAfter));
+      platform->Advance(1200);
+      ASSERT_EQ(d.AwaitedCommand(), 0);
+      EXPECT_EQ(Record().unitCode, c.code);
+      EXPECT_EQ(Field(d), c.name);
+      EXPECT_EQ(ComboSelection(d), c.sent);
+      EXPECT_EQ(Record().upperRange, static_cast<float>(16.0 * (c.factor * (1.0 / kBar))));
+      EXPECT_EQ(Record().upperSensorLimit, static_cast<float>(40.0 * (c.factor * (1.0 / kBar))));
+    }
   });
 }
 
