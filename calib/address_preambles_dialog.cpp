@@ -82,12 +82,6 @@ void TPolPre::SetupWindow() {
   preambles_.SetValidator(kMinPreambles, kMaxPreambles);
 }
 
-bool TPolPre::CanClose() {
-  // Implementer's choice: while a request waits, a field the dialog emptied must not hold the
-  // dialog open, so the validators only guard closing when idle.
-  return awaited_ != kIdle || TLista::CanClose();
-}
-
 void TPolPre::OnCommand(int id, unsigned code) {
   if (id == kQueryButton && code == ui::kNotifyClicked) {
     Query();

@@ -130,12 +130,6 @@ void TMessages::SetupWindow() {
   assemblyNumber_.SetValidator(0, 16777216);
 }
 
-bool TMessages::CanClose() {
-  // Implementer's choice: while a request waits, a field the dialog emptied must not hold the
-  // dialog open, so the validators only guard closing when idle.
-  return awaited_ != kIdleCommand || TLista::CanClose();
-}
-
 void TMessages::OnCommand(int id, unsigned code) {
   if (id == kReadButton && code == ui::kNotifyClicked) {
     Read();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,49 @@ TEST_F(PolPre, OnlyTheFirstTwoCharactersCount) {
     d.Item(TLista::kSendButtonId)->UserClick();
     EXPECT_EQ(Sent(d).at(8), 1);
   });
+}
+
+// Cancel and Escape close the dialog in every state, whatever its fields hold: filled by the
+// dialog from a record out of range, typed out of range, or emptied while a write waits.
+TEST_F(PolPre, CancelAndEscapeAlwaysClose) {
+  struct Case {
+    const char* what;
+    std::function<void(TPolPre&)> before;
+  };
+  const Case cases[] = {
+      {"preambles 0 from the record",
+       [&](TPolPre& d) {
+         Record().preambles = 0;
+         SelectTab(d, TPolPre::kPreamblesTab);
+       }},
+      {"address typed out of range",
+       [&](TPolPre& d) {
+         SelectTab(d, TPolPre::kAddressTab);
+         d.Item(TPolPre::kAddressField)->UserType("99");
+       }},
+      {"address emptied by a write",
+       [&](TPolPre& d) {
+         SelectTab(d, TPolPre::kAddressTab);
+         d.Item(TLista::kSendButtonId)->UserClick();
+       }},
+  };
+  for (const bool escape : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.what << (escape ? ", Escape" : ", Cancel"));
+      Record() = UnlikeDefaultsRecord();
+      platform->ClearMessageBoxes();
+      Run([&](TPolPre& d) {
+        c.before(d);
+        if (escape) {
+          d.SendMessage(ui::kMsgClose);
+        } else {
+          d.Item(ui::kIdCancel)->UserClick();
+        }
+        EXPECT_TRUE(d.Ended());
+      });
+      EXPECT_TRUE(platform->MessageBoxes().empty());
+    }
+  }
 }
 
 TEST_F(PolPre, QueriesAndTheAddressSearch) {

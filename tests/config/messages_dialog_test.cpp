@@ -330,6 +330,53 @@ TEST_F(Messages, ARefusedWriteLeavesTheRecordAsItWas) {
   EXPECT_EQ(panel.refreshes, 0);
 }
 
+// "Отмена" and Escape close the dialog in every state, whatever its fields hold: filled by the
+// dialog from a record out of range, typed out of range, or emptied while a write waits.
+TEST_F(Messages, CancelAndEscapeAlwaysClose) {
+  struct Case {
+    const char* what;
+    std::function<void(TMessages&)> before;
+  };
+  const Case cases[] = {
+      {"date 0-0-1900 from the record",
+       [&](TMessages& d) {
+         Record().dateDay = 0;
+         Record().dateMonth = 0;
+         Record().dateYear = 0;
+         Page(d, 1);
+         EXPECT_EQ(Text(d, TMessages::kYear), "1900");
+       }},
+      {"number typed out of range",
+       [](TMessages& d) {
+         Page(d, 2);
+         Type(d, TMessages::kAssemblyNumber, "16777217");
+       }},
+      {"date emptied by a write",
+       [](TMessages& d) {
+         Page(d, 1);
+         d.Item(TLista::kSendButtonId)->UserClick();
+         EXPECT_EQ(d.AwaitedCommand(), 18);
+       }},
+  };
+  for (const bool escape : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.what << (escape ? ", Escape" : ", Cancel"));
+      Record() = UnlikeDefaultsRecord();
+      platform->ClearMessageBoxes();
+      Run([&](TMessages& d) {
+        c.before(d);
+        if (escape) {
+          d.SendMessage(ui::kMsgClose);
+        } else {
+          d.Item(ui::kIdCancel)->UserClick();
+        }
+        EXPECT_TRUE(d.Ended());
+      });
+      EXPECT_TRUE(platform->MessageBoxes().empty());
+    }
+  }
+}
+
 TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
   Run([&](TMessages& d) {
     Page(d, 0);
