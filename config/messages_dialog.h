@@ -75,6 +75,8 @@ class TMessages : public TLista {
   void DecodeIdentity(TDaneIPPC& found);
   void DecodeRead(TDaneIPPC& record);
   void EmptyFields(std::initializer_list<int> ids);
+  // True when each field's validator takes its text; the first that does not says why.
+  bool Valid(std::initializer_list<const ui::Edit*> fields) const;
   long FieldNumber(const ui::Edit& field, std::size_t characters) const;
 
   TEditMessage message_;

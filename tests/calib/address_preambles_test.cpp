@@ -164,25 +164,75 @@ TEST_F(PolPre, WritingAddressAndPreambles) {
   });
 }
 
-TEST_F(PolPre, OnlyTheFirstTwoCharactersCount) {
+// A number out of its field's range is refused with the field validator's own message before
+// anything is sent; the address range follows the record's universal revision.
+TEST_F(PolPre, OutOfRangeValuesNeverReachTheLine) {
   struct Case {
-    const char* text;
-    std::uint8_t written;
+    int tab;
+    int revision;
+    const char* typed;
+    int written;          // -1: refused
+    const char* refusal;
   };
-  const Case cases[] = {{"5  ", 5}, {"  7", 0}, {"123", 12}, {"", 0}, {"+9", 9}, {"x", 0}};
-  Run([&](TPolPre& d) {
-    for (const Case& c : cases) {
-      d.Item(TPolPre::kAddressField)->SetText(c.text);  // as a program could put it there
-      d.Item(TLista::kSendButtonId)->UserClick();
-      EXPECT_EQ(Sent(d).at(8), c.written) << c.text;
-      platform->Advance(400);
-      EXPECT_EQ(db.At(0).pollingAddress, c.written) << c.text;
-    }
-    SelectTab(d, TPolPre::kPreamblesTab);
-    d.Item(TPolPre::kPreamblesField)->SetText("1 9");
-    d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(Sent(d).at(8), 1);
-  });
+  const char* const to15 = "Value is not in the range 0 to 15.";
+  const char* const to63 = "Value is not in the range 0 to 63.";
+  const char* const preamblesRange = "Value is not in the range 3 to 20.";
+  const Case cases[] = {
+      {TPolPre::kAddressTab, 5, "16", -1, to15},    {TPolPre::kAddressTab, 5, "15", 15, nullptr},
+      {TPolPre::kAddressTab, 5, "+9", 9, nullptr},  {TPolPre::kAddressTab, 6, "63", 63, nullptr},
+      {TPolPre::kAddressTab, 6, "64", -1, to63},    {TPolPre::kAddressTab, 7, "40", 40, nullptr},
+      {TPolPre::kPreamblesTab, 5, "99", -1, preamblesRange},
+      {TPolPre::kPreamblesTab, 5, "2", -1, preamblesRange},
+      {TPolPre::kPreamblesTab, 5, "020", -1, preamblesRange},  // two characters get in: "02"
+      {TPolPre::kPreamblesTab, 5, "3", 3, nullptr},
+      {TPolPre::kPreamblesTab, 6, "20", 20, nullptr},
+  };
+  FakeLink link;
+  Run(
+      [&](TPolPre& d) {
+        for (const Case& c : cases) {
+          SCOPED_TRACE(::testing::Message() << "revision " << c.revision << ", " << c.typed);
+          Record() = UnlikeDefaultsRecord();
+          Record().universalRevision = static_cast<std::uint8_t>(c.revision);
+          const TDaneIPPC before = Record();
+          SelectTab(d, c.tab);
+          const bool address = c.tab == TPolPre::kAddressTab;
+          const int field = address ? TPolPre::kAddressField : TPolPre::kPreamblesField;
+          const int last = c.revision >= 6 ? 63 : 15;
+          EXPECT_EQ(d.Item(TPolPre::kAddressSpin)->Max(), last);
+          EXPECT_EQ(d.Item(TPolPre::kAddressField)->Validator()->max, last);
+          ASSERT_TRUE(d.Item(field)->UserType(c.typed));
+          const std::size_t sent = link.Requests().size();
+          platform->ClearMessageBoxes();
+          ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+          if (c.written < 0) {
+            EXPECT_EQ(link.Requests().size(), sent);
+            ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+            EXPECT_EQ(LastBox().text, c.refusal);
+            EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconExclamation);
+            EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+            EXPECT_EQ(Text(d, field), std::string(c.typed).substr(0, 2));
+            platform->Advance(400);
+            EXPECT_TRUE(Record() == before);
+          } else {
+            const std::uint8_t value = static_cast<std::uint8_t>(c.written);
+            ASSERT_EQ(link.Requests().size(), sent + 1);
+            EXPECT_EQ(link.Requests().back(), ToRecord(address ? 0x06 : 0x3B, {value}));
+            platform->Advance(400);
+            EXPECT_EQ(address ? Record().pollingAddress : Record().preambles, value);
+            EXPECT_TRUE(platform->MessageBoxes().empty());
+          }
+        }
+
+        // From revision 6 on the address search goes on past 15; it reads no field.
+        SelectTab(d, TPolPre::kAddressTab);
+        d.Item(TPolPre::kAddressField)->UserType("99");
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        for (int i = 0; i < 16; ++i) d.SendMessage(kEvNoAnswer);
+        EXPECT_EQ(link.Requests().back(), WithChecksum({0x02, 16, 0x00, 0x00}));
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+      },
+      {{}, nullptr, &link});
 }
 
 // Cancel and Escape close the dialog in every state, whatever its fields hold: filled by the

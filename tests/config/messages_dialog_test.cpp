@@ -330,6 +330,48 @@ TEST_F(Messages, ARefusedWriteLeavesTheRecordAsItWas) {
   EXPECT_EQ(panel.refreshes, 0);
 }
 
+// A number out of its field's range is refused with the field validator's own message before
+// anything is stored or sent; the fields keep what was typed.
+TEST_F(Messages, OutOfRangeValuesNeverReachTheLine) {
+  struct Case {
+    int page;
+    int field;
+    const char* typed;
+    const char* refusal;
+  };
+  const char* const days = "Value is not in the range 1 to 31.";
+  const char* const years = "Value is not in the range 1900 to 2155.";
+  const Case cases[] = {
+      {1, TMessages::kDay, "32", days},
+      {1, TMessages::kDay, "0", days},
+      {1, TMessages::kMonth, "13", "Value is not in the range 1 to 12."},
+      {1, TMessages::kYear, "1850", years},
+      {1, TMessages::kYear, "2156", years},
+      {1, TMessages::kYear, "", years},
+      {2, TMessages::kAssemblyNumber, "16777217", "Value is not in the range 0 to 16777216."},
+  };
+  const TDaneIPPC before = Record();
+  FakeLink link;
+  Run(
+      [&](TMessages& d) {
+        for (const Case& c : cases) {
+          SCOPED_TRACE(::testing::Message() << c.field << " " << c.typed);
+          Page(d, c.page);  // the fields show the record again
+          Type(d, c.field, c.typed);
+          platform->ClearMessageBoxes();
+          ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+          EXPECT_TRUE(link.Requests().empty());
+          ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+          EXPECT_EQ(LastBox().text, c.refusal);
+          EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconExclamation);
+          EXPECT_EQ(Text(d, c.field), c.typed);
+          EXPECT_EQ(d.AwaitedCommand(), 0);
+          EXPECT_TRUE(Record() == before);
+        }
+      },
+      {{}, nullptr, &link});
+}
+
 // "Отмена" and Escape close the dialog in every state, whatever its fields hold: filled by the
 // dialog from a record out of range, typed out of range, or emptied while a write waits.
 TEST_F(Messages, CancelAndEscapeAlwaysClose) {
