@@ -271,7 +271,8 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       PrintDatabase(out, db);
     }
     if (deviceStatus != 0) {
-      std::fprintf(out, "Статус прибора: %s\n", hart::DeviceStatusText(deviceStatus).c_str());
+      std::fprintf(out, "%s%s\n", TMyWindow::kDeviceStatusText,
+                   hart::DeviceStatusText(deviceStatus).c_str());
     }
     // Said even when identifying went no further: it is who answered.
     if (identity) std::fprintf(out, "%s\n", hart::IdentityLine(*identity).c_str());
