@@ -462,7 +462,10 @@ void THartKom0::DecodeCommand0(std::span<std::uint8_t> reply) {
   if (!heard_) return;
   const hart::Identity& id = *heard_;
   // The fields hold what addresses the transmitter, whatever layout said it: the requests that
-  // follow and the record are made from them.
+  // follow and the record are made from them. The record has a byte for each address byte and
+  // none for HART 7's 16-bit manufacturer code or the whole expanded device type: those live on
+  // only in the identity, so that the data file keeps its layout. The preamble count is bounded
+  // here, where it comes in, so that neither a request nor the record ever holds 0 or 255.
   ShowInteger(kExpansionCode, id.expansionCode);
   ShowInteger(kManufacturer, id.address.manufacturer);
   ShowInteger(kDeviceType, id.address.deviceType);

@@ -51,6 +51,8 @@ std::optional<Identity> ReadIdentity(std::span<const std::uint8_t> reply) {
   id.specificRevision = DataByte(reply, 5);
   id.softwareRevision = DataByte(reply, 6);
   const std::uint8_t hardware = DataByte(reply, 7);
+  // HART 5's byte goes whole, as the records and data files of HART 5 transmitters have always
+  // held it.
   id.hardwareRevision = expanded ? static_cast<std::uint8_t>(hardware >> 3) : hardware;
   id.signalling = expanded ? static_cast<std::uint8_t>(hardware & 0x07) : 0;
   id.flags = DataByte(reply, 8);
