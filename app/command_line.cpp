@@ -3,6 +3,7 @@
 #include <cctype>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 #include "app/main_window.h"
@@ -13,6 +14,7 @@
 #include "hart/device_status.h"
 #include "hart/hart_ip_link.h"
 #include "hart/identification_dialog.h"
+#include "hart/identity.h"
 #include "hart/serial_link.h"
 #include "ui/headless/headless_platform.h"
 
@@ -262,15 +264,21 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     trace.SetDeviceStatusListener([&](std::uint8_t status) { deviceStatus |= status; });
     TMyWindow window(&trace, link.get());
     window.Create();
+    // What the transmitter said of itself, for the line that ends the output.
+    std::optional<hart::Identity> identity;
+    const bool real = link != nullptr;
+    platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& dialog) {
+      auto* identification = dynamic_cast<THartKom0*>(&dialog);
+      if (identification == nullptr) return;
+      // On a real link the run is over once the record is stored, without the closing delay.
+      platform->RunUntil(
+          [&] { return dialog.Ended() || (real && window.Database().Count() > 0); },
+          real ? kRealStartUpMs : kStartUpMs);
+      identity = identification->IdentityHeard();
+    });
     if (link) {
-      // No one sees the About box here: polling starts at once, and the run is over once the
-      // record is stored, without the dialog's closing delay.
+      // No one sees the About box here: polling starts at once.
       window.KillTimer(TMyWindow::kStartTimerId);
-      platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& identification) {
-        platform->RunUntil(
-            [&] { return identification.Ended() || window.Database().Count() > 0; },
-            kRealStartUpMs);
-      });
       window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
       // No one sees the message boxes of the run: what they said goes to the error stream.
       for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
@@ -294,8 +302,11 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       PrintDatabase(out, db);
     }
     if (deviceStatus != 0) {
-      std::fprintf(out, "Статус прибора: %s\n", hart::DeviceStatusText(deviceStatus).c_str());
+      std::fprintf(out, "%s%s\n", TMyWindow::kDeviceStatusText,
+                   hart::DeviceStatusText(deviceStatus).c_str());
     }
+    // Said even when identifying went no further: it is who answered.
+    if (identity) std::fprintf(out, "%s\n", hart::IdentityLine(*identity).c_str());
     window.Destroy();
   }
   CloseTrace(traceFile);

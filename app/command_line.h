@@ -43,7 +43,8 @@ std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string&
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
 
 // Each returns the process exit status. Identify prints the device status the transmitter
-// reported, when it reported any.
+// reported, when it reported any, and ends with a line naming the transmitter that answered:
+// "HART 7, изготовитель 0x00F9, тип 0xF9FD, номер 1, адрес 0".
 int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err);

@@ -17,18 +17,27 @@
 #include "config/zero_dialog.h"
 #include "config/messages_dialog.h"
 #include "data/report.h"
+#include "hart/device_status.h"
 #include "hart/identification_dialog.h"
 
 TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
-    : ui::Window(nullptr), dataFile_(database_) {
+    : ui::Window(nullptr), trace_(trace), dataFile_(database_) {
   settings_.trace = trace;
   settings_.link = link != nullptr ? link : &simulated_;
   SetCaption(kCaption);
   SetMenu(&CommandsMenu());
   SetToolbar(&CommandsToolbar());
+  if (trace_ != nullptr) {
+    earlierListener_ = trace_->CurrentDeviceStatusListener();
+    trace_->SetDeviceStatusListener([this](std::uint8_t status) {
+      if (earlierListener_) earlierListener_(status);
+      ShowDeviceStatus(status);
+    });
+  }
 }
 
 TMyWindow::~TMyWindow() {
+  if (trace_ != nullptr) trace_->SetDeviceStatusListener(std::move(earlierListener_));
   // The panel and the About box go before the window they belong to.
   about_.reset();
   panel_.reset();
@@ -90,6 +99,12 @@ void TMyWindow::ShowPanel() {
 void TMyWindow::Identify() {
   THartKom0 identification(this, settings_, this, workingRecord_, 0, panel_.get());
   identification.Execute();
+}
+
+void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
+  // Each reply says the transmitter's state as it is now: one without bits clears the line.
+  SetStatusLine(status == 0 ? std::string()
+                            : kDeviceStatusText + hart::DeviceStatusText(status));
 }
 
 template <class Dialog>

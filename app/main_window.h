@@ -10,6 +10,7 @@
 #include "data/data_file_commands.h"
 #include "data/data_panel.h"
 #include "data/database.h"
+#include "hart/frame_trace.h"
 #include "hart/protokol.h"
 #include "hart/simulated_link.h"
 #include "ui/window.h"
@@ -24,7 +25,10 @@ class TMyWindow : public ui::Window {
   static constexpr int kSplashShownMs = 1500;
   static constexpr const char* kCaption = "Программа Коммуникации Kestrel7";
 
-  // Without a link of its own every dialog talks to the built-in simulated transmitter.
+  static constexpr const char* kDeviceStatusText = "Статус прибора: ";
+
+  // Without a link of its own every dialog talks to the built-in simulated transmitter. With a
+  // trace, the status line shows the device status of every reply the trace hears.
   explicit TMyWindow(hart::FrameTrace* trace = nullptr, hart::Link* link = nullptr);
   ~TMyWindow() override;
 
@@ -48,6 +52,7 @@ class TMyWindow : public ui::Window {
 
  private:
   void Identify();
+  void ShowDeviceStatus(std::uint8_t status);
   void EndSplash();
   void Exit();
   void ShowPanel();
@@ -55,6 +60,9 @@ class TMyWindow : public ui::Window {
   void RunListDialog();
 
   hart::SimulatedLink simulated_;
+  hart::FrameTrace* trace_ = nullptr;
+  // Whoever heard the trace before the window (the command line's tally) goes on hearing it.
+  hart::FrameTrace::DeviceStatusListener earlierListener_;
   TSerialPortSettings settings_;
   std::array<int, 4> listPosition_{};
   TDane database_;

@@ -46,9 +46,10 @@ ui::DialogTemplate TPolPre::BuildTemplate() {
        "Измени количество Преамбул в ответе (количество от 3 до 20).", {14, 36, 232, 34},
        ui::kStyleCenter | kOffPage},
       // The two fields share one place; the tab shows one of them.
-      {kAddressField, ControlKind::Edit, "", {110, 80, 28, 12}, kEditStyle},
+      {kAddressField, ControlKind::Edit, "", {110, 80, 28, 12}, kEditStyle, kFieldTextLimit},
       {kAddressSpin, ControlKind::UpDown, "", {138, 80, 10, 12}},
-      {kPreamblesField, ControlKind::Edit, "", {110, 80, 28, 12}, kEditStyle | kOffPage},
+      {kPreamblesField, ControlKind::Edit, "", {110, 80, 28, 12}, kEditStyle | kOffPage,
+       kFieldTextLimit},
       {kPreamblesSpin, ControlKind::UpDown, "", {138, 80, 10, 12}, kOffPage},
       {kQueryButton, ControlKind::PushButton, kAddressQuery, {6, 116, 104, 14}, ui::kStyleTabStop},
       {kSendButtonId, ControlKind::PushButton, "Запиши", {140, 116, 54, 14}, ui::kStyleTabStop},
@@ -74,18 +75,21 @@ void TPolPre::SetupWindow() {
   tabs_.Add("Адрес датчика");
   tabs_.Add("Преамбулы");
   tabs_.SetSelection(kAddressTab);
-  addressSpin_.SetRange(0, kLastPollingAddress);
   preamblesSpin_.SetRange(kMinPreambles, kMaxPreambles);
   addressSpin_.SetBuddy(kAddressField);
   preamblesSpin_.SetBuddy(kPreamblesField);
-  address_.SetValidator(0, kLastPollingAddress);
   preambles_.SetValidator(kMinPreambles, kMaxPreambles);
+  FollowRecordsAddressRange();
 }
 
-bool TPolPre::CanClose() {
-  // Implementer's choice: while a request waits, a field the dialog emptied must not hold the
-  // dialog open, so the validators only guard closing when idle.
-  return awaited_ != kIdle || TLista::CanClose();
+std::uint8_t TPolPre::LastPollingAddress(const TDaneIPPC& record) {
+  return record.universalRevision >= 6 ? kLastPollingAddressFromRevision6 : kLastPollingAddress;
+}
+
+void TPolPre::FollowRecordsAddressRange() {
+  if (CurrentRecord() != nullptr) lastAddress_ = LastPollingAddress(*CurrentRecord());
+  addressSpin_.SetRange(0, lastAddress_);
+  address_.SetValidator(0, lastAddress_);
 }
 
 void TPolPre::OnCommand(int id, unsigned code) {
@@ -124,6 +128,7 @@ void TPolPre::ShowTab(int tab) {
 void TPolPre::TransmitterSelected() {
   if (!ReestablishCurrentRecord()) return;
   const TDaneIPPC& record = *CurrentRecord();
+  FollowRecordsAddressRange();
   queryButton_.SetText(tabs_.Selection() == kPreamblesTab ? kPreamblesQuery : kAddressQuery);
   ShowNumber(address_, addressSpin_, record.pollingAddress);
   ShowNumber(preambles_, preamblesSpin_, record.preambles);
@@ -144,8 +149,11 @@ void TPolPre::FollowTypedText(const ui::Edit& field, const ui::UpDown& spin) {
 void TPolPre::Send() {
   if (!RecordsExist() || CurrentRecord() == nullptr) return;
   const TDaneIPPC& record = *CurrentRecord();
+  // A value out of its field's range is refused here, as the field's validator refuses it, and
+  // never reaches the line.
   switch (tabs_.Selection()) {
     case kAddressTab:
+      if (!address_.IsValid()) return;
       addressValue_ =
           static_cast<std::uint8_t>(config::LeadingInteger(address_.Text(), kFieldDigits));
       awaited_ = kWriteAddress;
@@ -153,6 +161,7 @@ void TPolPre::Send() {
       address_.SetText("");
       break;
     case kPreamblesTab:
+      if (!preambles_.IsValid()) return;
       preambleValue_ =
           static_cast<std::uint8_t>(config::LeadingInteger(preambles_.Text(), kFieldDigits));
       awaited_ = kWritePreambles;
@@ -231,7 +240,7 @@ ui::LResult TPolPre::EvReply() {
 
 ui::LResult TPolPre::EvNoAnswer() {
   if (awaited_ == kAddressSearch && CurrentRecord() != nullptr) {
-    if (addressValue_ <= kLastPollingAddress) {
+    if (addressValue_ <= lastAddress_) {
       RequestPoll(*CurrentRecord(), addressValue_, kSearchLinkParam1);
       ++addressValue_;
       return 0;

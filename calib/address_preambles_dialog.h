@@ -31,9 +31,13 @@ class TPolPre : public TLista {
     kAddressSearch = 254,
   };
 
+  // Polling addresses run to 15 up to universal revision 5, to 63 from revision 6 on.
   static constexpr std::uint8_t kLastPollingAddress = 15;
+  static constexpr std::uint8_t kLastPollingAddressFromRevision6 = 63;
   static constexpr int kMinPreambles = 3;
   static constexpr int kMaxPreambles = 20;
+  // Both fields hold the two characters that a write reads.
+  static constexpr int kFieldTextLimit = 3;
 
   TPolPre(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
           const TSerialPortSettings& settings, ui::Window* panelWindow);
@@ -41,8 +45,11 @@ class TPolPre : public TLista {
   static ui::DialogTemplate BuildTemplate();
 
   std::uint8_t AwaitedCommand() const { return awaited_; }
+  // The last polling address of the transmitter the record describes.
+  static std::uint8_t LastPollingAddress(const TDaneIPPC& record);
 
-  bool CanClose() override;
+  // Closing never waits on a field: the validators guard writing.
+  bool CanClose() override { return true; }
 
  protected:
   void SetupWindow() override;
@@ -59,6 +66,7 @@ class TPolPre : public TLista {
   // The command whose reply completes the awaited transaction.
   std::uint8_t ReplyCommand() const;
   void ShowTab(int tab);
+  void FollowRecordsAddressRange();
   void ShowNumber(const ui::Edit& field, const ui::UpDown& spin, int value);
   void FollowTypedText(const ui::Edit& field, const ui::UpDown& spin);
   void NoAnswerMessage();
@@ -75,4 +83,5 @@ class TPolPre : public TLista {
   // The address to write; during the search, the next address to poll.
   std::uint8_t addressValue_ = 0;
   std::uint8_t preambleValue_ = 0;
+  std::uint8_t lastAddress_ = kLastPollingAddress;
 };

@@ -70,6 +70,8 @@ void TDamping::Send() {
   if (!RecordsExist()) return;
   TDaneIPPC& record = *CurrentRecord();
   // Stored before the transmitter confirms it, and sent as typed: no range check, no rounding.
+  // A write that fails gives the record back.
+  beforeWrite_.Keep(record);
   record.damping = new_.ReadValue();
   std::uint8_t data[4];
   int length = 0;
@@ -81,6 +83,7 @@ void TDamping::Send() {
 ui::LResult TDamping::EvReply() {
   if (hart::ShortReplyRefused(*this, kCmdWriteDamping)) return 0;
   TLista::EvReply();
+  beforeWrite_.Drop();
   if (CurrentRecord() != nullptr) {
     // The damping the transmitter took replaces the one typed.
     TDaneIPPC& record = *CurrentRecord();
@@ -92,11 +95,18 @@ ui::LResult TDamping::EvReply() {
 }
 
 ui::LResult TDamping::EvNoAnswer() {
+  beforeWrite_.GiveBack();
   MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
+ui::LResult TDamping::EvLineBusy() {
+  beforeWrite_.GiveBack();
+  return TLista::EvLineBusy();
+}
+
 ui::LResult TDamping::EvStatusError() {
+  beforeWrite_.GiveBack();
   switch (Reply()[hart::kReplyResponseCode]) {
     case 1:
       MessageBox(kNotLinear, hart::texts::kSetupError, ui::kMbOk | ui::kMbIconStop);

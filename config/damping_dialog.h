@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "config/kept_record.h"
 #include "fields/value_fields.h"
 #include "data/selection_list.h"
 
@@ -33,6 +34,7 @@ class TDamping : public TLista {
   void Send() override;
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
+  ui::LResult EvLineBusy() override;
   ui::LResult EvStatusError() override;
 
  private:
@@ -40,4 +42,5 @@ class TDamping : public TLista {
 
   TEditValue current_;
   TEditValue new_;
+  KeptRecord beforeWrite_;
 };

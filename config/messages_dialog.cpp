@@ -130,12 +130,6 @@ void TMessages::SetupWindow() {
   assemblyNumber_.SetValidator(0, 16777216);
 }
 
-bool TMessages::CanClose() {
-  // Implementer's choice: while a request waits, a field the dialog emptied must not hold the
-  // dialog open, so the validators only guard closing when idle.
-  return awaited_ != kIdleCommand || TLista::CanClose();
-}
-
 void TMessages::OnCommand(int id, unsigned code) {
   if (id == kReadButton && code == ui::kNotifyClicked) {
     Read();
@@ -250,6 +244,13 @@ void TMessages::EmptyFields(std::initializer_list<int> ids) {
   for (const int id : ids) ui::ControlRef(*this, id).SetText("");
 }
 
+bool TMessages::Valid(std::initializer_list<const ui::Edit*> fields) const {
+  for (const ui::Edit* field : fields) {
+    if (!field->IsValid()) return false;
+  }
+  return true;
+}
+
 long TMessages::FieldNumber(const ui::Edit& field, std::size_t characters) const {
   return config::LeadingInteger(field.Text(), characters);
 }
@@ -286,25 +287,32 @@ void TMessages::Read() {
 void TMessages::Send() {
   if (!RecordsExist() || CurrentRecord() == nullptr) return;
   TDaneIPPC& record = *CurrentRecord();
+  // The values are stored as they are sent; a write that fails gives the record back. A number
+  // out of its field's range is refused first, as the field's validator refuses it: nothing is
+  // stored and nothing sent.
   switch (tabs_.Selection()) {
     case kMessagePage:
+      beforeWrite_.Keep(record);
       message_.Read(record.message);
       RequestWriteMessage(record, kLinkParam1);
       awaited_ = kCmdWriteMessage;
       EmptyFields({kMessage});
       break;
     case kDescriptionPage:
+      if (!Valid({&day_, &month_, &year_})) return;
+      beforeWrite_.Keep(record);
       tag_.Read(record.tag);
       descriptor_.Read(record.descriptor);
       record.dateDay = static_cast<std::uint8_t>(FieldNumber(day_, kDayDigits));
       record.dateMonth = static_cast<std::uint8_t>(FieldNumber(month_, kMonthDigits));
-      // Kept modulo 256, as given: an empty field stores (0 - 1900) mod 256 = 148.
       record.dateYear = static_cast<std::uint8_t>(FieldNumber(year_, kYearDigits) - kYearBase);
       RequestWriteTagDescriptorDate(record, kLinkParam1);
       awaited_ = kCmdWriteTagDescriptorDate;
       EmptyFields({kTag, kDescriptor, kDay, kMonth, kYear});
       break;
     case kNumberPage:
+      if (!Valid({&assemblyNumber_})) return;
+      beforeWrite_.Keep(record);
       record.assemblyNumber =
           static_cast<std::uint32_t>(FieldNumber(assemblyNumber_, kAssemblyDigits));
       RequestWriteAssemblyNumber(record, kLinkParam1);
@@ -321,6 +329,7 @@ ui::LResult TMessages::EvReply() {
                     awaited_ == kCmdReadTagDescriptorDate || awaited_ == kCmdReadAssemblyNumber;
   if (read && hart::ShortReplyRefused(*this, awaited_)) return 0;
   TLista::EvReply();
+  beforeWrite_.Drop();
   TDaneIPPC* record = CurrentRecord();
   if (read && record != nullptr) DecodeRead(*record);
   bool completed = true;
@@ -353,11 +362,18 @@ ui::LResult TMessages::EvReply() {
 }
 
 ui::LResult TMessages::EvNoAnswer() {
+  beforeWrite_.GiveBack();
   MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
+ui::LResult TMessages::EvLineBusy() {
+  beforeWrite_.GiveBack();
+  return TLista::EvLineBusy();
+}
+
 ui::LResult TMessages::EvStatusError() {
+  beforeWrite_.GiveBack();
   MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
   return 0;
 }

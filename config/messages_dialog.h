@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "config/kept_record.h"
 #include "record/edit_message.h"
 #include "data/selection_list.h"
 
@@ -49,7 +50,8 @@ class TMessages : public TLista {
   // after a write.
   std::uint8_t AwaitedCommand() const { return awaited_; }
 
-  bool CanClose() override;
+  // Closing never waits on a field: the validators guard writing.
+  bool CanClose() override { return true; }
 
  protected:
   void SetupWindow() override;
@@ -59,6 +61,7 @@ class TMessages : public TLista {
   void Send() override;
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
+  ui::LResult EvLineBusy() override;
   ui::LResult EvStatusError() override;
 
  private:
@@ -72,6 +75,8 @@ class TMessages : public TLista {
   void DecodeIdentity(TDaneIPPC& found);
   void DecodeRead(TDaneIPPC& record);
   void EmptyFields(std::initializer_list<int> ids);
+  // True when each field's validator takes its text; the first that does not says why.
+  bool Valid(std::initializer_list<const ui::Edit*> fields) const;
   long FieldNumber(const ui::Edit& field, std::size_t characters) const;
 
   TEditMessage message_;
@@ -85,4 +90,5 @@ class TMessages : public TLista {
   ui::TabControl tabs_;
 
   std::uint8_t awaited_ = kIdleCommand;
+  KeptRecord beforeWrite_;
 };

@@ -88,6 +88,10 @@ void TUnits::Send() {
   if (!RecordsExist()) return;
   const TDaneIPPC* record = CurrentRecord();
   if (record == nullptr) return;
+  // The old unit is the one the field shows, so a code without a catalogue entry converts as
+  // pascals.
+  unitField_.LookUpShownUnit();
+  oldFactor_ = unitField_.Factor();
   const std::array<std::uint8_t, 1> unit{static_cast<std::uint8_t>(unitCombo_.SelectedUnit())};
   IssueLong(AddressOf(*record), kCmdWriteUnit, unit, record->preambles, kLinkParam1);
   StartReplyTimer();
@@ -102,12 +106,10 @@ void TUnits::RequestRead(std::uint8_t command) {
   awaited_ = command;
 }
 
-// The old unit is the one the field still shows, so a code without a catalogue entry converts
-// as pascals. The new one is the unit the transmitter confirms, whatever was chosen; the values
-// come back with 14 and 15.
+// The new unit is the one the transmitter confirms: the code sent, as every transmitter echoes
+// it, never what the drop-down shows by now. The values come back with 14 and 15.
 void TUnits::AcceptWrittenUnit(TDaneIPPC& record) {
-  unitField_.LookUpShownUnit();
-  const double fromOld = 1.0 / unitField_.Factor();
+  const double fromOld = 1.0 / oldFactor_;
   const std::uint8_t code = hart::DataByte(Reply(), 0);
   const double newFactor = config::UnitByIndex(config::UnitIndexOfCode(code)).factor;
   record.unitCode = code;

@@ -48,5 +48,8 @@ class TUnits : public TLista {
   TEditUnits unitField_;
   TComboUnits unitCombo_;
   std::uint8_t awaited_ = 0;
+  // Units per pascal of the unit that the write in progress replaces, taken at Send: nothing the
+  // operator does before the reply changes what the values are converted from.
+  double oldFactor_ = 1.0;
   double ratio_ = 1.0;
 };

@@ -149,7 +149,9 @@ void TMonitorHart::OnTimer(int id) {
 void TMonitorHart::Dock() {
   if (Parent() == nullptr) return;
   const ui::Rect main = Parent()->WindowRect();
-  // The panel keeps its outer height, title bar included: all its rows stay whole.
+  // The panel keeps its outer height, title bar included: all its rows stay whole. It sits on
+  // the main window's status line, which stays in sight below it.
   const int height = WindowRect().height;
-  MoveWindow(ui::Rect{main.x, main.y + main.height - height, main.width, height});
+  const int bottom = main.y + main.height - Parent()->StatusLineHeight();
+  MoveWindow(ui::Rect{main.x, bottom - height, main.width, height});
 }

@@ -23,6 +23,7 @@ class FrameTrace {
   ~FrameTrace() { Flush(); }
 
   void SetDeviceStatusListener(DeviceStatusListener listener) { listener_ = std::move(listener); }
+  const DeviceStatusListener& CurrentDeviceStatusListener() const { return listener_; }
 
   void Request(std::int64_t ms, std::span<const std::uint8_t> bytes, int preambles, int linkParam1,
                int linkParam2, int frameIsLong);

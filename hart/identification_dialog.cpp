@@ -17,7 +17,8 @@ using ui::ControlKind;
 
 // The first model of the model table, which the simulated transmitter's record names.
 constexpr std::uint8_t kSimulatedDeviceType = 1;
-constexpr std::size_t kIdentityBytes = 12;
+// The simulated transmitter's identity is the twelve bytes of HART 5's layout.
+constexpr std::size_t kCannedIdentityBytes = 12;
 constexpr int kRequestLinkParam1 = 3;
 constexpr int kPollPreambles = 5;
 constexpr int kYearBase = 1900;
@@ -291,6 +292,7 @@ void THartKom0::OnCommand(int id, unsigned code) {
 void THartKom0::Poll() {
   Item(kScratch)->SetText("");
   ownTypeHeard_ = false;
+  heard_.reset();
   sequenceStep = 0;
   IssueShort(record_.pollingAddress, 0, kPollPreambles, kRequestLinkParam1);
   ClearDataFields();
@@ -311,35 +313,48 @@ void THartKom0::RequestLong(std::uint8_t command) {
   StartReplyTimer();
 }
 
+bool THartKom0::Refused(std::uint8_t command) {
+  if (command == 0) return hart::ShortReplyRefusedFor(*this, hart::IdentityBytesOf(Reply()));
+  return hart::ShortReplyRefused(*this, command);
+}
+
 ui::LResult THartKom0::EvReply() {
+  // A reply too short for its data ends identifying through the status hook, before anything of
+  // it reaches a field or the record.
   switch (sequenceStep) {
     case 0:
+      if (Refused(0)) break;
       Item(kProgress)->SetText(kAnsweredText);
       DecodeCommand0(Reply());
       sequenceStep = 15;
       RequestLong(15);
       break;
     case 15:
+      if (Refused(15)) break;
       DecodeCommand15(Reply());
       sequenceStep = 14;
       RequestLong(14);
       break;
     case 14:
+      if (Refused(14)) break;
       DecodeCommand14(Reply());
       sequenceStep = 12;
       RequestLong(12);
       break;
     case 12:
+      if (Refused(12)) break;
       DecodeCommand12(Reply());
       sequenceStep = 13;
       RequestLong(13);
       break;
     case 13:
+      if (Refused(13)) break;
       DecodeCommand13(Reply());
       sequenceStep = 16;
       RequestLong(16);
       break;
     case 16:
+      if (Refused(16)) break;
       DecodeCommand16(Reply());
       sequenceStep = 0;
       StoreStep();
@@ -366,7 +381,7 @@ ui::LResult THartKom0::EvNoAnswer() {
 ui::LResult THartKom0::EvStatusError() {
   // A transmitter that answers command 0 with a status but with its whole identity is there and
   // said who it is, so polling ends on it; any other status ends identifying.
-  if (sequenceStep == 0 && hart::ReplyHolds(Reply(), kIdentityBytes)) return EvReply();
+  if (sequenceStep == 0 && hart::ReadIdentity(Reply())) return EvReply();
   THartProtokol::EvStatusError();
   StartCloseTimer();
   return 0;
@@ -421,10 +436,14 @@ long THartKom0::FieldInteger(int id, std::size_t count) const {
   return config::LeadingInteger(Item(id)->Text(), count);
 }
 
-void THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes) {
+bool THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes) {
   std::span<std::uint8_t> reply = Reply();
   std::fill(reply.begin(), reply.end(), std::uint8_t{0});
   std::copy_n(bytes.begin(), std::min(bytes.size(), reply.size()), reply.begin());
+  const std::size_t needed = command == 0
+                                 ? hart::IdentityBytesOf(reply)
+                                 : hart::ReplyDataSize(static_cast<std::uint8_t>(command));
+  if (!hart::ReplyHolds(reply, needed)) return false;
   switch (command) {
     case 0: DecodeCommand0(reply); break;
     case 15: DecodeCommand15(reply); break;
@@ -432,18 +451,33 @@ void THartKom0::DecodeReceived(int command, std::span<const std::uint8_t> bytes)
     case 12: DecodeCommand12(reply); break;
     case 13: DecodeCommand13(reply); break;
     case 16: DecodeCommand16(reply); break;
-    default: break;
+    default: return false;
   }
+  return true;
 }
 
 void THartKom0::DecodeCommand0(std::span<std::uint8_t> reply) {
-  for (int id = kExpansionCode; id <= kFlags; ++id) {
-    ShowInteger(id, hart::DataByte(reply, static_cast<std::size_t>(id - kExpansionCode)));
-  }
-  constexpr std::size_t kDeviceIdAt = 9;
-  ShowInteger(kDeviceId, hart::DataUnsigned24(reply, kDeviceIdAt));
+  heard_ = hart::ReadIdentity(reply);
+  ownTypeHeard_ = false;
+  if (!heard_) return;
+  const hart::Identity& id = *heard_;
+  // The fields hold what addresses the transmitter, whatever layout said it: the requests that
+  // follow and the record are made from them. The record has a byte for each address byte and
+  // none for HART 7's 16-bit manufacturer code or the whole expanded device type: those live on
+  // only in the identity, so that the data file keeps its layout. The preamble count is bounded
+  // here, where it comes in, so that neither a request nor the record ever holds 0 or 255.
+  ShowInteger(kExpansionCode, id.expansionCode);
+  ShowInteger(kManufacturer, id.address.manufacturer);
+  ShowInteger(kDeviceType, id.address.deviceType);
+  ShowInteger(kPreambles, hart::BoundedPreambles(id.requestPreambles));
+  ShowInteger(kUniversalRevision, id.universalRevision);
+  ShowInteger(kSpecificRevision, id.specificRevision);
+  ShowInteger(kSoftwareRevision, id.softwareRevision);
+  ShowInteger(kHardwareRevision, id.hardwareRevision);
+  ShowInteger(kFlags, id.flags);
+  ShowInteger(kDeviceId, id.deviceId);
   // Recognised by its canned identity; see the store step.
-  ownTypeHeard_ = !std::ranges::equal(hart::DataBytes(reply, 0, kIdentityBytes),
+  ownTypeHeard_ = !std::ranges::equal(hart::DataBytes(reply, 0, kCannedIdentityBytes),
                                       hart::IdentityOf(hart::TransmitterModel{}));
 }
 

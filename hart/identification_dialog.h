@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "fields/value_fields.h"
 #include "record/edit_message.h"
 #include "record/record.h"
+#include "hart/identity.h"
 #include "hart/protokol.h"
 
 // Sent to the main window once the working record is complete.
@@ -74,7 +76,12 @@ class THartKom0 : public THartProtokol {
 
   // Decodes whatever `bytes` hold as the reply to `command` (0, 15, 14, 12, 13 or 16), as if
   // it had just been received: the reply area takes at most its 71 bytes, the rest is zero.
-  void DecodeReceived(int command, std::span<const std::uint8_t> bytes);
+  // False, with nothing decoded, when the reply is too short for the command's data.
+  bool DecodeReceived(int command, std::span<const std::uint8_t> bytes);
+
+  // What the transmitter said of itself in its reply to the last poll; none before a reply that
+  // holds it.
+  const std::optional<hart::Identity>& IdentityHeard() const { return heard_; }
 
   // Cancel closes in any state, whatever the fields hold.
   void CloseWindow(int result = ui::kIdCancel) override;
@@ -97,6 +104,8 @@ class THartKom0 : public THartProtokol {
   void ShowInteger(int id, long value);
   long FieldInteger(int id, std::size_t count) const;
 
+  // True when the reply is too short for the data of `command`: it went to the status hook.
+  bool Refused(std::uint8_t command);
   void DecodeCommand0(std::span<std::uint8_t> reply);
   void DecodeCommand15(std::span<std::uint8_t> reply);
   void DecodeCommand14(std::span<std::uint8_t> reply);
@@ -109,6 +118,7 @@ class THartKom0 : public THartProtokol {
   int manualEntry_;
   // Command 0 named a transmitter other than the simulated one since the last poll.
   bool ownTypeHeard_ = false;
+  std::optional<hart::Identity> heard_;
 
   ui::Edit address_;
   TEditChka transferFunction_;

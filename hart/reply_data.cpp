@@ -107,8 +107,12 @@ std::uint32_t ReadBack(std::uint32_t held, std::uint32_t received) {
 }
 
 bool ShortReplyRefused(THartProtokol& dialog, std::uint8_t command) {
+  return ShortReplyRefusedFor(dialog, ReplyDataSize(command));
+}
+
+bool ShortReplyRefusedFor(THartProtokol& dialog, std::size_t dataBytes) {
   const std::span<std::uint8_t> reply = dialog.Reply();
-  if (ReplyHolds(reply, ReplyDataSize(command))) return false;
+  if (ReplyHolds(reply, dataBytes)) return false;
   // Implementer's choice: a reply too short for its data is a status error with code 0.
   reply[LayoutOf(reply).responseCode] = 0;
   dialog.SendMessage(kEvStatusError);

@@ -50,5 +50,8 @@ std::uint32_t ReadBack(std::uint32_t held, std::uint32_t received);
 // `command`. Such a reply is never decoded: it goes to the dialog as a status error with
 // response code 0, which draws each dialog's general status message.
 bool ShortReplyRefused(THartProtokol& dialog, std::uint8_t command);
+// The same for a reply whose data the dialog knows only from the reply itself (command 0, laid
+// out by the revision it says).
+bool ShortReplyRefusedFor(THartProtokol& dialog, std::size_t dataBytes);
 
 }  // namespace hart

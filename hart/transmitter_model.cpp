@@ -43,11 +43,6 @@ void Scale(float& value, double ratio) {
   value = static_cast<float>(static_cast<double>(value) * ratio);
 }
 
-Bytes Identity(const TransmitterModel& m) {
-  const auto identity = IdentityOf(m);
-  return Bytes(identity.begin(), identity.end());
-}
-
 // Data bytes of the commands that write; 0 for the others.
 std::size_t WriteSize(std::uint8_t command) {
   switch (command) {
@@ -67,10 +62,11 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
                      std::span<const std::uint8_t> in, Bytes& out) {
   switch (command) {
     case 0:
-      out = Identity(m);
+      out = IdentityOf(m);
       return 0;
     case 11:
-      out = rules.anonymousByTag ? Bytes(IdentityOf(m).size(), 0) : Identity(m);
+      out = IdentityOf(m);
+      if (rules.anonymousByTag) std::fill(out.begin(), out.end(), std::uint8_t{0});
       return 0;
     case 1:
       out.push_back(m.unit);
@@ -195,19 +191,33 @@ bool Addressed(const TransmitterModel& m, std::span<const std::uint8_t> request,
 
 }  // namespace
 
-std::array<std::uint8_t, 12> IdentityOf(const TransmitterModel& m) {
-  return {m.expansionCode,
-          m.manufacturer,
-          m.deviceType,
-          m.requestPreambles,
-          m.universalRevision,
-          m.specificRevision,
-          m.softwareRevision,
-          m.hardwareRevision,
-          m.flags,
-          static_cast<std::uint8_t>(m.deviceId >> 16),
-          static_cast<std::uint8_t>(m.deviceId >> 8),
-          static_cast<std::uint8_t>(m.deviceId)};
+std::vector<std::uint8_t> IdentityOf(const TransmitterModel& m) {
+  constexpr std::uint8_t kHart6 = 6;
+  constexpr std::uint8_t kHart7 = 7;
+  const std::uint8_t hardware =
+      m.universalRevision >= kHart6
+          ? static_cast<std::uint8_t>(m.hardwareRevision << 3 | (m.signalling & 0x07))
+          : m.hardwareRevision;
+  Bytes out{m.expansionCode,
+            m.manufacturer,
+            m.deviceType,
+            m.requestPreambles,
+            m.universalRevision,
+            m.specificRevision,
+            m.softwareRevision,
+            hardware,
+            m.flags};
+  Put24(out, m.deviceId);
+  if (m.universalRevision < kHart6) return out;
+  out.insert(out.end(), {m.responsePreambles, m.deviceVariables,
+                         static_cast<std::uint8_t>(m.configurationChanges >> 8),
+                         static_cast<std::uint8_t>(m.configurationChanges), m.extendedStatus});
+  if (m.universalRevision < kHart7) return out;
+  // The private label distributor in the 16 bits HART 7 gives it.
+  out.insert(out.end(), {static_cast<std::uint8_t>(m.manufacturerCode >> 8),
+                         static_cast<std::uint8_t>(m.manufacturerCode), 0, m.distributor,
+                         m.deviceProfile});
+  return out;
 }
 
 bool Writes(std::uint8_t command) {

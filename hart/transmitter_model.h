@@ -16,17 +16,30 @@ namespace hart {
 struct TransmitterModel {
   std::uint8_t pollingAddress = 0;
   std::uint8_t expansionCode = 254;
+  // Command 0's data bytes 1 and 2, by which the transmitter is addressed: a HART 5
+  // transmitter's manufacturer and device type, a later one's expanded device type.
   std::uint8_t manufacturer = 63;
   std::uint8_t deviceType = 200;
   std::uint32_t deviceId = 12556;
   std::uint8_t requestPreambles = 5;
+  // 5, 6 or 7: how command 0 lays out what it says (a revision above 7 answers as 7 does).
   std::uint8_t universalRevision = 5;
   std::uint8_t specificRevision = 3;
   std::uint8_t softwareRevision = 1;
+  // HART 5 says the byte whole; from 6 on it is five bits beside the signalling code.
   std::uint8_t hardwareRevision = 1;
+  std::uint8_t signalling = 0;
   std::uint8_t flags = 5;
-  // Written by command 59; only a transmitter on a line puts them ahead of its replies.
+  // Written by command 59; only a transmitter on a line puts them ahead of its replies. From
+  // HART 6 on, command 0 says it too.
   std::uint8_t responsePreambles = 5;
+  // What command 0 says from HART 6 on, and (the manufacturer's 16-bit code and the device
+  // profile) from HART 7 on.
+  std::uint8_t deviceVariables = 4;
+  std::uint16_t configurationChanges = 0;
+  std::uint8_t extendedStatus = 0;
+  std::uint16_t manufacturerCode = 0;
+  std::uint8_t deviceProfile = 1;  // a process automation device
 
   std::uint8_t alarm = 250;
   std::uint8_t transferFunction = 0;
@@ -87,8 +100,9 @@ inline constexpr std::uint8_t kCommandNotImplemented = 64;
 std::vector<std::uint8_t> Answer(TransmitterModel& model, std::span<const std::uint8_t> request,
                                  const AnswerRules& rules = {});
 
-// What command 0 says of the transmitter: its identity, the twelve data bytes of the reply.
-std::array<std::uint8_t, 12> IdentityOf(const TransmitterModel& model);
+// What command 0 says of the transmitter, the data bytes of its reply laid out by its universal
+// revision: 12 for HART 5, 17 for 6, 22 for 7.
+std::vector<std::uint8_t> IdentityOf(const TransmitterModel& model);
 
 // True for the commands that change what the transmitter holds.
 bool Writes(std::uint8_t command);

@@ -47,6 +47,9 @@ class Platform {
   virtual void ShowWindow(Window& window, bool show) = 0;
   virtual void ControlChanged(Window& window, int id) = 0;
   virtual void CaptionChanged(Window& window) = 0;
+  // The window's status text changed; a main window shows it in its status line.
+  virtual void StatusLineChanged(Window& window) = 0;
+  virtual int StatusLineHeight(const Window& window) const = 0;
   virtual Rect WindowRect(const Window& window) const = 0;
   virtual void MoveWindow(Window& window, const Rect& rect) = 0;
   virtual Rect ClientRect(const Window& window) const = 0;

@@ -90,6 +90,14 @@ void Window::SetCaption(std::string caption) {
   if (created_) ThePlatform().CaptionChanged(*this);
 }
 
+void Window::SetStatusLine(std::string text) {
+  if (text == statusLine_) return;
+  statusLine_ = std::move(text);
+  if (created_) ThePlatform().StatusLineChanged(*this);
+}
+
+int Window::StatusLineHeight() const { return created_ ? ThePlatform().StatusLineHeight(*this) : 0; }
+
 Rect Window::WindowRect() const { return ThePlatform().WindowRect(*this); }
 
 void Window::MoveWindow(const Rect& rect) { ThePlatform().MoveWindow(*this, rect); }

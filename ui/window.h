@@ -40,6 +40,11 @@ class Window {
   void Show(bool show);
   const std::string& Caption() const { return caption_; }
   void SetCaption(std::string caption);
+  // The status line along the bottom of a main window; empty, it says nothing.
+  const std::string& StatusLine() const { return statusLine_; }
+  void SetStatusLine(std::string text);
+  // What the status line takes off the bottom of the window on the screen; 0 without one.
+  int StatusLineHeight() const;
   const MenuTemplate* Menu() const { return menu_; }
   void SetMenu(const MenuTemplate* menu) { menu_ = menu; }
   // Set before Create(), as the menu.
@@ -79,6 +84,7 @@ class Window {
   Window* parent_;
   std::vector<std::unique_ptr<Control>> controls_;
   std::string caption_;
+  std::string statusLine_;
   const MenuTemplate* menu_ = nullptr;
   const ToolbarTemplate* toolbar_ = nullptr;
   bool created_ = false;

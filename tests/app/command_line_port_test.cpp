@@ -41,7 +41,7 @@ TEST(CommandLinePort, AnEmptyOrMissingPortNameIsAUsageError) {
   }
 }
 
-TEST(CommandLinePort, IdentifyPollsAtOnceAndPrintsTheDeviceStatus) {
+TEST(CommandLinePort, IdentifyPollsAtOnceAndPrintsTheDeviceStatusAndTheTransmitter) {
   testhart::TestTransmitter transmitter;
   // Cold start is said once, to the first request.
   transmitter.SetBehaviour(testhart::TestTransmitter::Behaviour::DeviceStatus, 1, 0x60);
@@ -57,9 +57,12 @@ TEST(CommandLinePort, IdentifyPollsAtOnceAndPrintsTheDeviceStatus) {
   EXPECT_EQ(transmitter.Requests().size(), 6u);
   const std::string printed = ReadAll(out);
   EXPECT_EQ(printed.rfind("Запись 1\n", 0), 0u) << printed;
-  const std::string status = "Статус прибора: конфигурация изменена, холодный старт\n";
-  ASSERT_GE(printed.size(), status.size());
-  EXPECT_EQ(printed.substr(printed.size() - status.size()), status) << printed;
+  // The device status, then the line that names the transmitter.
+  const std::string end =
+      "Статус прибора: конфигурация изменена, холодный старт\n"
+      "HART 5, изготовитель 0x0026, тип 0x00C8, номер 662316, адрес 0\n";
+  ASSERT_GE(printed.size(), end.size());
+  EXPECT_EQ(printed.substr(printed.size() - end.size()), end) << printed;
   EXPECT_EQ(ReadAll(err), "");
   std::fclose(out);
   std::fclose(err);

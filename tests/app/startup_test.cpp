@@ -395,8 +395,11 @@ TEST(CommandLineTool, IdentifyWritesTheFileAndShowPrintsItAsThePanelDoes) {
   args.output = path;
   args.trace = tracePath;
   std::string err;
-  Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunIdentify(args, out, e), 0); }, &err);
+  const std::string printed =
+      Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunIdentify(args, out, e), 0); }, &err);
   EXPECT_EQ(err, "");
+  // The record names the first model; the line says what the transmitter said.
+  EXPECT_EQ(printed, "HART 5, изготовитель 0x003F, тип 0x00C8, номер 12556, адрес 0\n");
   std::ifstream file(path);
   std::string firstLine;
   std::getline(file, firstLine);

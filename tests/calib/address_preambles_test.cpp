@@ -1,19 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "calib/address_preambles_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
 
 struct PolPre : ListDialogTest<TPolPre> {
-  void SetUp() override { db.Append(IdentifiedRecord()); }
-
   static void SelectTab(TPolPre& d, int tab) {
     ASSERT_TRUE(d.Item(TPolPre::kTabs)->UserSelect(tab));
   }
@@ -91,10 +89,12 @@ TEST_F(PolPre, TemplateTabsAndFields) {
 
 TEST_F(PolPre, SpinAndValidatorKeepTheRanges) {
   Run([&](TPolPre& d) {
-    SelectTab(d, TPolPre::kAddressTab);  // fills the fields: address 0, preambles 5
+    SelectTab(d, TPolPre::kAddressTab);  // fills the fields: address 7, preambles 9
     ui::Control& address = *d.Item(TPolPre::kAddressField);
     ui::Control& spin = *d.Item(TPolPre::kAddressSpin);
     EXPECT_TRUE(spin.UserSpin(-1));
+    EXPECT_EQ(address.Text(), "6");
+    for (int i = 0; i < 8; ++i) spin.UserSpin(-1);
     EXPECT_EQ(address.Text(), "0");
     address.UserType("14");
     spin.UserSpin(1);
@@ -104,32 +104,21 @@ TEST_F(PolPre, SpinAndValidatorKeepTheRanges) {
 
     address.UserType("-a7 ");  // letters, blanks and the minus sign never get in
     EXPECT_EQ(address.Text(), "7");
-    address.UserType("+16");
-    EXPECT_EQ(address.Text(), "+16");
-    d.Item(ui::kIdCancel)->UserClick();
-    EXPECT_FALSE(d.Ended());
-    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-    EXPECT_EQ(platform->MessageBoxes()[0].text, "Value is not in the range 0 to 15.");
-    EXPECT_EQ(platform->MessageBoxes()[0].flags & ui::kMbIconMask, ui::kMbIconExclamation);
+    ASSERT_TRUE(d.Item(TPolPre::kAddressField)->Validator().has_value());
+    EXPECT_EQ(d.Item(TPolPre::kAddressField)->Validator()->max, 15);
 
     SelectTab(d, TPolPre::kPreamblesTab);
     ui::Control& preambles = *d.Item(TPolPre::kPreamblesField);
-    EXPECT_EQ(preambles.Text(), "5");
-    d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
-    d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
-    d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
+    EXPECT_EQ(preambles.Text(), "9");
+    for (int i = 0; i < 7; ++i) d.Item(TPolPre::kPreamblesSpin)->UserSpin(-1);
     EXPECT_EQ(preambles.Text(), "3");
-    preambles.UserType("2");
-    d.Item(ui::kIdCancel)->UserClick();
-    EXPECT_EQ(platform->MessageBoxes().back().text, "Value is not in the range 3 to 20.");
-
-    // The writer does not consult the validator; while the request waits closing is allowed
-    // though the field was emptied.
-    d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(Sent(d).at(8), 2);
-    d.Item(ui::kIdCancel)->UserClick();
-    EXPECT_TRUE(d.Ended());
+    for (int i = 0; i < 20; ++i) d.Item(TPolPre::kPreamblesSpin)->UserSpin(1);
+    EXPECT_EQ(preambles.Text(), "20");
+    ASSERT_TRUE(preambles.Validator().has_value());
+    EXPECT_EQ(preambles.Validator()->min, 3);
+    EXPECT_EQ(preambles.Validator()->max, 20);
   });
+  EXPECT_TRUE(platform->MessageBoxes().empty());
 }
 
 TEST_F(PolPre, WritingAddressAndPreambles) {
@@ -137,14 +126,11 @@ TEST_F(PolPre, WritingAddressAndPreambles) {
     SelectTab(d, TPolPre::kAddressTab);
     d.Item(TPolPre::kAddressField)->UserType("5");
     d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x06, 0x01, 0x05}));
-    EXPECT_EQ(Sent(d).back(), 0x83);
-    EXPECT_EQ(d.frameIsLong, 1);
-    EXPECT_EQ(d.preambleCount, 5);
+    ExpectSentToRecord(d, ToRecord(0x06, {0x05}));
     EXPECT_EQ(d.linkParam1, 3);
     EXPECT_EQ(Text(d, TPolPre::kAddressField), "");  // emptied at once
     EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWriteAddress);
-    EXPECT_EQ(db.At(0).pollingAddress, 0);  // only the reply changes the record
+    EXPECT_EQ(db.At(0).pollingAddress, 7);  // only the reply changes the record
     EXPECT_FALSE(changed);
 
     platform->Advance(399);
@@ -160,7 +146,7 @@ TEST_F(PolPre, WritingAddressAndPreambles) {
     SelectTab(d, TPolPre::kPreamblesTab);
     d.Item(TPolPre::kPreamblesField)->UserType("20");
     d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x3B, 0x01, 0x14}));
+    ExpectSentToRecord(d, ToRecord(0x3B, {0x14}));
     EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "");
     EXPECT_EQ(Text(d, TPolPre::kAddressField), "5");
     EXPECT_EQ(d.AwaitedCommand(), TPolPre::kWritePreambles);
@@ -178,25 +164,118 @@ TEST_F(PolPre, WritingAddressAndPreambles) {
   });
 }
 
-TEST_F(PolPre, OnlyTheFirstTwoCharactersCount) {
+// A number out of its field's range is refused with the field validator's own message before
+// anything is sent; the address range follows the record's universal revision.
+TEST_F(PolPre, OutOfRangeValuesNeverReachTheLine) {
   struct Case {
-    const char* text;
-    std::uint8_t written;
+    int tab;
+    int revision;
+    const char* typed;
+    int written;          // -1: refused
+    const char* refusal;
   };
-  const Case cases[] = {{"5  ", 5}, {"  7", 0}, {"123", 12}, {"", 0}, {"+9", 9}, {"x", 0}};
-  Run([&](TPolPre& d) {
+  const char* const to15 = "Value is not in the range 0 to 15.";
+  const char* const to63 = "Value is not in the range 0 to 63.";
+  const char* const preamblesRange = "Value is not in the range 3 to 20.";
+  const Case cases[] = {
+      {TPolPre::kAddressTab, 5, "16", -1, to15},    {TPolPre::kAddressTab, 5, "15", 15, nullptr},
+      {TPolPre::kAddressTab, 5, "+9", 9, nullptr},  {TPolPre::kAddressTab, 6, "63", 63, nullptr},
+      {TPolPre::kAddressTab, 6, "64", -1, to63},    {TPolPre::kAddressTab, 7, "40", 40, nullptr},
+      {TPolPre::kPreamblesTab, 5, "99", -1, preamblesRange},
+      {TPolPre::kPreamblesTab, 5, "2", -1, preamblesRange},
+      {TPolPre::kPreamblesTab, 5, "020", -1, preamblesRange},  // two characters get in: "02"
+      {TPolPre::kPreamblesTab, 5, "3", 3, nullptr},
+      {TPolPre::kPreamblesTab, 6, "20", 20, nullptr},
+  };
+  FakeLink link;
+  Run(
+      [&](TPolPre& d) {
+        for (const Case& c : cases) {
+          SCOPED_TRACE(::testing::Message() << "revision " << c.revision << ", " << c.typed);
+          Record() = UnlikeDefaultsRecord();
+          Record().universalRevision = static_cast<std::uint8_t>(c.revision);
+          const TDaneIPPC before = Record();
+          SelectTab(d, c.tab);
+          const bool address = c.tab == TPolPre::kAddressTab;
+          const int field = address ? TPolPre::kAddressField : TPolPre::kPreamblesField;
+          const int last = c.revision >= 6 ? 63 : 15;
+          EXPECT_EQ(d.Item(TPolPre::kAddressSpin)->Max(), last);
+          EXPECT_EQ(d.Item(TPolPre::kAddressField)->Validator()->max, last);
+          ASSERT_TRUE(d.Item(field)->UserType(c.typed));
+          const std::size_t sent = link.Requests().size();
+          platform->ClearMessageBoxes();
+          ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+          if (c.written < 0) {
+            EXPECT_EQ(link.Requests().size(), sent);
+            ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+            EXPECT_EQ(LastBox().text, c.refusal);
+            EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconExclamation);
+            EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+            EXPECT_EQ(Text(d, field), std::string(c.typed).substr(0, 2));
+            platform->Advance(400);
+            EXPECT_TRUE(Record() == before);
+          } else {
+            const std::uint8_t value = static_cast<std::uint8_t>(c.written);
+            ASSERT_EQ(link.Requests().size(), sent + 1);
+            EXPECT_EQ(link.Requests().back(), ToRecord(address ? 0x06 : 0x3B, {value}));
+            platform->Advance(400);
+            EXPECT_EQ(address ? Record().pollingAddress : Record().preambles, value);
+            EXPECT_TRUE(platform->MessageBoxes().empty());
+          }
+        }
+
+        // From revision 6 on the address search goes on past 15; it reads no field.
+        SelectTab(d, TPolPre::kAddressTab);
+        d.Item(TPolPre::kAddressField)->UserType("99");
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        for (int i = 0; i < 16; ++i) d.SendMessage(kEvNoAnswer);
+        EXPECT_EQ(link.Requests().back(), WithChecksum({0x02, 16, 0x00, 0x00}));
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+      },
+      {{}, nullptr, &link});
+}
+
+// Cancel and Escape close the dialog in every state, whatever its fields hold: filled by the
+// dialog from a record out of range, typed out of range, or emptied while a write waits.
+TEST_F(PolPre, CancelAndEscapeAlwaysClose) {
+  struct Case {
+    const char* what;
+    std::function<void(TPolPre&)> before;
+  };
+  const Case cases[] = {
+      {"preambles 0 from the record",
+       [&](TPolPre& d) {
+         Record().preambles = 0;
+         SelectTab(d, TPolPre::kPreamblesTab);
+       }},
+      {"address typed out of range",
+       [&](TPolPre& d) {
+         SelectTab(d, TPolPre::kAddressTab);
+         d.Item(TPolPre::kAddressField)->UserType("99");
+       }},
+      {"address emptied by a write",
+       [&](TPolPre& d) {
+         SelectTab(d, TPolPre::kAddressTab);
+         d.Item(TLista::kSendButtonId)->UserClick();
+       }},
+  };
+  for (const bool escape : {false, true}) {
     for (const Case& c : cases) {
-      d.Item(TPolPre::kAddressField)->SetText(c.text);  // as a program could put it there
-      d.Item(TLista::kSendButtonId)->UserClick();
-      EXPECT_EQ(Sent(d).at(8), c.written) << c.text;
-      platform->Advance(400);
-      EXPECT_EQ(db.At(0).pollingAddress, c.written) << c.text;
+      SCOPED_TRACE(::testing::Message() << c.what << (escape ? ", Escape" : ", Cancel"));
+      Record() = UnlikeDefaultsRecord();
+      platform->ClearMessageBoxes();
+      Run([&](TPolPre& d) {
+        c.before(d);
+        if (escape) {
+          d.SendMessage(ui::kMsgClose);
+        } else {
+          d.Item(ui::kIdCancel)->UserClick();
+        }
+        EXPECT_TRUE(d.Ended());
+      });
+      EXPECT_TRUE(platform->MessageBoxes().empty());
     }
-    SelectTab(d, TPolPre::kPreamblesTab);
-    d.Item(TPolPre::kPreamblesField)->SetText("1 9");
-    d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(Sent(d).at(8), 1);
-  });
+  }
 }
 
 TEST_F(PolPre, QueriesAndTheAddressSearch) {
@@ -207,7 +286,7 @@ TEST_F(PolPre, QueriesAndTheAddressSearch) {
     EXPECT_EQ(Sent(d), (Bytes{0x02, 0x00, 0x00, 0x00, 0x02}));
     EXPECT_EQ(d.linkParam1, 1);
     EXPECT_EQ(d.frameIsLong, 0);
-    EXPECT_EQ(d.preambleCount, 5);
+    EXPECT_EQ(d.preambleCount, kRecordPreambles);
     EXPECT_EQ(d.AwaitedCommand(), TPolPre::kAddressSearch);
     platform->Advance(400);
     EXPECT_EQ(Text(d, TPolPre::kAddressField), "3");
@@ -252,17 +331,17 @@ TEST_F(PolPre, QueriesAndTheAddressSearch) {
 
     // Preamble query: to the record's polling address.
     SelectTab(d, TPolPre::kPreamblesTab);
-    d.Item(TPolPre::kPreamblesField)->UserType("9");
+    d.Item(TPolPre::kPreamblesField)->UserType("4");
     d.Item(TPolPre::kQueryButton)->UserClick();
     EXPECT_EQ(Sent(d), (Bytes{0x02, 0x03, 0x00, 0x00, 0x01}));
     EXPECT_EQ(d.AwaitedCommand(), TPolPre::kPreambleQuery);
-    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "9");
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "4");
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "5");
+    EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "9");
     EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
   });
   EXPECT_EQ(db.At(0).pollingAddress, 3);
-  EXPECT_EQ(db.At(0).preambles, 5);
+  EXPECT_EQ(db.At(0).preambles, 9);
 }
 
 // The query and the search answer with what the record now holds, a write of this dialog included.
@@ -341,14 +420,14 @@ TEST_F(PolPre, FailureEvents) {
 
     // A reply with nothing awaited changes nothing but still refreshes the panel.
     platform->Advance(400);
-    EXPECT_EQ(db.At(0).pollingAddress, 0);
+    EXPECT_EQ(db.At(0).pollingAddress, 7);
     EXPECT_EQ(panel.refreshes, 1);
     EXPECT_TRUE(changed);
   });
 }
 
 TEST_F(PolPre, EmptyDatabaseSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TPolPre dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(dialog.requestLength, 0);

@@ -7,22 +7,12 @@
 
 #include "calib/current_calibration_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
 
-// The long-frame head to the identified transmitter: 82, address, then the command.
-Bytes Frame(std::uint8_t command, Bytes data) {
-  Bytes frame{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, command, static_cast<std::uint8_t>(data.size())};
-  frame.insert(frame.end(), data.begin(), data.end());
-  return WithChecksum(std::move(frame));
-}
-
 struct KalPradu : ListDialogTest<TKalPradu> {
   TSerialPortSettings settings;
-
-  void SetUp() override { db.Append(IdentifiedRecord()); }
 
   // The operator's actions in `body`, then Cancel.
   void Run(const std::function<void(TKalPradu&)>& body) { RunThenCancel(body, settings); }
@@ -108,9 +98,7 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
   const TDaneIPPC before = db.At(0);
   Run([&](TKalPradu& d) {
     ASSERT_TRUE(d.Item(801)->UserClick());
-    EXPECT_EQ(Sent(d), Frame(40, {0x40, 0x80, 0x00, 0x00}));
-    EXPECT_EQ(Sent(d).back(), 0x6D);
-    EXPECT_EQ(d.preambleCount, 5);
+    ExpectSentToRecord(d, ToRecord(40, {0x40, 0x80, 0x00, 0x00}));
     EXPECT_EQ(d.linkParam1, 3);
     EXPECT_EQ(d.AwaitedCommand(), 40);
     platform->Advance(399);
@@ -123,7 +111,7 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
 
     d.Item(811)->UserType("3.98");
     ASSERT_TRUE(d.Item(814)->UserClick());
-    EXPECT_EQ(Sent(d), Frame(45, {0x40, 0x7E, 0xB8, 0x00}));
+    ExpectSentToRecord(d, ToRecord(45, {0x40, 0x7E, 0xB8, 0x00}));
     EXPECT_EQ(Text(d, 811), "");  // emptied at once
     platform->Advance(400);
     EXPECT_EQ(Text(d, 811), "3.980     ");
@@ -131,14 +119,13 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
 
     d.Item(813)->UserSelect(1);
     d.Item(801)->UserClick();
-    EXPECT_EQ(Sent(d), Frame(40, {0x41, 0xA0, 0x00, 0x00}));
+    ExpectSentToRecord(d, ToRecord(40, {0x41, 0xA0, 0x00, 0x00}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 816), "20.00     ");
 
     d.Item(811)->UserType("");
     d.Item(814)->UserClick();
-    EXPECT_EQ(Sent(d), Frame(46, {0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(Sent(d).back(), 0xAB);
+    ExpectSentToRecord(d, ToRecord(46, {0x00, 0x00, 0x00, 0x00}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 811), "0         ");
 
@@ -146,18 +133,18 @@ TEST_F(KalPradu, FixedCurrentTrimAndFinishSendAndConfirm) {
     d.Item(813)->UserSelect(0);
     d.Item(811)->UserType("12.345");
     d.Item(814)->UserClick();
-    EXPECT_EQ(Sent(d), Frame(45, {0x41, 0x45, 0x85, 0x00}));
+    ExpectSentToRecord(d, ToRecord(45, {0x41, 0x45, 0x85, 0x00}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 811), "12.35     ");
     d.Item(811)->UserType("12");
     d.Item(814)->UserClick();
-    EXPECT_EQ(Sent(d), Frame(45, {0x41, 0x40, 0x00, 0x00}));
+    ExpectSentToRecord(d, ToRecord(45, {0x41, 0x40, 0x00, 0x00}));
     platform->Advance(400);
 
     for (int tab : {0, 1}) {
       d.Item(813)->UserSelect(tab);
       ASSERT_TRUE(d.Item(815)->UserClick());
-      EXPECT_EQ(Sent(d), Frame(40, {0x00, 0x00, 0x00, 0x00}));
+      ExpectSentToRecord(d, ToRecord(40, {0x00, 0x00, 0x00, 0x00}));
       EXPECT_EQ(d.AwaitedCommand(), 40);
       EXPECT_EQ(Text(d, 811), "12.00     ");  // finishing leaves the reading alone
       platform->Advance(400);
@@ -228,7 +215,7 @@ TEST_F(KalPradu, FailureEventsByResponseCodeWhateverIsAwaited) {
 }
 
 TEST_F(KalPradu, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TKalPradu dialog(nullptr, db, changed, memory, settings, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(platform->MessageBoxes()[0].flags & ui::kMbIconMask, ui::kMbIconStop);
@@ -248,7 +235,7 @@ TEST_F(KalPradu, FromAnotherTransmitterTheConfirmedCurrentsAreShown) {
   link.Answer(46, {0x41});
   Run([&](TKalPradu& d) {
     d.Item(801)->UserClick();
-    EXPECT_EQ(link.Requests().back(), Frame(40, {0x40, 0x80, 0x00, 0x00}));
+    EXPECT_EQ(link.Requests().back(), ToRecord(40, {0x40, 0x80, 0x00, 0x00}));
     platform->Advance(400);
     EXPECT_TRUE(changed);
     EXPECT_EQ(Text(d, 816), "20.00     ");

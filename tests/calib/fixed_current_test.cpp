@@ -5,19 +5,16 @@
 
 #include "calib/fixed_current_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
 
-// The command-40 frame to the identified transmitter with the four data bytes given.
+// The command-40 frame with the four data bytes given.
 Bytes Command40(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-  return WithChecksum({0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x28, 0x04, b0, b1, b2, b3});
+  return ToRecord(0x28, {b0, b1, b2, b3});
 }
 
-struct FixedCurrent : ListDialogTest<TUstawPrad> {
-  void SetUp() override { db.Append(IdentifiedRecord()); }
-};
+using FixedCurrent = ListDialogTest<TUstawPrad>;
 
 TEST_F(FixedCurrent, TypedCurrentGoesOutAndComesBackConfirmed) {
   const TDaneIPPC before = db.At(0);
@@ -50,8 +47,7 @@ TEST_F(FixedCurrent, TypedCurrentGoesOutAndComesBackConfirmed) {
       changed = false;
       ASSERT_TRUE(field.UserType(c.typed));
       ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
-      EXPECT_EQ(Sent(dialog), c.frame) << c.typed;
-      EXPECT_EQ(dialog.preambleCount, 5);
+      ExpectSentToRecord(dialog, c.frame);
       EXPECT_EQ(dialog.linkParam1, 3);
       EXPECT_EQ(field.Text(), "") << c.typed;
       EXPECT_EQ(dialog.AwaitedCommand(), 40);
@@ -133,7 +129,7 @@ TEST_F(FixedCurrent, FailureMessages) {
 }
 
 TEST_F(FixedCurrent, EmptyDatabaseSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TUstawPrad dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));

@@ -7,15 +7,12 @@
 
 #include "calib/pressure_calibration_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
 
 struct KalCisnienia : ListDialogTest<TKalCisnienia> {
   TSerialPortSettings settings;
-
-  void SetUp() override { db.Append(IdentifiedRecord()); }
 
   // Runs the dialog with `body` as the operator, then closes it.
   void Run(const std::function<void(TKalCisnienia&)>& body) { RunThenCancel(body, settings); }
@@ -74,9 +71,9 @@ TEST_F(KalCisnienia, SetUpAndTabsShowTheSamePageWithItsOwnButtonText) {
     const ui::Control& tab = *d.Item(903);
     EXPECT_EQ(tab.Items(), (std::vector<std::string>{"Калибровка начала", "Калибровка конца"}));
     EXPECT_EQ(tab.Selection(), 0);
-    EXPECT_EQ(Text(d, 907), "[кПа]");
-    EXPECT_EQ(Text(d, 908), "[кПа]");
-    EXPECT_EQ(d.UnitCode(), 12);
+    EXPECT_EQ(Text(d, 907), "[Bar]");
+    EXPECT_EQ(Text(d, 908), "[Bar]");
+    EXPECT_EQ(d.UnitCode(), 7);
 
     // Both points use one page: the same controls shown and enabled, only 904 relabelled.
     auto shown = [&] {
@@ -107,7 +104,7 @@ TEST_F(KalCisnienia, SetUpAndTabsShowTheSamePageWithItsOwnButtonText) {
     EXPECT_EQ(Text(d, 904), "Калибруй конец");
     EXPECT_EQ(Text(d, 901), "");  // a tab change empties both value fields
     EXPECT_EQ(Text(d, 906), "");
-    EXPECT_EQ(Text(d, 907), "[кПа]");
+    EXPECT_EQ(Text(d, 907), "[Bar]");
 
     ASSERT_TRUE(d.Item(903)->UserSelect(0));
     EXPECT_EQ(Text(d, 904), "Калибруй начало");
@@ -122,10 +119,8 @@ TEST_F(KalCisnienia, ReadingShowsTheSimulatedPressureOfEachTab) {
     d.Item(907)->SetText("stale");
     d.Item(908)->SetText("stale");
     ASSERT_TRUE(d.Item(801)->UserClick());
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x01, 0x00, 0x80}));
-    EXPECT_EQ(d.preambleCount, 5);
+    ExpectSentToRecord(d, ToRecord(0x01));
     EXPECT_EQ(d.linkParam1, 3);
-    EXPECT_EQ(d.frameIsLong, 1);
     EXPECT_EQ(d.AwaitedCommand(), 1);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(d.Value()), 0x4016147Bu);
     platform->Advance(399);
@@ -134,8 +129,8 @@ TEST_F(KalCisnienia, ReadingShowsTheSimulatedPressureOfEachTab) {
     platform->Advance(1);
     EXPECT_TRUE(changed);
     EXPECT_EQ(Text(d, 906), "2.345     ");
-    EXPECT_EQ(Text(d, 907), "[кПа]");
-    EXPECT_EQ(Text(d, 908), "[кПа]");
+    EXPECT_EQ(Text(d, 907), "[Bar]");
+    EXPECT_EQ(Text(d, 908), "[Bar]");
     EXPECT_EQ(d.AwaitedCommand(), 0);
 
     d.Item(903)->UserSelect(1);
@@ -145,7 +140,7 @@ TEST_F(KalCisnienia, ReadingShowsTheSimulatedPressureOfEachTab) {
     EXPECT_EQ(Text(d, 906), "246.9     ");
     platform->Advance(2000);  // one request, one reply
   });
-  EXPECT_EQ(db.At(0).unitCode, 12);
+  EXPECT_EQ(db.At(0).unitCode, 7);
   EXPECT_EQ(panel.refreshes, 0);
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
@@ -156,24 +151,21 @@ TEST_F(KalCisnienia, CalibrationSendsThePointAndShowsItsNewReading) {
     d.Item(907)->SetText("stale");
     d.Item(901)->UserType("1.5");
     ASSERT_TRUE(d.Item(904)->UserClick());
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x43, 0x06, 0x00, 0x0C,
-                                 0x3F, 0xC0, 0x00, 0x00, 0x37}));
-    EXPECT_EQ(d.preambleCount, 5);
+    ExpectSentToRecord(d, ToRecord(0x43, {0x00, 0x07, 0x3F, 0xC0, 0x00, 0x00}));
     EXPECT_EQ(d.AwaitedCommand(), 67);
     EXPECT_EQ(Text(d, 901), "");  // emptied at once
     EXPECT_FALSE(changed);
     platform->Advance(400);
     EXPECT_TRUE(changed);
     EXPECT_EQ(Text(d, 901), "0         ");
-    EXPECT_EQ(Text(d, 907), "[кПа]");
+    EXPECT_EQ(Text(d, 907), "[Bar]");
     EXPECT_EQ(Text(d, 908), "keep");  // only the calibration row's unit is shown again
     EXPECT_EQ(d.AwaitedCommand(), 0);
 
     d.Item(903)->UserSelect(1);
     d.Item(901)->UserType("250");
     d.Item(904)->UserClick();
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x44, 0x06, 0x00, 0x0C,
-                                 0x43, 0x7A, 0x00, 0x00, 0xF6}));
+    ExpectSentToRecord(d, ToRecord(0x44, {0x00, 0x07, 0x43, 0x7A, 0x00, 0x00}));
     platform->Advance(400);
     EXPECT_EQ(Text(d, 901), "250.0     ");
     EXPECT_EQ(d.Value(), 250.0f);
@@ -200,8 +192,7 @@ TEST_F(KalCisnienia, MegapascalRecordAndALaterPressReplacingTheAwaitedCommand) {
     platform->Advance(200);
     d.Item(901)->UserType("0");
     d.Item(904)->UserClick();  // within the reading's 400 ms
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x43, 0x06, 0x00, 0xED,
-                                 0x00, 0x00, 0x00, 0x00, 0x29}));
+    ExpectSentToRecord(d, ToRecord(0x43, {0x00, 0xED, 0x00, 0x00, 0x00, 0x00}));
     platform->Advance(399);
     EXPECT_FALSE(changed);
     platform->Advance(1);
@@ -286,7 +277,7 @@ TEST_F(KalCisnienia, FailureEventsByAwaitedCommandAndResponseCode) {
 }
 
 TEST_F(KalCisnienia, EmptyDatabaseShowsTheListMessageAndSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TKalCisnienia dialog(nullptr, db, changed, memory, settings, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   // Even when driven directly, neither button builds a request.

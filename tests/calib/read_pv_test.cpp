@@ -14,7 +14,6 @@
 
 #include "calib/read_pv_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -77,8 +76,6 @@ void ExpectScreen(const std::vector<ui::DrawOp>& ops, const std::string& unit,
 struct ReadPV : ListDialogTest<TReadPV> {
   SentFrames sent;
   TSerialPortSettings settings{{}, &sent.trace};
-
-  void SetUp() override { db.Append(IdentifiedRecord()); }
   void Click(ui::Dialog& dialog, int id) { ASSERT_TRUE(dialog.Item(id)->UserClick()); }
 };
 
@@ -116,7 +113,7 @@ TEST(MeasuredValueText, WritesPrintfTenGInEveryLocale) {
 }
 
 TEST_F(ReadPV, EmptyDatabaseReportsAndNeverBuildsARequest) {
-  db.Clear();
+  EmptyDatabase();
   TReadPV dialog(nullptr, db, changed, memory, settings, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.Item(TLista::kSendButtonId)->UserClick();
@@ -189,11 +186,9 @@ TEST_F(ReadPV, ReadingSendsCommandThreeAndPaintsTheAnswerWithTheRecordsUnit) {
   platform->OnModal(TReadPV::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TReadPV&>(d);
     Click(dialog, TLista::kSendButtonId);
-    EXPECT_EQ(Sent(dialog), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x03, 0x00, 0x82}));
-    EXPECT_EQ(dialog.preambleCount, 5);
+    ExpectSentToRecord(dialog, ToRecord(0x03));
     EXPECT_EQ(dialog.linkParam1, 3);
     EXPECT_EQ(dialog.linkParam2, 26);
-    EXPECT_EQ(dialog.frameIsLong, 1);
 
     platform->Advance(399);
     EXPECT_FALSE(changed);
@@ -202,7 +197,7 @@ TEST_F(ReadPV, ReadingSendsCommandThreeAndPaintsTheAnswerWithTheRecordsUnit) {
     EXPECT_TRUE(changed);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(dialog.Pressure()), 0x43183AE1u);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(dialog.LoopCurrent()), 0x40C66666u);
-    ExpectScreen(platform->Drawing(dialog), "[кПа]", "    152.23", "       6.2");
+    ExpectScreen(platform->Drawing(dialog), "[Bar]", "    152.23", "       6.2");
     EXPECT_FALSE(platform->TimerRunning(dialog, THartProtokol::kReplyTimerId));
 
     // The unit comes from the record at each reply; names without an entry show as absent.
@@ -218,7 +213,7 @@ TEST_F(ReadPV, ReadingSendsCommandThreeAndPaintsTheAnswerWithTheRecordsUnit) {
     ExpectScreen(platform->Drawing(dialog), "[Отсутствие]", "    152.23", "       6.2");
 
     // Another selection repaints the last reading with the last unit, and reads nothing.
-    db.At(0).unitCode = 7;
+    db.At(0).unitCode = 6;
     const std::size_t before = platform->Drawing(dialog).size();
     dialog.SendMessage(ui::kMsgCommand,
                        ui::MakeWParam(TLista::kListBoxId, ui::kNotifySelectionChanged));
@@ -227,7 +222,7 @@ TEST_F(ReadPV, ReadingSendsCommandThreeAndPaintsTheAnswerWithTheRecordsUnit) {
     EXPECT_FALSE(platform->TimerRunning(dialog, THartProtokol::kReplyTimerId));
     Click(dialog, TLista::kSendButtonId);
     platform->Advance(400);
-    ExpectScreen(platform->Drawing(dialog), "[Bar]", "    152.23", "       6.2");
+    ExpectScreen(platform->Drawing(dialog), "[PSI]", "    152.23", "       6.2");
     EXPECT_EQ(sent.Lines().size(), 4u);
     Click(dialog, ui::kIdCancel);
   });
@@ -244,7 +239,7 @@ TEST_F(ReadPV, PaintMessageRedrawsTheReadingAndRestoresTheFont) {
 
     platform->ClearDrawing(d);
     platform->Paint(d);
-    ExpectScreen(platform->Drawing(d), "[кПа]", "    152.23", "       6.2");
+    ExpectScreen(platform->Drawing(d), "[Bar]", "    152.23", "       6.2");
     for (const ui::DrawOp& op : platform->Drawing(d)) {
       EXPECT_EQ(op.bkMode, ui::BkMode::Transparent);
       if (op.font.face == "Times New Roman") {
@@ -254,7 +249,7 @@ TEST_F(ReadPV, PaintMessageRedrawsTheReadingAndRestoresTheFont) {
     // A paint message in between leaves the next reading's erasing intact.
     Click(d, TLista::kSendButtonId);
     platform->Advance(400);
-    ExpectScreen(platform->Drawing(d), "[кПа]", "    152.23", "       6.2");
+    ExpectScreen(platform->Drawing(d), "[Bar]", "    152.23", "       6.2");
 
     std::vector<ui::DrawOp> ops;
     ui::RecordingContext dc(ops, d.ClientRect());
@@ -280,9 +275,9 @@ TEST_F(ReadPV, ContinuousReadingEveryFourHundredMillisecondsUntilCleared) {
     ASSERT_EQ(lines.size(), 6u);
     for (std::size_t i = 0; i < lines.size(); ++i) {
       EXPECT_EQ(lines[i], std::to_string(400 * i) +
-                              " TX 82 3F 01 00 31 0C 03 00 82 preambles=5 p1=3 p2=26 long=1\n");
+                              " TX 82 26 03 0A 1B 2C 03 00 99 preambles=9 p1=3 p2=26 long=1\n");
     }
-    ExpectScreen(platform->Drawing(d), "[кПа]", "    152.23", "       6.2");
+    ExpectScreen(platform->Drawing(d), "[Bar]", "    152.23", "       6.2");
 
     // Cleared: the reading in progress still ends in a painting, and nothing follows.
     Click(d, TReadPV::kContinuousId);

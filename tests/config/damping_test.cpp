@@ -7,7 +7,6 @@
 
 #include "config/damping_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -35,6 +34,7 @@ TEST_F(Damping, TemplateHoldsEveryControlAndTheTextsFit) {
 }
 
 TEST_F(Damping, EmptyDatabaseReportsAndSendsNothing) {
+  EmptyDatabase();
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
@@ -45,9 +45,7 @@ TEST_F(Damping, EmptyDatabaseReportsAndSendsNothing) {
 }
 
 TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
-  TDaneIPPC record = IdentifiedRecord();
-  record.preambles = 9;
-  db.Append(record);
+  Record().damping = 0.0f;
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TDamping&>(d);
     EXPECT_EQ(Text(dialog, 825), "0         ");
@@ -57,10 +55,7 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
 
     ASSERT_TRUE(dialog.Item(826)->UserType("0.25"));
     ASSERT_TRUE(dialog.Item(801)->UserClick());
-    EXPECT_EQ(Sent(dialog), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x22, 0x04, 0x3E, 0x80,
-                                   0x00, 0x00, 0x19}));
-    EXPECT_EQ(dialog.preambleCount, 9);
-    EXPECT_EQ(dialog.frameIsLong, 1);
+    ExpectSentToRecord(dialog, ToRecord(0x22, {0x3E, 0x80, 0x00, 0x00}));
     EXPECT_EQ(dialog.linkParam1, 3);
     EXPECT_EQ(db.At(0).damping, 0.25f);  // stored before the transmitter confirms it
     EXPECT_EQ(Text(dialog, 825), "0         ");
@@ -116,13 +111,12 @@ TEST_F(Damping, StoresTheTypedValueAtOnceAndShowsItAfterTheReply) {
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
 
-TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
-  db.Append(IdentifiedRecord());
+// The value is stored as it is sent; a transmitter that refuses it, or a line that never
+// carries it, leaves the record with the damping it had.
+TEST_F(Damping, ARefusedWriteLeavesTheRecordAsItWas) {
+  const TDaneIPPC before = Record();
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TDamping&>(d);
-    dialog.Item(826)->UserType("-1");
-    dialog.Item(801)->UserClick();
-
     const char* const other = "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!";
     const EventCase cases[] = {
         {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
@@ -141,18 +135,28 @@ TEST_F(Damping, FailureEventsShowTheirMessagesWithTheNewValueAlreadyStored) {
         {kEvStatusError, 0, other, "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
         {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
     };
-    for (const EventCase& c : cases) ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
-    EXPECT_EQ(db.At(0).damping, -1.0f);
-    EXPECT_EQ(Text(dialog, 825), "0         ");
-    EXPECT_FALSE(changed);
-    EXPECT_EQ(panel.refreshes, 0);
+    for (const EventCase& c : cases) {
+      ASSERT_TRUE(dialog.Item(826)->UserType("-1"));
+      ASSERT_TRUE(dialog.Item(801)->UserClick());
+      EXPECT_EQ(Record().damping, -1.0f) << c.text;  // stored as it is sent
+      ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
+      EXPECT_TRUE(Record() == before) << c.text;
+      EXPECT_EQ(Text(dialog, 825), "1.500     ");
+    }
+    // The write that follows is taken as usual.
+    platform->ClearMessageBoxes();
+    ASSERT_TRUE(dialog.Item(826)->UserType("2"));
+    ASSERT_TRUE(dialog.Item(801)->UserClick());
+    platform->Advance(400);
+    EXPECT_EQ(Record().damping, 2.0f);
+    EXPECT_TRUE(platform->MessageBoxes().empty());
   });
   TDamping dialog(nullptr, db, changed, memory, {}, &panel);
   dialog.Execute();
+  EXPECT_EQ(panel.refreshes, 1);
 }
 
 TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
-  db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(34, {0x3F, 0x00, 0x00, 0x7F});  // 0.5 once the lowest byte is dropped
   platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
@@ -167,12 +171,12 @@ TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
     EXPECT_EQ(Text(dialog, 826), "0.5000    ");
     EXPECT_EQ(panel.refreshes, 1);
 
-    // A confirmation without its float: the general message; the typed value stays stored.
+    // A confirmation without its float: the general message; the record keeps what it held.
     link.Answer(34, {0x40});
     dialog.Item(826)->UserType("2");
     dialog.Item(801)->UserClick();
     platform->Advance(400);
-    EXPECT_EQ(db.At(0).damping, 2.0f);
+    EXPECT_EQ(db.At(0).damping, 0.5f);
     EXPECT_EQ(Text(dialog, 825), "0.5000    ");
     EXPECT_EQ(panel.refreshes, 1);
     ASSERT_EQ(platform->MessageBoxes().size(), 1u);

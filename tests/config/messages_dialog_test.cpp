@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "config/messages_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -17,7 +17,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-const Bytes kHeader{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C};
+const Bytes kHeader = Concat({{0x82}, kRecordAddress});
 // "ПРИВЕТ МИР", "ДАВЛЕНИЕ" and "ТЕСТ" packed with the Cyrillic substitution, padded with blanks.
 const Bytes kPackedGreeting{0xA1, 0x09, 0x42, 0x15, 0x48, 0x0D, 0x95, 0x08, 0x20, 0x82, 0x08, 0x20,
                             0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20, 0x82, 0x08, 0x20};
@@ -29,8 +29,6 @@ std::string Padded(const std::string& text, std::size_t characters) {
 }
 
 struct Messages : ListDialogTest<TMessages> {
-  void SetUp() override { db.Append(IdentifiedRecord()); }
-
   static void Page(TMessages& d, int page) {
     ASSERT_TRUE(d.Item(TMessages::kTabs)->UserSelect(page));
   }
@@ -101,22 +99,16 @@ TEST_F(Messages, TemplatePagesAndFields) {
       Page(d, page);
       ExpectPageShowsItsOwn(d, page);
     }
-    EXPECT_EQ(Text(d, TMessages::kDay), "31");
-    EXPECT_EQ(Text(d, TMessages::kMonth), "8");
-    EXPECT_EQ(Text(d, TMessages::kYear), "2000");
-    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");
-    EXPECT_EQ(ui::utf8::Length(Text(d, TMessages::kMessage)), 32u);
-    EXPECT_EQ(ui::utf8::Length(Text(d, TMessages::kTag)), 8u);
+    EXPECT_EQ(Text(d, TMessages::kDay), "14");
+    EXPECT_EQ(Text(d, TMessages::kMonth), "3");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2021");
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "654321");
+    EXPECT_EQ(Text(d, TMessages::kMessage), Padded("ЦЕХ 4 ЛИНИЯ ПАРА ЗАМЕНА 2021", 32));
+    EXPECT_EQ(Text(d, TMessages::kTag), Padded("ПД-107", 8));
+    EXPECT_EQ(Text(d, TMessages::kDescriptor), Padded("КОТЕЛ 2 ВЫХОД", 16));
 
     // Controls of a hidden page refuse the operator.
     EXPECT_FALSE(d.Item(TMessages::kTag)->UserType("X"));
-    Page(d, 2);
-    Type(d, TMessages::kAssemblyNumber, "16777217");
-    d.Item(ui::kIdCancel)->UserClick();
-    EXPECT_FALSE(d.Ended());
-    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
-    EXPECT_EQ(platform->MessageBoxes()[0].text, "Value is not in the range 0 to 16777216.");
-    Type(d, TMessages::kAssemblyNumber, "16777216");
     d.Item(ui::kIdCancel)->UserClick();
     EXPECT_TRUE(d.Ended());
   });
@@ -131,9 +123,8 @@ TEST_F(Messages, WritingEachPage) {
     EXPECT_EQ(Text(d, TMessages::kMessage), "ПРИВЕТ МИР");
     d.Item(TLista::kSendButtonId)->UserClick();
     EXPECT_EQ(Bytes(db.At(0).message.begin(), db.At(0).message.end()), kPackedGreeting);
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x11, 0x18}, kPackedGreeting})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x11, 0x18}, kPackedGreeting})));
     EXPECT_EQ(Sent(d).size(), 33u);
-    EXPECT_EQ(d.preambleCount, 5);
     EXPECT_EQ(Text(d, TMessages::kMessage), "");
     EXPECT_EQ(d.AwaitedCommand(), 17);
     platform->Advance(400);
@@ -156,8 +147,8 @@ TEST_F(Messages, WritingEachPage) {
     EXPECT_EQ(r.dateDay, 31);
     EXPECT_EQ(r.dateMonth, 12);
     EXPECT_EQ(r.dateYear, 130);
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x12, 0x15}, kPackedTest, kPackedPressure,
-                                            {31, 12, 130}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x12, 0x15}, kPackedTest,
+                                                  kPackedPressure, {31, 12, 130}})));
     EXPECT_EQ(Sent(d).size(), 30u);
     for (int id : {TMessages::kTag, TMessages::kDescriptor, TMessages::kDay, TMessages::kMonth,
                    TMessages::kYear})
@@ -171,23 +162,20 @@ TEST_F(Messages, WritingEachPage) {
     EXPECT_EQ(Text(d, TMessages::kYear), "2030");
     EXPECT_EQ(panel.refreshes, 2);
 
-    // An empty year stores (0 - 1900) mod 256 and shows as 2048; only the field's own number of
-    // characters is read.
-    Type(d, TMessages::kYear, "");
-    d.Item(TMessages::kDay)->SetText("123");
+    // The last year a byte above 1900 holds.
+    Type(d, TMessages::kYear, "2155");
     d.Item(TLista::kSendButtonId)->UserClick();
-    EXPECT_EQ(db.At(0).dateYear, 148);
-    EXPECT_EQ(db.At(0).dateDay, 12);
-    EXPECT_EQ(Sent(d).at(28), 148);
+    EXPECT_EQ(db.At(0).dateYear, 255);
+    EXPECT_EQ(Sent(d).at(28), 255);
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TMessages::kYear), "2048");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2155");
 
     // Page 2: the final assembly number, most significant byte first.
     Page(d, 2);
     Type(d, TMessages::kAssemblyNumber, "16777215");
     d.Item(TLista::kSendButtonId)->UserClick();
     EXPECT_EQ(db.At(0).assemblyNumber, 16777215u);
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x13, 0x03, 0xFF, 0xFF, 0xFF}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x13, 0x03, 0xFF, 0xFF, 0xFF}})));
     EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
     EXPECT_EQ(d.AwaitedCommand(), 19);
     platform->Advance(400);
@@ -217,7 +205,7 @@ TEST_F(Messages, ReadingShowsTheRecordAgain) {
     Page(d, 0);
     const std::string message = Text(d, TMessages::kMessage);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x0C, 0x00}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x0C, 0x00}})));
     EXPECT_EQ(d.linkParam1, 3);
     EXPECT_EQ(Text(d, TMessages::kMessage), "");
     EXPECT_EQ(d.AwaitedCommand(), 12);
@@ -227,29 +215,30 @@ TEST_F(Messages, ReadingShowsTheRecordAgain) {
 
     Page(d, 1);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x0D, 0x00}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x0D, 0x00}})));
     EXPECT_EQ(d.AwaitedCommand(), 13);
     for (int id : {TMessages::kTag, TMessages::kDescriptor, TMessages::kDay, TMessages::kMonth,
                    TMessages::kYear})
       EXPECT_EQ(Text(d, id), "") << id;
-    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");  // another page's field stays
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "654321");  // another page's field stays
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TMessages::kYear), "2000");
-    EXPECT_EQ(Text(d, TMessages::kDay), "31");
+    EXPECT_EQ(Text(d, TMessages::kYear), "2021");
+    EXPECT_EQ(Text(d, TMessages::kDay), "14");
 
     Page(d, 2);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum(Concat({kHeader, {0x10, 0x00}})));
+    ExpectSentToRecord(d, WithChecksum(Concat({kHeader, {0x10, 0x00}})));
     EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "");
     platform->Advance(400);
-    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "11234");
+    EXPECT_EQ(Text(d, TMessages::kAssemblyNumber), "654321");
 
     // Page 3: command 11 to the all-zero address with the record's tag, and the identity of a
     // fresh record.
     Page(d, 3);
     d.Item(TMessages::kReadButton)->UserClick();
-    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0, 0, 0, 0, 0, 0x0B, 0x06, 0x41, 0x0C, 0x71, 0xCF,
-                                     0x3D, 0x20}));
+    EXPECT_EQ(Sent(d), WithChecksum({0x82, 0, 0, 0, 0, 0, 0x0B, 0x06, 0xA1, 0xDB, 0x71, 0xC3,
+                                     0x78, 0x20}));
+    EXPECT_EQ(d.preambleCount, kRecordPreambles);
     EXPECT_EQ(d.Item(TMessages::kIdentity)->Items().size(), 0u);
     EXPECT_EQ(d.AwaitedCommand(), 11);
     platform->Advance(400);
@@ -298,6 +287,138 @@ TEST_F(Messages, FailureEventsKeepTheAwaitedCommand) {
   EXPECT_FALSE(changed);
 }
 
+// Values are stored as they are sent; a transmitter that refuses them, or a line that never
+// carries them, leaves the record as it was, whichever page wrote.
+TEST_F(Messages, ARefusedWriteLeavesTheRecordAsItWas) {
+  const TDaneIPPC before = Record();
+  struct Write {
+    int page;
+    std::function<void(TMessages&)> type;
+  };
+  const Write writes[] = {
+      {0, [](TMessages& d) { Type(d, TMessages::kMessage, "новое"); }},
+      {1,
+       [](TMessages& d) {
+         Type(d, TMessages::kTag, "Т-1");
+         Type(d, TMessages::kDescriptor, "ВОЗДУХ");
+         Type(d, TMessages::kDay, "2");
+         Type(d, TMessages::kMonth, "7");
+         Type(d, TMessages::kYear, "1999");
+       }},
+      {2, [](TMessages& d) { Type(d, TMessages::kAssemblyNumber, "42"); }},
+  };
+  const EventCase failures[] = {
+      {kEvNoAnswer, 0, "Отсутствие ответа.\nВыбери следующий преобразователь!!!", ""},
+      {kEvStatusError, 7, "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+       "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"},
+      {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
+  };
+  Run([&](TMessages& d) {
+    for (const Write& w : writes) {
+      for (const EventCase& failure : failures) {
+        SCOPED_TRACE(::testing::Message() << "page " << w.page << ", " << failure.text);
+        Page(d, w.page);
+        w.type(d);
+        ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+        EXPECT_FALSE(Record() == before);  // stored as it is sent
+        ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(d, failure));
+        EXPECT_TRUE(Record() == before);
+      }
+    }
+  });
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(panel.refreshes, 0);
+}
+
+// A number out of its field's range is refused with the field validator's own message before
+// anything is stored or sent; the fields keep what was typed.
+TEST_F(Messages, OutOfRangeValuesNeverReachTheLine) {
+  struct Case {
+    int page;
+    int field;
+    const char* typed;
+    const char* refusal;
+  };
+  const char* const days = "Value is not in the range 1 to 31.";
+  const char* const years = "Value is not in the range 1900 to 2155.";
+  const Case cases[] = {
+      {1, TMessages::kDay, "32", days},
+      {1, TMessages::kDay, "0", days},
+      {1, TMessages::kMonth, "13", "Value is not in the range 1 to 12."},
+      {1, TMessages::kYear, "1850", years},
+      {1, TMessages::kYear, "2156", years},
+      {1, TMessages::kYear, "", years},
+      {2, TMessages::kAssemblyNumber, "16777217", "Value is not in the range 0 to 16777216."},
+  };
+  const TDaneIPPC before = Record();
+  FakeLink link;
+  Run(
+      [&](TMessages& d) {
+        for (const Case& c : cases) {
+          SCOPED_TRACE(::testing::Message() << c.field << " " << c.typed);
+          Page(d, c.page);  // the fields show the record again
+          Type(d, c.field, c.typed);
+          platform->ClearMessageBoxes();
+          ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+          EXPECT_TRUE(link.Requests().empty());
+          ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+          EXPECT_EQ(LastBox().text, c.refusal);
+          EXPECT_EQ(LastBox().flags, ui::kMbOk | ui::kMbIconExclamation);
+          EXPECT_EQ(Text(d, c.field), c.typed);
+          EXPECT_EQ(d.AwaitedCommand(), 0);
+          EXPECT_TRUE(Record() == before);
+        }
+      },
+      {{}, nullptr, &link});
+}
+
+// "Отмена" and Escape close the dialog in every state, whatever its fields hold: filled by the
+// dialog from a record out of range, typed out of range, or emptied while a write waits.
+TEST_F(Messages, CancelAndEscapeAlwaysClose) {
+  struct Case {
+    const char* what;
+    std::function<void(TMessages&)> before;
+  };
+  const Case cases[] = {
+      {"date 0-0-1900 from the record",
+       [&](TMessages& d) {
+         Record().dateDay = 0;
+         Record().dateMonth = 0;
+         Record().dateYear = 0;
+         Page(d, 1);
+         EXPECT_EQ(Text(d, TMessages::kYear), "1900");
+       }},
+      {"number typed out of range",
+       [](TMessages& d) {
+         Page(d, 2);
+         Type(d, TMessages::kAssemblyNumber, "16777217");
+       }},
+      {"date emptied by a write",
+       [](TMessages& d) {
+         Page(d, 1);
+         d.Item(TLista::kSendButtonId)->UserClick();
+         EXPECT_EQ(d.AwaitedCommand(), 18);
+       }},
+  };
+  for (const bool escape : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.what << (escape ? ", Escape" : ", Cancel"));
+      Record() = UnlikeDefaultsRecord();
+      platform->ClearMessageBoxes();
+      Run([&](TMessages& d) {
+        c.before(d);
+        if (escape) {
+          d.SendMessage(ui::kMsgClose);
+        } else {
+          d.Item(ui::kIdCancel)->UserClick();
+        }
+        EXPECT_TRUE(d.Ended());
+      });
+      EXPECT_TRUE(platform->MessageBoxes().empty());
+    }
+  }
+}
+
 TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
   Run([&](TMessages& d) {
     Page(d, 0);
@@ -310,7 +431,7 @@ TEST_F(Messages, ReplyWithNothingAwaitedOnlyRefreshes) {
 }
 
 TEST_F(Messages, EmptyDatabaseSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TMessages dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   EXPECT_EQ(dialog.requestLength, 0);

@@ -7,23 +7,16 @@
 
 #include "config/range_pressure_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
-
-Bytes Command(std::uint8_t command, std::uint8_t checksum) {
-  return {0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, command, 0x00, checksum};
-}
 
 std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }
 
 struct RangePressure : ListDialogTest<TZeroSpan> {
   void SetUp() override {
-    TDaneIPPC record = IdentifiedRecord();
-    record.upperRange = 100.0f;
-    record.preambles = 7;
-    db.Append(record);
+    Record().upperRange = 100.0f;
+    Record().lowerRange = 0.0f;
   }
 
   std::string Result(TZeroSpan& d) { return d.Item(TZeroSpan::kResultId)->Text(); }
@@ -34,8 +27,7 @@ TEST_F(RangePressure, EachSetWritesItsEndThenReadsBack) {
     EXPECT_EQ(dialog.Caption(), "Изменение с помощью заданного давления");
     dialog.Item(TZeroSpan::kResultId)->SetText("старое");
     ASSERT_TRUE(dialog.Item(TZeroSpan::kSetEndButtonId)->UserClick());
-    EXPECT_EQ(Sent(dialog), Command(0x24, 0xA5));
-    EXPECT_EQ(dialog.preambleCount, 7);
+    ExpectSentToRecord(dialog, ToRecord(0x24));
     EXPECT_EQ(dialog.linkParam1, 3);
     EXPECT_EQ(Result(dialog), "");
     EXPECT_EQ(dialog.AwaitedCommand(), 36);
@@ -48,7 +40,7 @@ TEST_F(RangePressure, EachSetWritesItsEndThenReadsBack) {
     EXPECT_EQ(Bits(db.At(0).lowerRange), Bits(0.0f));
     EXPECT_EQ(panel.refreshes, 1);
     EXPECT_EQ(dialog.AwaitedCommand(), 15);
-    EXPECT_EQ(Sent(dialog), Command(0x0F, 0x8E));
+    ExpectSentToRecord(dialog, ToRecord(0x0F));
 
     changed = false;
     platform->Advance(400);
@@ -60,7 +52,7 @@ TEST_F(RangePressure, EachSetWritesItsEndThenReadsBack) {
     EXPECT_EQ(panel.refreshes, 2);
 
     ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
-    EXPECT_EQ(Sent(dialog), Command(0x25, 0xA4));
+    ExpectSentToRecord(dialog, ToRecord(0x25));
     EXPECT_EQ(dialog.AwaitedCommand(), 37);
     platform->Advance(400);
     EXPECT_EQ(Result(dialog), "Ноль изменен");
@@ -147,7 +139,7 @@ TEST_F(RangePressure, FailureEventsByResponseCodeAndAwaitedCommand) {
 }
 
 TEST_F(RangePressure, EmptyDatabaseSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TZeroSpan dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));

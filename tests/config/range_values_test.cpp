@@ -7,7 +7,6 @@
 
 #include "config/range_values_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -51,6 +50,7 @@ TEST_F(RangeValues, TemplateHoldsEveryControlAndTheTextsFit) {
 }
 
 TEST_F(RangeValues, EmptyDatabaseReportsAndSendsNothing) {
+  EmptyDatabase();
   TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
@@ -62,19 +62,16 @@ TEST_F(RangeValues, EmptyDatabaseReportsAndSendsNothing) {
 }
 
 TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
-  TDaneIPPC record = IdentifiedRecord();
-  record.preambles = 6;
-  db.Append(record);
   platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TRangeVal&>(d);
-    EXPECT_EQ(Text(dialog, 835), "250.0     ");
-    EXPECT_EQ(Text(dialog, 836), "0         ");
-    EXPECT_EQ(Text(dialog, 837), "25.00     ");
-    EXPECT_EQ(Text(dialog, 838), "250.0     ");
-    EXPECT_EQ(Text(dialog, 839), "0         ");
-    EXPECT_EQ(Text(dialog, 840), "250.0     ");
-    EXPECT_EQ(Text(dialog, 841), "0         ");
-    for (int id = 842; id <= 847; ++id) EXPECT_EQ(Text(dialog, id), "[кПа]") << id;
+    EXPECT_EQ(Text(dialog, 835), "40.00     ");
+    EXPECT_EQ(Text(dialog, 836), "-1.000    ");
+    EXPECT_EQ(Text(dialog, 837), "0.5000    ");
+    EXPECT_EQ(Text(dialog, 838), "16.00     ");
+    EXPECT_EQ(Text(dialog, 839), "-0.5000   ");
+    EXPECT_EQ(Text(dialog, 840), "16.00     ");
+    EXPECT_EQ(Text(dialog, 841), "-0.5000   ");
+    for (int id = 842; id <= 847; ++id) EXPECT_EQ(Text(dialog, id), "[Bar]") << id;
     for (int id = 835; id <= 839; ++id) EXPECT_FALSE(dialog.Item(id)->Enabled()) << id;
     EXPECT_TRUE(dialog.Item(840)->Enabled());
     EXPECT_TRUE(dialog.Item(841)->Enabled());
@@ -83,24 +80,22 @@ TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
     dialog.SendMessage(kEvReply);
     EXPECT_TRUE(changed);
     EXPECT_EQ(panel.refreshes, 1);
-    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(16.0f));
     changed = false;
 
     Write(dialog, "100", "-20.5");
-    EXPECT_EQ(Sent(dialog), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x23, 0x09, 0x0C, 0x42,
-                                   0xC8, 0x00, 0x00, 0xC1, 0xA4, 0x00, 0x00, 0x48}));
-    EXPECT_EQ(dialog.preambleCount, 6);
-    EXPECT_EQ(dialog.frameIsLong, 1);
+    ExpectSentToRecord(dialog,
+                       ToRecord(0x23, {0x07, 0x42, 0xC8, 0x00, 0x00, 0xC1, 0xA4, 0x00, 0x00}));
     EXPECT_EQ(dialog.linkParam1, 3);
     EXPECT_EQ(dialog.linkParam2, 26);
     platform->Advance(399);
-    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(16.0f));
     EXPECT_FALSE(changed);
     platform->Advance(1);
     EXPECT_TRUE(changed);
     EXPECT_EQ(db.At(0).upperRange, 100.0f);
     EXPECT_EQ(db.At(0).lowerRange, -20.5f);
-    EXPECT_EQ(db.At(0).unitCode, 12);
+    EXPECT_EQ(db.At(0).unitCode, 7);
     EXPECT_EQ(Text(dialog, 838), "100.0     ");
     EXPECT_EQ(Text(dialog, 840), "100.0     ");
     EXPECT_EQ(Text(dialog, 839), "-20.50    ");
@@ -139,7 +134,6 @@ TEST_F(RangeValues, ShowsTheRecordAndStoresTheWrittenRangeOnTheReply) {
 }
 
 TEST_F(RangeValues, TheRecordsUnitTravelsAndShowsBesideEveryNumber) {
-  db.Append(IdentifiedRecord());
   platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TRangeVal&>(d);
     struct Case {
@@ -168,7 +162,6 @@ TEST_F(RangeValues, TheRecordsUnitTravelsAndShowsBesideEveryNumber) {
 }
 
 TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
-  db.Append(IdentifiedRecord());
   platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TRangeVal&>(d);
     Write(dialog, "200", "10");
@@ -194,26 +187,25 @@ TEST_F(RangeValues, FailureEventsShowTheirMessagesAndTheRecordKeepsItsRange) {
         {kEvLineBusy, 0, "Передача или нагрузка на линии.\nПередача не возможна!!!", ""},
     };
     for (const EventCase& c : cases) ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
-    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
-    EXPECT_EQ(db.At(0).lowerRange, 0.0f);
-    EXPECT_EQ(Text(dialog, 838), "250.0     ");
+    EXPECT_EQ(Bits(db.At(0).upperRange), Bits(16.0f));
+    EXPECT_EQ(db.At(0).lowerRange, -0.5f);
+    EXPECT_EQ(Text(dialog, 838), "16.00     ");
     EXPECT_FALSE(changed);
     EXPECT_EQ(panel.refreshes, 0);
   });
   TRangeVal dialog(nullptr, db, changed, memory, {}, &panel);
   dialog.Execute();
   platform->Advance(1000);  // the dialog is gone: no reply stores the failed write
-  EXPECT_EQ(Bits(db.At(0).upperRange), Bits(249.99609375f));
+  EXPECT_EQ(Bits(db.At(0).upperRange), Bits(16.0f));
 }
 
 TEST_F(RangeValues, FromAnotherTransmitterTheConfirmedUnitAndRangeAreStored) {
-  db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(35, ReplyData({{237}, WireFloat(0.25f), {0xBC, 0x00, 0x00, 0x11}}));
   platform->OnModal(TRangeVal::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TRangeVal&>(d);
     Write(dialog, "100", "-20.5");
-    EXPECT_EQ(link.Requests().back()[8], 12);
+    EXPECT_EQ(link.Requests().back()[8], 7);
     platform->Advance(400);
     EXPECT_TRUE(changed);
     EXPECT_EQ(db.At(0).unitCode, 237);

@@ -6,7 +6,6 @@
 
 #include "config/transfer_function_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
@@ -32,6 +31,7 @@ TEST_F(TransferFunction, TemplateHoldsEveryControlAndTheTextsFit) {
 }
 
 TEST_F(TransferFunction, EmptyDatabaseReportsAndSendsNothing) {
+  EmptyDatabase();
   TChka dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(801, ui::kNotifyClicked));
@@ -43,9 +43,7 @@ TEST_F(TransferFunction, EmptyDatabaseReportsAndSendsNothing) {
 }
 
 TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
-  TDaneIPPC record = IdentifiedRecord();
-  record.preambles = 7;
-  db.Append(record);
+  Record().transferFunction = 0;
   platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TChka&>(d);
     // Set-up: the current characteristic in the greyed field and selected in the drop-down.
@@ -57,10 +55,7 @@ TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
 
     ASSERT_TRUE(dialog.Item(814)->UserSelect(1));
     ASSERT_TRUE(dialog.Item(801)->UserClick());
-    EXPECT_EQ(Sent(dialog),
-              (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x2F, 0x01, 0x01, 0xAE}));
-    EXPECT_EQ(dialog.preambleCount, 7);
-    EXPECT_EQ(dialog.frameIsLong, 1);
+    ExpectSentToRecord(dialog, ToRecord(0x2F, {0x01}));
     EXPECT_EQ(dialog.linkParam1, 3);
     EXPECT_EQ(dialog.linkParam2, 26);
     EXPECT_EQ(dialog.AwaitedCommand(), 47);
@@ -81,8 +76,7 @@ TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
     // An unnamed slot is accepted too; its name is empty.
     ASSERT_TRUE(dialog.Item(814)->UserSelect(3));
     dialog.Item(801)->UserClick();
-    EXPECT_EQ(dialog.Request()[8], 3);
-    EXPECT_EQ(dialog.Request()[9], 0xAC);
+    EXPECT_EQ(Sent(dialog), ToRecord(0x2F, {0x03}));
     platform->Advance(400);
     EXPECT_EQ(db.At(0).transferFunction, 3);
     EXPECT_EQ(Text(dialog, 811), "");
@@ -101,10 +95,33 @@ TEST_F(TransferFunction, WritesTheSelectedCodeAndConfirmsItOnTheReply) {
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
 
+// The operator may move the drop-down while the write waits for its reply: the record takes the
+// characteristic that was sent.
+TEST_F(TransferFunction, TheCodeSentIsStoredWhateverTheDropDownShowsByTheReply) {
+  struct Case {
+    int sent;
+    int shownAfter;
+    const char* name;
+  };
+  const Case cases[] = {{0, 1, "Линейная"}, {3, 0, ""}, {1, 2, "Корень 2 ст."}};
+  Run([&](TChka& d) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.sent);
+      ASSERT_TRUE(d.Item(814)->UserSelect(c.sent));
+      ASSERT_TRUE(d.Item(801)->UserClick());
+      platform->Advance(200);
+      ASSERT_TRUE(d.Item(814)->UserSelect(c.shownAfter));
+      platform->Advance(200);
+      EXPECT_EQ(Record().transferFunction, c.sent);
+      EXPECT_EQ(Text(d, 811), c.name);
+      EXPECT_EQ(d.Item(814)->Selection(), c.sent);
+      EXPECT_EQ(Text(panel, 747), c.name);
+    }
+  });
+}
+
 TEST_F(TransferFunction, UnmatchedCodeAndReselectionAndClosingDuringAWrite) {
-  TDaneIPPC record = IdentifiedRecord();
-  record.transferFunction = 100;  // a name identification could not match
-  db.Append(record);
+  Record().transferFunction = 100;  // a name identification could not match
   platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TChka&>(d);
     EXPECT_EQ(Text(dialog, 811), "");
@@ -130,10 +147,9 @@ TEST_F(TransferFunction, UnmatchedCodeAndReselectionAndClosingDuringAWrite) {
 }
 
 TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand) {
-  db.Append(IdentifiedRecord());
   platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TChka&>(d);
-    dialog.Item(814)->UserSelect(1);
+    dialog.Item(814)->UserSelect(0);
     dialog.Item(801)->UserClick();
 
     const EventCase cases[] = {
@@ -155,7 +171,7 @@ TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand)
       ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox(dialog, c));
       EXPECT_EQ(dialog.AwaitedCommand(), 47);
     }
-    EXPECT_EQ(db.At(0).transferFunction, 0);
+    EXPECT_EQ(db.At(0).transferFunction, 1);
     EXPECT_FALSE(changed);
     EXPECT_EQ(panel.refreshes, 0);
   });
@@ -164,7 +180,6 @@ TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand)
 }
 
 TEST_F(TransferFunction, FromAnotherTransmitterTheConfirmedCodeIsStored) {
-  db.Append(IdentifiedRecord());
   FakeLink link;
   link.Answer(47, {0});  // the transmitter stays linear
   platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {

@@ -4,14 +4,23 @@
 
 #include "config/units_dialog.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/identified_record.h"
+#include "tests/support/fixture_records.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
 
 struct Units : ListDialogTest<TUnits> {
-  void SetUp() override { db.Append(IdentifiedRecord()); }
-  TDaneIPPC& Record() { return db.At(0); }
+  // The record in kilopascals with the identified transmitter's limits and range; its address
+  // and preamble count stay unlike the defaults.
+  void InKilopascals() {
+    TDaneIPPC& r = Record();
+    r.unitCode = 12;
+    r.upperSensorLimit = 249.99609375f;
+    r.lowerSensorLimit = 0.0f;
+    r.minimumSpan = 24.99951171875f;
+    r.upperRange = 249.99609375f;
+    r.lowerRange = 0.0f;
+  }
 
   static std::string Field(ui::Dialog& dialog) { return dialog.Item(TUnits::kUnitFieldId)->Text(); }
   static int ComboSelection(ui::Dialog& dialog) {
@@ -58,10 +67,10 @@ TEST_F(Units, TemplateAndTheRecordsUnitAtSetUp) {
       placed.push_back(r);
     }
 
-    EXPECT_EQ(Field(d), "[кПа]");
+    EXPECT_EQ(Field(d), "[Bar]");
     EXPECT_EQ(d.Item(TUnits::kUnitComboId)->Items().size(), 18u);
-    EXPECT_EQ(ComboSelection(d), 12);
-    EXPECT_EQ(d.Item(TUnits::kUnitComboId)->Text(), "[кПа]");
+    EXPECT_EQ(ComboSelection(d), 7);
+    EXPECT_EQ(d.Item(TUnits::kUnitComboId)->Text(), "[Bar]");
 
     // Another selection shows the record's unit again.
     Record().unitCode = 238;
@@ -78,7 +87,7 @@ TEST_F(Units, TemplateAndTheRecordsUnitAtSetUp) {
 }
 
 TEST_F(Units, EmptyDatabaseReportsAndNeverBuildsARequest) {
-  db.Clear();
+  EmptyDatabase();
   TUnits dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.Item(TLista::kSendButtonId)->UserClick();
@@ -90,13 +99,12 @@ TEST_F(Units, EmptyDatabaseReportsAndNeverBuildsARequest) {
 }
 
 TEST_F(Units, KilopascalsToPascalsInThreeTransactions) {
+  InKilopascals();
   Run([&](TUnits& d) {
     Choose(d, 11);
     ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x2C, 0x01, 0x0B, 0xA7}));
-    EXPECT_EQ(d.preambleCount, 5);
+    ExpectSentToRecord(d, ToRecord(0x2C, {0x0B}));
     EXPECT_EQ(d.linkParam1, 3);
-    EXPECT_EQ(d.frameIsLong, 1);
     EXPECT_EQ(d.AwaitedCommand(), 44);
     EXPECT_EQ(Record().unitCode, 12);  // nothing changes before the reply
 
@@ -111,7 +119,7 @@ TEST_F(Units, KilopascalsToPascalsInThreeTransactions) {
     EXPECT_EQ(Field(d), "[Па]");
     EXPECT_EQ(ComboSelection(d), 11);
     EXPECT_DOUBLE_EQ(d.Ratio(), 1000.0);
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x0E, 0x00, 0x8F}));
+    ExpectSentToRecord(d, ToRecord(0x0E));
     EXPECT_EQ(d.AwaitedCommand(), 14);
     EXPECT_EQ(panel.refreshes, 1);
     EXPECT_EQ(Record().upperSensorLimit, 249.99609375f);
@@ -121,7 +129,7 @@ TEST_F(Units, KilopascalsToPascalsInThreeTransactions) {
     EXPECT_EQ(Record().lowerSensorLimit, 0.0f);
     EXPECT_EQ(Record().minimumSpan, 24999.51171875f);
     EXPECT_EQ(Record().upperRange, 249.99609375f);
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x0F, 0x00, 0x8E}));
+    ExpectSentToRecord(d, ToRecord(0x0F));
     EXPECT_EQ(d.AwaitedCommand(), 15);
     EXPECT_EQ(panel.refreshes, 2);
     d.SendMessage(ui::kMsgClose);
@@ -165,7 +173,7 @@ TEST_F(Units, ConversionsBetweenUnits) {
     // Bar to megapascals: the code 237 travels as 0xED.
     Choose(d, 15);
     ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
-    EXPECT_EQ(Sent(d), (Bytes{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x2C, 0x01, 0xED, 0x41}));
+    ExpectSentToRecord(d, ToRecord(0x2C, {0xED}));
     platform->Advance(1200);
     EXPECT_EQ(r.unitCode, 237);
     EXPECT_EQ(Field(d), "[МПа]");
@@ -200,7 +208,45 @@ TEST_F(Units, ConversionsBetweenUnits) {
   });
 }
 
+// The operator may move the drop-down while the write waits for its reply: the record takes the
+// unit that was sent and its values are converted to it.
+TEST_F(Units, TheUnitSentIsStoredWhateverTheDropDownShowsByTheReply) {
+  struct Case {
+    int sent;              // list index chosen when "Вышли" is pressed
+    const char* shownAfter;  // what the drop-down shows 200 ms later
+    std::uint8_t code;
+    double factor;         // units per pascal of the unit sent
+    const char* name;
+  };
+  const Case cases[] = {
+      {11, "[Bar]", 11, 1.0, "[Па]"},
+      {15, "[Отсутствие]", 237, 0.000001, "[МПа]"},
+      {12, "[бар]", 12, 0.001, "[кПа]"},
+  };
+  constexpr double kBar = 0.00001;
+  Run([&](TUnits& d) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      Record() = UnlikeDefaultsRecord();  // in bar, upper range 16
+      d.SendMessage(ui::kMsgCommand,
+                    ui::MakeWParam(TLista::kListBoxId, ui::kNotifySelectionChanged));
+      Choose(d, c.sent);
+      ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+      platform->Advance(200);
+      ASSERT_TRUE(d.Item(TUnits::kUnitComboId)->UserType(c.shownAfter));
+      platform->Advance(1200);
+      ASSERT_EQ(d.AwaitedCommand(), 0);
+      EXPECT_EQ(Record().unitCode, c.code);
+      EXPECT_EQ(Field(d), c.name);
+      EXPECT_EQ(ComboSelection(d), c.sent);
+      EXPECT_EQ(Record().upperRange, static_cast<float>(16.0 * (c.factor * (1.0 / kBar))));
+      EXPECT_EQ(Record().upperSensorLimit, static_cast<float>(40.0 * (c.factor * (1.0 / kBar))));
+    }
+  });
+}
+
 TEST_F(Units, TextThatNamesNoUnitWritesCodeZeroAndConvertsToPascals) {
+  InKilopascals();
   Run([&](TUnits& d) {
     ASSERT_TRUE(d.Item(TUnits::kUnitComboId)->UserType("[бар]"));
     EXPECT_EQ(ComboSelection(d), -1);
@@ -216,6 +262,7 @@ TEST_F(Units, TextThatNamesNoUnitWritesCodeZeroAndConvertsToPascals) {
 }
 
 TEST_F(Units, SendingAgainRestartsFromTheUnitShown) {
+  InKilopascals();
   Run([&](TUnits& d) {
     Choose(d, 11);
     ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
@@ -235,6 +282,7 @@ TEST_F(Units, SendingAgainRestartsFromTheUnitShown) {
 }
 
 TEST_F(Units, FailureEvents) {
+  InKilopascals();
   Run([&](TUnits& d) {
     const auto& boxes = platform->MessageBoxes();
     Choose(d, 11);
@@ -317,7 +365,7 @@ TEST_F(Units, FromAnotherTransmitterTheConfirmedUnitAndTheValuesReadBackAreStore
         EXPECT_EQ(Record().minimumSpan, 0.0625f);
         EXPECT_EQ(Record().upperRange, 0.375f);
         EXPECT_EQ(Record().lowerRange, 0.0078125f);
-        EXPECT_EQ(Record().damping, 0.0f);  // 15 is read for the range only
+        EXPECT_EQ(Record().damping, 1.5f);  // 15 is read for the range only
         EXPECT_EQ(panel.refreshes, 3);
         EXPECT_TRUE(platform->MessageBoxes().empty());
 

@@ -4,17 +4,13 @@
 #include <vector>
 
 #include "config/zero_dialog.h"
-#include "tests/support/identified_record.h"
 #include "tests/support/list_dialog_test.h"
 
 namespace {
 
-struct Zeroing : ListDialogTest<TPvZero> {
-  void SetUp() override { db.Append(IdentifiedRecord()); }
-};
+using Zeroing = ListDialogTest<TPvZero>;
 
 TEST_F(Zeroing, ZeroSendsCommand43AndLeavesRecordAndPanelAlone) {
-  db.At(0).preambles = 9;
   const TDaneIPPC before = db.At(0);
   Run([&](TPvZero& dialog) {
     EXPECT_EQ(dialog.Caption(), "Обнуление давлением");
@@ -23,11 +19,9 @@ TEST_F(Zeroing, ZeroSendsCommand43AndLeavesRecordAndPanelAlone) {
     EXPECT_EQ(result.TextLimit(), 10);
     EXPECT_EQ(result.Text(), "");
 
-    const Bytes expected{0x82, 0x3F, 0x01, 0x00, 0x31, 0x0C, 0x2B, 0x00, 0xAA};
     for (int round = 1; round <= 2; ++round) {
       ASSERT_TRUE(dialog.Item(TLista::kSendButtonId)->UserClick());
-      EXPECT_EQ(Sent(dialog), expected);
-      EXPECT_EQ(dialog.preambleCount, 9);
+      ExpectSentToRecord(dialog, ToRecord(0x2B));
       EXPECT_EQ(dialog.linkParam1, 3);
       EXPECT_EQ(result.Text(), "");
       EXPECT_EQ(changed, round == 2);
@@ -81,7 +75,7 @@ TEST_F(Zeroing, FailureMessages) {
 }
 
 TEST_F(Zeroing, EmptyDatabaseSendsNothing) {
-  db.Clear();
+  EmptyDatabase();
   TPvZero dialog(nullptr, db, changed, memory, {}, &panel);
   ASSERT_NO_FATAL_FAILURE(ExpectRefusedForEmptyDatabase(dialog));
   dialog.SendMessage(ui::kMsgCommand, ui::MakeWParam(TLista::kSendButtonId, ui::kNotifyClicked));

@@ -123,6 +123,17 @@ TEST_F(Program, DataPanelAppearsDockedWholeAndReadable) {
     platform_.RunFor(20);
     const ui::Rect outer = main.WindowRect();
     ASSERT_EQ(outer, screen);
+    // The status line runs along the bottom, empty or not, at one height.
+    const int statusHeight = main.StatusLineHeight();
+    EXPECT_GT(statusHeight, 0);
+    main.SetStatusLine("Статус прибора: конфигурация изменена, холодный старт");
+    platform_.RunFor(20);
+    const auto status = platform_.StatusLineShown(main);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->first, "Статус прибора: конфигурация изменена, холодный старт");
+    EXPECT_EQ(status->second.y + statusHeight, outer.y + outer.height) << "along the bottom";
+    EXPECT_EQ(main.StatusLineHeight(), statusHeight);
+    ASSERT_TRUE(platform_.GrabToPng(main, "main_status_" + std::to_string(screen.width) + ".png"));
 
     TMonitorHart panel(&main, db_);
     panel.CreateModeless();
@@ -130,7 +141,8 @@ TEST_F(Program, DataPanelAppearsDockedWholeAndReadable) {
     const ui::Rect first = panel.WindowRect();
     EXPECT_EQ(first.x, outer.x);
     EXPECT_EQ(first.width, outer.width);
-    EXPECT_EQ(first.y + first.height, outer.y + outer.height) << "docked before it first shows";
+    EXPECT_EQ(first.y + first.height, status->second.y)
+        << "docked on the status line before it first shows";
     const int clientHeight = panel.ClientRect().height;
     platform_.RunFor(TMonitorHart::kDockDelayMs + 100);
     EXPECT_EQ(panel.WindowRect(), first) << "no jump when the dock timer comes";

@@ -12,6 +12,7 @@
 #include "record/packed_text.h"
 #include "hart/identification_dialog.h"
 #include "tests/support/dialog_checks.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/utf8.h"
@@ -400,6 +401,117 @@ TEST(Identification, ManualEntryTakesTypedValuesWithinTheirRanges) {
   dialog.Item(ui::kIdCancel)->UserClick();
   EXPECT_TRUE(dialog.Ended());
   EXPECT_EQ(dialog.Result(), ui::kIdCancel);
+}
+
+// A HART 7 transmitter's replies to identification, each with all the data its command carries.
+void ScriptHart7(FakeLink& link, std::uint8_t preambles) {
+  link.Answer(0, {0xFE, 0xF9, 0xFD, preambles, 0x07, 0x01, 0x01, 0x10, 0x00, 0x00, 0x00, 0x01,
+                  0x05, 0x0C, 0x00, 0x07, 0x00, 0x00, 0xF9, 0x00, 0x00, 0x01});
+  link.Answer(15, ReplyData({{0, 0, 12}, WireFloat(100.0f), WireFloat(-10.0f), WireFloat(1.0f),
+                             {0, 0}}));
+  link.Answer(14, ReplyData({{0, 0, 7, 12}, WireFloat(200.0f), WireFloat(-20.0f),
+                             WireFloat(5.0f)}));
+  link.Answer(12, Bytes(24, 0x11));
+  link.Answer(13, Bytes(21, 0x07));
+  link.Answer(16, {0x00, 0x00, 0x2A});
+}
+
+TEST(Identification, AReplyTooShortForItsDataEndsItAndStoresNothing) {
+  struct Case {
+    const char* what;
+    std::uint8_t command;
+    std::size_t keep;  // data bytes the reply carries
+    std::size_t requests;
+  };
+  const Case cases[] = {
+      {"command 0 without HART 5's twelve bytes", 0, 11, 1},
+      {"command 0 of HART 7 without the manufacturer's code", 0, 17, 1},
+      {"command 14 one byte short", 14, 15, 3},
+      {"command 16 with nothing but its status", 16, 0, 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui::ScopedHeadlessPlatform platform;
+    FakeLink link;
+    ScriptHart7(link, 5);
+    Bytes data;
+    if (c.command == 0) {
+      data = {0xFE, 0xF9, 0xFD, 0x05, 0x07, 0x01, 0x01, 0x10, 0x00, 0x00, 0x00, 0x01,
+              0x05, 0x0C, 0x00, 0x07, 0x00, 0x00, 0xF9};
+    } else {
+      data = Bytes(c.command == 14 ? 16 : 3, 0x01);
+    }
+    data.resize(c.keep);
+    link.Answer(c.command, data);
+    TSerialPortSettings settings;
+    settings.link = &link;
+    TDaneIPPC record;
+    MainProbe main(record);
+    THartKom0 dialog(nullptr, settings, &main, record, 0, nullptr);
+    ASSERT_TRUE(dialog.CreateModeless());
+    platform->Advance(5000);
+
+    EXPECT_TRUE(dialog.Ended());
+    EXPECT_EQ(link.Requests().size(), c.requests);
+    EXPECT_EQ(main.identified, 0);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!");
+    // Nothing of the short reply reached the record or a field.
+    EXPECT_EQ(record.deviceId, 0);
+    EXPECT_EQ(record.recordYear, 0);
+    if (c.command == 0) {
+      EXPECT_FALSE(dialog.IdentityHeard().has_value());
+      EXPECT_EQ(Text(dialog, THartKom0::kDeviceId), "");
+      EXPECT_EQ(Text(dialog, THartKom0::kProgress), " Ожидай!!! ");
+    }
+    if (c.command == 14) {
+      EXPECT_EQ(record.upperSensorLimit, 0.0f);
+      EXPECT_EQ(Text(dialog, THartKom0::kSensorSerial), "");
+    }
+    if (c.command == 16) {
+      EXPECT_EQ(record.assemblyNumber, 0u);
+    }
+  }
+}
+
+TEST(Identification, HartSevenIsAddressedByItsExpandedTypeWithThePreamblesBounded) {
+  const std::vector<std::pair<std::uint8_t, int>> cases{{0, 5}, {255, 20}, {9, 9}};
+  for (auto [said, bounded] : cases) {
+    SCOPED_TRACE(int(said));
+    ui::ScopedHeadlessPlatform platform;
+    FakeLink link;
+    ScriptHart7(link, said);
+    TSerialPortSettings settings;
+    settings.link = &link;
+    TDaneIPPC record;
+    MainProbe main(record);
+    THartKom0 dialog(nullptr, settings, &main, record, 0, nullptr);
+    ASSERT_TRUE(dialog.CreateModeless());
+    std::vector<int> preambles;
+    for (std::size_t sent = 1; !dialog.Ended() && platform->NowMs() < 5000;) {
+      platform->Advance(100);
+      if (link.Requests().size() > sent) {
+        sent = link.Requests().size();
+        preambles.push_back(dialog.preambleCount);
+      }
+    }
+    EXPECT_EQ(main.identified, 1);
+    EXPECT_TRUE(platform->MessageBoxes().empty());
+    EXPECT_EQ(preambles, std::vector<int>(5, bounded));
+    const Bytes commands{15, 14, 12, 13, 16};
+    ASSERT_EQ(link.Requests().size(), 6u);
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      EXPECT_EQ(link.Requests()[i + 1], WithChecksum({0x82, 0x39, 0xFD, 0, 0, 1, commands[i], 0}));
+    }
+    EXPECT_EQ(record.preambles, bounded);
+    EXPECT_EQ(record.manufacturerId, 0x39);
+    EXPECT_EQ(record.deviceType, 0xFD);
+    EXPECT_EQ(record.universalRevision, 7);
+    EXPECT_EQ(record.deviceId, 1);
+    EXPECT_EQ(record.assemblyNumber, 42u);
+    EXPECT_EQ(record.upperRange, 100.0f);
+  }
 }
 
 TEST(Identification, TemplateControlsAndLayout) {

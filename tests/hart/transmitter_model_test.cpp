@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "hart/frame.h"
+#include "hart/identity.h"
 #include "hart/transmitter_model.h"
 #include "tests/support/dialog_checks.h"
 #include "tests/support/fake_link.h"
@@ -113,6 +114,52 @@ TEST(TransmitterModel, OnALineItAnswersOnlyItsOwnAddressAndCommands) {
   EXPECT_EQ(Bytes(found.begin() + 10, found.begin() + 13), (Bytes{0xFE, 0x3F, 0xC8}));
   const Bytes otherTag = WithChecksum({0x82, 0, 0, 0, 0, 0, 11, 6, 1, 2, 3, 4, 5, 6});
   EXPECT_TRUE(hart::Answer(model, otherTag, line).empty());
+}
+
+TEST(TransmitterModel, CommandZeroSaysItsIdentityInItsRevisionsLayout) {
+  hart::TransmitterModel model;
+  model.manufacturer = 0xE4;
+  model.deviceType = 0xA7;
+  model.deviceId = 0x01E240;
+  model.requestPreambles = 6;
+  model.hardwareRevision = 3;
+  model.signalling = 2;
+  model.responsePreambles = 8;
+  model.deviceVariables = 4;
+  model.configurationChanges = 0x1234;
+  model.extendedStatus = 0x03;
+  model.manufacturerCode = 0x6011;
+  model.distributor = 0x26;
+  const Bytes poll{0x02, 0x00, 0x00, 0x00, 0x02};
+  const Bytes common{0xFE, 0xE4, 0xA7, 0x06};
+  const Bytes id{0x01, 0xE2, 0x40};
+  struct Case {
+    std::uint8_t revision;
+    Bytes data;
+  };
+  const Case cases[] = {
+      // HART 5 says the hardware byte whole.
+      {5, ReplyData({common, {5, 3, 1, 3, 5}, id})},
+      {6, ReplyData({common, {6, 3, 1, 0x1A, 5}, id, {8, 4, 0x12, 0x34, 0x03}})},
+      {7, ReplyData({common, {7, 3, 1, 0x1A, 5}, id, {8, 4, 0x12, 0x34, 0x03},
+                     {0x60, 0x11, 0x00, 0x26, 0x01}})},
+  };
+  for (const Case& c : cases) {
+    model.universalRevision = c.revision;
+    const Bytes reply = hart::Answer(model, poll);
+    EXPECT_EQ(Bytes(reply.begin() + 6, reply.end() - 1), c.data) << int(c.revision);
+    // Read back as identification reads it, it is the transmitter the model is.
+    const auto identity = hart::ReadIdentity(reply);
+    ASSERT_TRUE(identity.has_value()) << int(c.revision);
+    EXPECT_EQ(identity->address.manufacturer, 0x24);
+    EXPECT_EQ(identity->address.deviceType, 0xA7);
+    EXPECT_EQ(identity->hardwareRevision, 3);
+    EXPECT_EQ(identity->manufacturer, c.revision == 7 ? 0x6011 : 0xE4);
+  }
+  // Addressed by what command 0 said, the top two bits of its first byte cleared.
+  EXPECT_EQ(hart::Answer(model, WithChecksum({0x82, 0x24, 0xA7, 0x01, 0xE2, 0x40, 16, 0}),
+                         {.answersEverything = false})[1],
+            0x24);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The fixture of a list dialog's tests (a TLista): the headless platform, declared first, the
 // database, what the dialog writes back, and a data panel that counts its refreshes.
+// The database holds two transmitters unlike the defaults and unlike the identified one: the
+// dialog works on the first, and the second must come out of every test as it went in.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,11 +10,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "data/data_panel.h"
 #include "data/database.h"
 #include "hart/protokol.h"
 #include "tests/support/dialog_checks.h"
+#include "tests/support/fixture_records.h"
 #include "ui/headless/headless_platform.h"
 
 // Counts the refreshes (message 706) a dialog asks of its data panel.
@@ -50,6 +54,22 @@ struct EventCase {
   const char* caption;
 };
 
+// How a long request to UnlikeDefaultsRecord() starts and how many preambles go before it,
+// written out here rather than taken from the record, so that a builder reading the wrong field
+// shows.
+inline const Bytes kRecordAddress{0x26, 0x03, 0x0A, 0x1B, 0x2C};
+inline constexpr int kRecordPreambles = 9;
+
+// The long request to that record: delimiter, address, command, byte count, data, checksum.
+inline Bytes ToRecord(std::uint8_t command, const Bytes& data = {}) {
+  Bytes frame{0x82};
+  frame.insert(frame.end(), kRecordAddress.begin(), kRecordAddress.end());
+  frame.push_back(command);
+  frame.push_back(static_cast<std::uint8_t>(data.size()));
+  frame.insert(frame.end(), data.begin(), data.end());
+  return WithChecksum(std::move(frame));
+}
+
 template <class DialogClass, class Panel = PanelProbe>
 struct ListDialogTest : ::testing::Test {
   ui::ScopedHeadlessPlatform platform;
@@ -57,6 +77,34 @@ struct ListDialogTest : ::testing::Test {
   bool changed = false;
   int memory = 0;
   Panel panel{db};
+
+  ListDialogTest() {
+    db.Append(UnlikeDefaultsRecord());
+    db.Append(BystanderRecord());
+  }
+
+  // The record the dialog acts on: the database's first.
+  TDaneIPPC& Record() { return db.At(0); }
+
+  // For the tests of a dialog without a record to act on.
+  void EmptyDatabase() {
+    db.Clear();
+    bystanderKept_ = false;
+  }
+
+  // The other transmitter is never touched, whatever the dialog did to the first.
+  void TearDown() override {
+    if (!bystanderKept_) return;
+    ASSERT_EQ(db.Count(), 2u);
+    EXPECT_TRUE(db.At(1) == BystanderRecord()) << "the second transmitter's record changed";
+  }
+
+  // The request `dialog` built last went to the record with its preamble count.
+  static void ExpectSentToRecord(const THartProtokol& dialog, const Bytes& expected) {
+    EXPECT_EQ(Sent(dialog), expected);
+    EXPECT_EQ(dialog.preambleCount, kRecordPreambles);
+    EXPECT_EQ(dialog.frameIsLong, 1);
+  }
 
   // Runs the dialog modally with `body` as the operator and expects it to end with Cancel, which
   // the platform presses where `body` leaves the dialog open.
@@ -109,4 +157,7 @@ struct ListDialogTest : ::testing::Test {
     ASSERT_EQ(platform->MessageBoxes().size(), 1u) << c.text;
     ExpectStopBox(LastBox(), c.text, c.caption);
   }
+
+ private:
+  bool bystanderKept_ = true;
 };

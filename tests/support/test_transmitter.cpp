@@ -85,13 +85,13 @@ void TestTransmitter::SetBehaviour(Behaviour behaviour, int count, int value) {
   behaviourValue_ = value;
 }
 
-hart::TransmitterModel TestModel() {
+hart::TransmitterModel TestModel(std::uint8_t universalRevision) {
   hart::TransmitterModel m;
+  m.universalRevision = universalRevision;
   m.manufacturer = 38;
   m.deviceType = 200;
   m.deviceId = 0x0A1B2C;
   m.requestPreambles = 5;
-  m.universalRevision = 5;
   m.specificRevision = 2;
   m.softwareRevision = 3;
   m.hardwareRevision = 4;
@@ -122,6 +122,16 @@ hart::TransmitterModel TestModel() {
   m.pressureAtLowerSet = m.pressure;
   m.startPointReading.reset();
   m.endPointReading.reset();
+  if (universalRevision >= 6) {
+    // Expanded device type 0xE123 (6) or 0xE4A7 (7): its first byte beyond the six address bits.
+    m.manufacturer = universalRevision >= 7 ? 0xE4 : 0xE1;
+    m.deviceType = universalRevision >= 7 ? 0xA7 : 0x23;
+    m.signalling = 1;
+    m.deviceVariables = 3;
+    m.configurationChanges = 0x0102;
+    m.extendedStatus = 0x02;
+    m.manufacturerCode = 0x6011;
+  }
   return m;
 }
 
@@ -255,6 +265,10 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs)
     if (behaviour == Behaviour::DeviceStatus) frame[codeAt + 1] = value;
     if (behaviour == Behaviour::Late) delayMs = behaviourValue_;
     frame.pop_back();
+    if (behaviour == Behaviour::Truncated && frame.size() > codeAt + 2 + value) {
+      frame.resize(codeAt + 2 + value);
+      frame[codeAt - 1] = static_cast<std::uint8_t>(value + 2);
+    }
   }
   if (masterBit_) frame[1] |= kMasterBit;
   std::uint8_t checksum = Xor(frame);

@@ -20,8 +20,9 @@
 namespace testhart {
 
 // The test transmitter's own state: unlike the simulated transmitter's, every value differs from
-// the canned identification, so that a test sees which one answered.
-hart::TransmitterModel TestModel();
+// the canned identification, so that a test sees which one answered. As a HART 6 or 7
+// transmitter it has an expanded device type, and as HART 7 the manufacturer's 16-bit code.
+hart::TransmitterModel TestModel(std::uint8_t universalRevision = 5);
 
 class TestTransmitter {
  public:
@@ -29,9 +30,11 @@ class TestTransmitter {
   // data, having carried the command out. CommError answers with the communication error bit
   // and the flags in `value`, as to a request it heard garbled, and does nothing. DeviceStatus
   // carries the command out and sets the device status bits in `value`. Late answers `value` ms
-  // after the request would have left a 1200-baud line.
+  // after the request would have left a 1200-baud line. Truncated carries the command out and
+  // answers with no more than `value` data bytes, its byte count saying so.
   enum class Behaviour {
-    Answer, Silent, BadChecksum, Busy, ResponseCode, Warning, CommError, DeviceStatus, Late
+    Answer, Silent, BadChecksum, Busy, ResponseCode, Warning, CommError, DeviceStatus, Late,
+    Truncated
   };
 
   TestTransmitter();
@@ -43,7 +46,8 @@ class TestTransmitter {
   const std::string& Device() const { return device_; }
 
   // For the next `count` requests it answers (all of them when negative); then it answers
-  // properly again. `value` goes with ResponseCode, Warning, CommError, DeviceStatus and Late.
+  // properly again. `value` goes with ResponseCode, Warning, CommError, DeviceStatus, Late and
+  // Truncated.
   void SetBehaviour(Behaviour behaviour, int count = -1, int value = 0);
 
   // Paced, it answers once the request would have left a 1200-baud line and sends each byte of

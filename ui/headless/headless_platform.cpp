@@ -173,6 +173,20 @@ void HeadlessPlatform::CreateWindow(Window& window) {
   Rect rect{0, 0, 1024, 768};
   if (auto* dialog = dynamic_cast<Dialog*>(&window)) rect = DialogPixels(dialog->Template());
   rects_[&window] = rect;
+  // Kept after the window goes, for a test to read; a new window starts its own.
+  std::vector<std::string>& texts = statusLines_[&window];
+  texts.clear();
+  if (!window.StatusLine().empty()) texts.push_back(window.StatusLine());
+}
+
+void HeadlessPlatform::StatusLineChanged(Window& window) {
+  statusLines_[&window].push_back(window.StatusLine());
+}
+
+const std::vector<std::string>& HeadlessPlatform::StatusLines(const Window& window) const {
+  static const std::vector<std::string> kNone;
+  auto it = statusLines_.find(&window);
+  return it == statusLines_.end() ? kNone : it->second;
 }
 
 void HeadlessPlatform::DestroyWindow(Window& window) {

@@ -128,6 +128,9 @@ class HeadlessPlatform : public Platform {
   bool PressToolbarButton(Window& window, int id);
   bool PressShortcut(Window& window, const std::string& keys);
 
+  // Every text the window's status line was given since it was created, oldest first.
+  const std::vector<std::string>& StatusLines(const Window& window) const;
+
   bool IsAlive(const Window& window) const;
   const std::vector<Window*>& Windows() const { return windows_; }
   bool IsShown(const Window& window) const;
@@ -138,6 +141,8 @@ class HeadlessPlatform : public Platform {
   void ShowWindow(Window& window, bool show) override;
   void ControlChanged(Window&, int) override {}
   void CaptionChanged(Window&) override {}
+  void StatusLineChanged(Window& window) override;
+  int StatusLineHeight(const Window&) const override { return 0; }
   Rect WindowRect(const Window& window) const override;
   void MoveWindow(Window& window, const Rect& rect) override;
   Rect ClientRect(const Window& window) const override;
@@ -197,6 +202,7 @@ class HeadlessPlatform : public Platform {
   std::map<const Window*, Rect> rects_;
   std::map<const Window*, bool> shown_;
   std::map<const Window*, std::vector<DrawOp>> drawings_;
+  std::map<const Window*, std::vector<std::string>> statusLines_;
 };
 
 // Installs a headless platform for the lifetime of the object (tests, the command line).

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -192,6 +193,7 @@ void QtPlatform::CreateWindow(Window& window) {
     main->Client()->setFont(record.qfont);
     BuildMenuBar(*main, *window.Menu(), *table_, serial);
     if (window.Toolbar() != nullptr) BuildToolbar(*main, *window.Toolbar(), *table_, serial);
+    main->Status()->setText(QString::fromStdString(window.StatusLine()));
     main->resize(800, 600);
     record.top = main;
     record.client = main->Client();
@@ -268,6 +270,23 @@ void QtPlatform::CaptionChanged(Window& window) {
       top.resize(needed, top.height());
     }
   }
+}
+
+void QtPlatform::StatusLineChanged(Window& window) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top || !record->mainWindow) return;
+  static_cast<MainWindowWidget*>(record->top.data())
+      ->Status()
+      ->setText(QString::fromStdString(window.StatusLine()));
+}
+
+int QtPlatform::StatusLineHeight(const Window& window) const {
+  const WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top || !record->mainWindow) return 0;
+  // The height the main window's layout gives it (known before the window is first shown), and
+  // the frame below it.
+  const auto& main = static_cast<const QMainWindow&>(*record->top);
+  return main.statusBar()->sizeHint().height() + FrameOf(main).bottom();
 }
 
 Rect QtPlatform::WindowRect(const Window& window) const {
@@ -604,6 +623,16 @@ std::optional<ToolbarShown> QtPlatform::Toolbar(Window& window) {
     shown.buttons.push_back(button);
   }
   return shown;
+}
+
+std::optional<std::pair<std::string, Rect>> QtPlatform::StatusLineShown(Window& window) {
+  WindowRecord* record = table_->Find(window);
+  if (record == nullptr || !record->top || !record->mainWindow) return std::nullopt;
+  auto* main = static_cast<MainWindowWidget*>(record->top.data());
+  const QStatusBar* bar = main->statusBar();
+  if (!bar->isVisible()) return std::nullopt;
+  return std::pair{main->Status()->text().toStdString(),
+                   ToRect(QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size()))};
 }
 
 std::optional<WidgetState> QtPlatform::Widget(Window& window, int id) {

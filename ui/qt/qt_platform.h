@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/platform.h"
@@ -134,6 +135,8 @@ class QtPlatform : public Platform {
   // The keys pressed in the window, through Qt's shortcut handling; false when nothing took them.
   bool SimulateShortcut(Window& window, const std::string& keys);
   std::optional<ToolbarShown> Toolbar(Window& window);
+  // A main window's status line as shown: its text and where it lies on the screen.
+  std::optional<std::pair<std::string, Rect>> StatusLineShown(Window& window);
 
   std::optional<WidgetState> Widget(Window& window, int id);
   std::vector<TextFit> TextFits(Window& window);
@@ -156,6 +159,8 @@ class QtPlatform : public Platform {
   void ShowWindow(Window& window, bool show) override;
   void ControlChanged(Window& window, int id) override;
   void CaptionChanged(Window& window) override;
+  void StatusLineChanged(Window& window) override;
+  int StatusLineHeight(const Window& window) const override;
   Rect WindowRect(const Window& window) const override;
   void MoveWindow(Window& window, const Rect& rect) override;
   Rect ClientRect(const Window& window) const override;

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QtMath>
 
@@ -62,8 +64,14 @@ void DialogWidget::resizeEvent(QResizeEvent* event) {
 }
 
 MainWindowWidget::MainWindowWidget(WindowTable& table, std::uint64_t serial)
-    : table_(table), serial_(serial), client_(new PaintArea(table, serial, this)) {
+    : table_(table),
+      serial_(serial),
+      client_(new PaintArea(table, serial, this)),
+      status_(new QLabel(this)) {
   setCentralWidget(client_);
+  // The line is there from the start, empty or not, so that what docks above it never moves.
+  status_->setMinimumHeight(status_->fontMetrics().height());
+  statusBar()->addWidget(status_, 1);
 }
 
 void MainWindowWidget::closeEvent(QCloseEvent* event) {

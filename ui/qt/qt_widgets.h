@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+class QLabel;
 class QToolButton;
 
 namespace ui::qt {
@@ -55,6 +56,8 @@ class MainWindowWidget : public QMainWindow {
  public:
   MainWindowWidget(WindowTable& table, std::uint64_t serial);
   PaintArea* Client() const { return client_; }
+  // The label of the status line along the bottom.
+  QLabel* Status() const { return status_; }
   // No menu that hides the toolbar: a hidden toolbar could not be brought back.
   QMenu* createPopupMenu() override { return nullptr; }
 
@@ -65,6 +68,7 @@ class MainWindowWidget : public QMainWindow {
   WindowTable& table_;
   std::uint64_t serial_;
   PaintArea* client_;
+  QLabel* status_;
 };
 
 // Two arrow buttons, up above down.
