@@ -18,8 +18,6 @@ using ui::ControlKind;
 constexpr std::uint8_t kCmdReadPrimaryVariable = 3;
 constexpr int kLinkParam1 = 3;
 
-// The built-in simulated transmitter's reading, while it gives no reply data of its own.
-
 // Save dialog flags: ask before overwriting, no read-only box.
 constexpr std::uint32_t kOfnOverwritePrompt = 0x0002;
 constexpr std::uint32_t kOfnHideReadOnly = 0x0004;
@@ -311,6 +309,8 @@ ui::LResult TWykres::EvReply() {
   calib::PvReading reading;
   reading.atMs = NowEpochMs();
   reading.ok = true;
+  // Plotted and logged as the reply carries them, three bytes of each float, whatever the link:
+  // a trend records what the transmitter said, the simulated one's 152.23 as 152.22656.
   const auto reply = Reply();
   reading.current = hart::DataFloat(reply, 0);
   reading.unitCode = hart::DataByte(reply, 4);

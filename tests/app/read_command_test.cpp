@@ -162,16 +162,22 @@ TEST(ReadArguments, TakesWhatIdentifyTakesAndSaysWhatIsWrongInRussian) {
   EXPECT_FALSE(isRead({}));
 }
 
+// The simulated transmitter's 152.23 kPa and 6.2 mA come as its reply carries them, in the three
+// bytes of each float the wire keeps: 152.2265625 and 6.19995117..., each written in the fewest
+// digits that give the float back.
 TEST_F(ReadCommand, SimulatedTransmitterPrintsEachReadingThenTheSummary) {
+  const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run({"read", "--count", "3"}), 0);
+  // The splash, identification and three readings: over five seconds of the virtual clock.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_EQ(out.Text(), kHeader +
-                            "2026-12-07T14:00:00.400,152.23,[кПа],6.2,0x00\n"
-                            "2026-12-07T14:00:00.800,152.23,[кПа],6.2,0x00\n"
-                            "2026-12-07T14:00:01.200,152.23,[кПа],6.2,0x00\n");
+                            "2026-12-07T14:00:00.400,152.22656,[кПа],6.199951,0x00\n"
+                            "2026-12-07T14:00:00.800,152.22656,[кПа],6.199951,0x00\n"
+                            "2026-12-07T14:00:01.200,152.22656,[кПа],6.199951,0x00\n");
   // The summary goes to the error stream, so that the CSV on standard output stays clean.
   EXPECT_EQ(err.Text(),
-            "Показаний: 3, сбоев: 0; давление [кПа]: мин 152.23, макс 152.23, среднее 152.23; "
-            "ток [мА]: мин 6.2, макс 6.2, среднее 6.2\n");
+            "Показаний: 3, сбоев: 0; давление [кПа]: мин 152.227, макс 152.227, среднее 152.227; "
+            "ток [мА]: мин 6.19995, макс 6.19995, среднее 6.19995\n");
 }
 
 TEST_F(ReadCommand, DurationToAFileOnTheVirtualClock) {
@@ -181,10 +187,11 @@ TEST_F(ReadCommand, DurationToAFileOnTheVirtualClock) {
   // Ten minutes of readings take no ten minutes.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   const std::string csv = FileText(path);
-  ASSERT_EQ(csv.rfind(kHeader + "2026-12-07T14:00:00.400,152.23,[кПа],6.2,0x00\n"
-                                "2026-12-07T14:00:00.900,152.23,[кПа],6.2,0x00\n", 0),
+  ASSERT_EQ(csv.rfind(kHeader + "2026-12-07T14:00:00.400,152.22656,[кПа],6.199951,0x00\n"
+                                "2026-12-07T14:00:00.900,152.22656,[кПа],6.199951,0x00\n", 0),
             0u);
-  EXPECT_NE(csv.find("\n2026-12-07T14:09:59.900,152.23,[кПа],6.2,0x00\n"), std::string::npos);
+  EXPECT_NE(csv.find("\n2026-12-07T14:09:59.900,152.22656,[кПа],6.199951,0x00\n"),
+            std::string::npos);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 1200);
   EXPECT_EQ(out.Text().rfind("Показаний: 1200, сбоев: 0;", 0), 0u);
   EXPECT_EQ(err.Text(), "");
