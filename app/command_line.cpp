@@ -171,9 +171,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
+  return OpenHartIpLink(args.hartIp, args.tcp, error);
+}
+
+std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
+                                           std::string& error) {
   hart::HartIpOptions options;
-  options.tcp = args.tcp;
-  return hart::HartIpLink::Open(args.hartIp, options, error);
+  options.tcp = tcp;
+  return hart::HartIpLink::Open(address, options, error);
 }
 
 std::string HelpText() {

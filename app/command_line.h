@@ -38,6 +38,8 @@ class Link;
 // The HART-IP link of --hart-ip and --tcp: null, with the operator's text in `error`, when the
 // address is not one.
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);
+std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
+                                           std::string& error);
 
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;

@@ -7,20 +7,24 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/menu.h"
 #include "calib/reading_log.h"
 #include "calib/trend_window.h"
+#include "hart/identification_dialog.h"
 #include "hart/serial_link.h"
+#include "hart/simulated_link.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
 
-// Identification takes six transactions and the close delay; this leaves it ample room.
+// Identification takes six transactions; this leaves it ample room.
 constexpr std::int64_t kStartUpMs = 10000;
 // A real link may poll all sixteen addresses, three attempts each, before it gives up.
 constexpr std::int64_t kRealStartUpMs = 60000;
 // How soon Ctrl+C is noticed when the readings come in real time, whatever the period.
 constexpr int kInterruptPollMs = 100;
 constexpr double kMaxDurationSeconds = 1e7;
+constexpr const char* kPortNameWanted = "имя последовательного порта";
 
 // Set by the SIGINT handler, which may do nothing else.
 volatile std::sig_atomic_t interrupted = 0;
@@ -51,8 +55,9 @@ class Waker : public ui::Window {
 };
 
 bool TakesValue(std::string_view option) {
-  return option == "--port" || option == "--trace" || option == "--period" ||
-         option == "--count" || option == "--duration" || option == "--csv" || option == "-o";
+  return option == "--port" || option == "--hart-ip" || option == "--trace" ||
+         option == "--period" || option == "--count" || option == "--duration" ||
+         option == "--csv" || option == "-o";
 }
 
 std::int64_t SystemClockMs() {
@@ -84,10 +89,11 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     if (TakesValue(arg)) {
       if (i + 1 >= argc) {
         error = "после " + std::string(arg) + " нужно " +
-                (arg == "--port"                                  ? "имя последовательного порта"
-                 : arg == "--period" || arg == "--duration"       ? "число секунд"
-                 : arg == "--count"                               ? "число показаний"
-                                                                  : "имя файла");
+                (arg == "--port"                            ? kPortNameWanted
+                 : arg == "--hart-ip"                       ? "адрес узла HART-IP"
+                 : arg == "--period" || arg == "--duration" ? "число секунд"
+                 : arg == "--count"                         ? "число показаний"
+                                                            : "имя файла");
         return std::nullopt;
       }
       value = argv[++i];
@@ -95,9 +101,19 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     if (arg == "read" && !commandSeen) {
       commandSeen = true;
     } else if (arg == "--port") {
+      // An unset variable in a script gives an empty name, or takes the next option for one:
+      // either would quietly read the simulated transmitter or open nonsense.
+      if (value.empty() || value.front() == '-') {
+        error = std::string("после --port нужно ") + kPortNameWanted;
+        return std::nullopt;
+      }
       args.port = value;
     } else if (arg == "--no-rts") {
       args.switchRts = false;
+    } else if (arg == "--hart-ip") {
+      args.hartIp = value;
+    } else if (arg == "--tcp") {
+      args.tcp = true;
     } else if (arg == "--trace") {
       args.trace = value;
     } else if (arg == "--csv") {
@@ -141,20 +157,30 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--no-rts относится к --port";
     return std::nullopt;
   }
+  if (!args.port.empty() && !args.hartIp.empty()) {
+    error = "--port и --hart-ip не указывают вместе: преобразователь на одной связи";
+    return std::nullopt;
+  }
+  if (args.tcp && args.hartIp.empty()) {
+    error = "--tcp относится к --hart-ip";
+    return std::nullopt;
+  }
   return args;
 }
 
 std::string ReadUsage() {
   return "Использование:\n"
-         "  kestrel7 read [--port ПОРТ [--no-rts]] [--period С] [--count N | --duration С]\n"
-         "                [--csv ФАЙЛ] [--trace ФАЙЛ]\n"
+         "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
+         "                [--trace ФАЙЛ]\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp]\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
          "на стандартный вывод: N показаний, С секунд или до Ctrl+C. В конце строка итогов:\n"
          "показания, сбои, минимум, максимум и среднее (на стандартный вывод, когда CSV\n"
          "пишется в файл, иначе в стандартный поток ошибок).\n"
-         "Без --port отвечает встроенный имитатор преобразователя.\n";
+         "Без --port и --hart-ip отвечает встроенный имитатор преобразователя; N показаний\n"
+         "или С секунд он даёт сразу, по своим часам, без ожидания.\n";
 }
 
 int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
@@ -179,19 +205,23 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     InterruptCatcher catcher;
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
-    std::unique_ptr<hart::Link> link;
-    bool serial = false;
-    if (!args.port.empty()) {
-      link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
-      if (!link) {
+    // The window and the readings talk to one transmitter: one link serves both.
+    hart::SimulatedLink simulatedLink;
+    std::unique_ptr<hart::Link> openedLink;
+    const bool onLine = !args.port.empty() || !args.hartIp.empty();
+    if (onLine) {
+      openedLink = args.hartIp.empty()
+                       ? hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error)
+                       : OpenHartIpLink(args.hartIp, args.tcp, error);
+      if (!openedLink) {
         std::fprintf(err, "%s\n", error.c_str());
         CloseTrace(traceFile);
         return 1;
       }
-      serial = true;
     } else if (seams.makeLink) {
-      link = seams.makeLink();
+      openedLink = seams.makeLink();
     }
+    hart::Link* link = openedLink ? openedLink.get() : &simulatedLink;
     // The CSV goes to a file or to standard output; the summary where it does not spoil the CSV.
     std::unique_ptr<calib::ReadingLog> log =
         args.csv.empty() ? calib::ReadingLog::OnStream(out, "стандартный вывод", error)
@@ -202,23 +232,28 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       return 1;
     }
     std::FILE* summaryOut = args.csv.empty() ? err : out;
-    // A transmitter on a line answers in real time, and so does the simulated one when the
-    // readings go on until Ctrl+C; otherwise the virtual clock runs them at once.
-    const bool simulated = !serial && !seams.makeLink;
-    const bool realTime = serial || (simulated && !args.count && !args.durationMs);
+    // A transmitter on a line or the network answers in real time, and so does the simulated one
+    // when the readings go on until Ctrl+C; otherwise the virtual clock runs them at once.
+    const bool simulated = link == &simulatedLink;
+    const bool realTime = onLine || (simulated && !args.count && !args.durationMs);
     platform->SetRealTime(realTime);
 
     std::optional<hart::FrameTrace> trace;
     if (traceFile != nullptr) trace.emplace(traceFile);
-    TMyWindow window(trace ? &*trace : nullptr, link.get());
+    TMyWindow window(trace ? &*trace : nullptr, link);
     window.Create();
-    // The start-up sequence is over once its timer has gone: identification ran inside it.
-    platform->RunUntil(
-        [&] {
-          return interrupted != 0 || !platform->TimerRunning(window, TMyWindow::kStartTimerId);
-        },
-        serial ? kRealStartUpMs : kStartUpMs);
-    if (serial) {
+    platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& dialog) {
+      // Over once the record is stored: the dialog's closing delay would show no one anything.
+      platform->RunUntil(
+          [&] {
+            return interrupted != 0 || dialog.Ended() || window.Database().Count() > 0;
+          },
+          onLine ? kRealStartUpMs : kStartUpMs);
+    });
+    // No one sees the About box here: identification starts at once.
+    window.KillTimer(TMyWindow::kStartTimerId);
+    window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdIdentify, 0));
+    if (onLine) {
       // No one sees the message boxes of the run: what they said goes to the error stream.
       for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
         std::fprintf(err, "%s\n", box.text.c_str());
@@ -229,14 +264,14 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       // Stopped before the first reading: there is nothing to sum up.
       status = 1;
     } else if (window.Database().Count() == 0) {
-      if (!serial || platform->MessageBoxes().empty()) {
+      if (!onLine || platform->MessageBoxes().empty()) {
         std::fputs("Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!\n", err);
       }
       status = 1;
     } else {
       TSerialPortSettings settings;
       settings.trace = trace ? &*trace : nullptr;
-      settings.link = link.get();
+      settings.link = link;
       bool changed = false;
       int selection = 0;
       TWykres trend(&window, window.Database(), changed, selection, settings, window.Panel());

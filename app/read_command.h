@@ -12,8 +12,11 @@
 #include "hart/link.h"
 
 struct ReadArgs {
-  std::string port;        // --port: a HART modem's serial device; empty: the simulated transmitter
+  // Neither --port nor --hart-ip: the built-in simulated transmitter.
+  std::string port;        // --port: a HART modem's serial device
   bool switchRts = true;   // --no-rts
+  std::string hartIp;      // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
+  bool tcp = false;        // --tcp: HART-IP by TCP rather than UDP
   std::string trace;       // --trace: a file, or "-" for standard error
   int periodMs = 400;      // --period, in seconds on the command line
   std::optional<std::int64_t> count;       // --count

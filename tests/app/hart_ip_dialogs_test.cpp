@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/read_command.h"
 #include "calib/read_pv_dialog.h"
 #include "config/units_dialog.h"
 #include "data/data_file.h"
@@ -383,6 +384,48 @@ TEST(HartIpCommandLine, IdentifyWritesTheDataFileOfTheTransmitterOverTheNetwork)
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages.back().id, hart::hartip::kSessionClose);
   std::remove(output.c_str());
+}
+
+// kestrel7 read --hart-ip ... --tcp: the readings of the transmitter that identified itself over
+// the network, addressed as it said, with the summary after them.
+TEST(HartIpCommandLine, ReadPrintsTheReadingsOfTheTransmitterOverTheNetwork) {
+  ScriptedTransmitter transmitter;
+  ScriptIdentity(transmitter);
+  transmitter.Answer(3, ReplyData({WireFloat(12.75f), {7}, WireFloat(2.5f)}));
+  HartIpServer server(Transport::Tcp, transmitter.Function());
+  const std::string address = server.Address();
+  const char* argv[] = {"kestrel7", "read", "--hart-ip", address.c_str(), "--tcp", "--count", "2"};
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(RunRead(7, argv, out, err), 0);
+  const auto text = [](std::FILE* file) {
+    std::rewind(file);
+    std::string all;
+    char buffer[1024];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) all.append(buffer, n);
+    std::fclose(file);
+    return all;
+  };
+  const std::string csv = text(out);
+  EXPECT_EQ(text(err),
+            "Показаний: 2, сбоев: 0; давление [Bar]: мин 2.5, макс 2.5, среднее 2.5; "
+            "ток [мА]: мин 12.75, макс 12.75, среднее 12.75\n");
+  // Timed by the computer's clock: only the values are the test's.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0, end; (end = csv.find('\n', at)) != std::string::npos; at = end + 1) {
+    lines.push_back(csv.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 3u) << csv;
+  EXPECT_EQ(lines[0], "Время,Давление,Единица,Ток [мА],Статус");
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_TRUE(lines[i].ends_with(",2.5,[Bar],12.75,0x00")) << lines[i];
+  }
+  std::vector<Bytes> reads;
+  for (const Bytes& frame : server.Frames()) {
+    if (frame.size() > 6 && frame[0] == hart::kLongDelimiter && frame[6] == 3) reads.push_back(frame);
+  }
+  ASSERT_EQ(reads.size(), 2u);
+  EXPECT_EQ(reads[0], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 3, 0}));
 }
 
 }  // namespace
