@@ -38,8 +38,10 @@ TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
 
 TMyWindow::~TMyWindow() {
   if (trace_ != nullptr) trace_->SetDeviceStatusListener(std::move(earlierListener_));
-  // The panel and the About box go before the window they belong to.
+  // The trend, the panel and the About box go before the window they belong to; the trend
+  // before the panel it was given.
   about_.reset();
+  trend_.reset();
   panel_.reset();
 }
 
@@ -54,6 +56,7 @@ void TMyWindow::SetupWindow() {
 void TMyWindow::CleanupWindow() {
   KillTimer(kStartTimerId);
   if (about_) about_->Destroy();
+  if (trend_ && trend_->IsCreated()) trend_->EndDialog(ui::kIdCancel);
   if (panel_) panel_->Destroy();
   ui::Window::CleanupWindow();
 }
@@ -94,6 +97,11 @@ void TMyWindow::ShowPanel() {
     panel_->CreateModeless();
     panel_->Refresh();
   }
+}
+
+void TMyWindow::OpenTrend() {
+  TWykres::Open(trend_, this, database_, dataFile_.ChangedFlag(), listPosition_[0], settings_,
+                panel_.get());
 }
 
 void TMyWindow::Identify() {
@@ -181,6 +189,9 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
       break;
     case kCmdRecreatePanel:
       ShowPanel();
+      break;
+    case kCmdTrend:
+      OpenTrend();
       break;
     case kCmdAbout: {
       TAboutBox about(this);

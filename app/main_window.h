@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/about_dialog.h"
+#include "calib/trend_window.h"
 #include "data/data_file_commands.h"
 #include "data/data_panel.h"
 #include "data/database.h"
@@ -39,6 +40,8 @@ class TMyWindow : public ui::Window {
   TDataFile& DataFile() { return dataFile_; }
   const TDaneIPPC& WorkingRecord() const { return workingRecord_; }
   TMonitorHart* Panel() { return panel_.get(); }
+  // The trend window, once opened; null before.
+  TWykres* Trend() { return trend_.get(); }
   TAboutBox* AboutBox() { return about_.get(); }
 
  protected:
@@ -56,6 +59,7 @@ class TMyWindow : public ui::Window {
   void EndSplash();
   void Exit();
   void ShowPanel();
+  void OpenTrend();
   template <class Dialog>
   void RunListDialog();
 
@@ -70,6 +74,8 @@ class TMyWindow : public ui::Window {
   TDataFile dataFile_;
   std::unique_ptr<TMonitorHart> panel_;
   std::unique_ptr<TAboutBox> about_;
+  // Modeless, beside the rest: it reads on while the operator works in the other dialogs.
+  std::unique_ptr<TWykres> trend_;
   int startPhase_ = 0;
   std::string startFile_;
   int commandsRunning_ = 0;  // commands being carried out, modal dialogs open

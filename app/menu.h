@@ -27,6 +27,8 @@ enum MenuCommand : int {
   kCmdPrinterSetup = 136,
   kCmdPrint = 137,
   kCmdPassword = 138,
+  // The toolbar's alone: the menu stays as it always was.
+  kCmdTrend = 139,
   kCmdExit = 24310,
 };
 

@@ -13,6 +13,7 @@ const ui::ToolbarTemplate& CommandsToolbar() {
       {0, "", "", ""},
       {kCmdRecreatePanel, "kestrel7-panel", "Данные преобразователя", ""},
       {kCmdReadPv, "kestrel7-reading", "Действительное давление и напряжение", ""},
+      {kCmdTrend, "kestrel7-trend", "Тренд давления и тока", ""},
       {0, "", "", ""},
       {kCmdPrint, "document-print", "Печатай рапорт", "Ctrl+P"},
   }};

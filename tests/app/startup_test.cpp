@@ -186,6 +186,7 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
                                                                 {kCmdSave, "Ctrl+S"},
                                                                 {kCmdRecreatePanel, ""},
                                                                 {kCmdReadPv, ""},
+                                                                {kCmdTrend, ""},
                                                                 {kCmdPrint, "Ctrl+P"}}));
 
   window.Create();
@@ -230,6 +231,56 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
   EXPECT_EQ(window.Database().Count(), 0u);
   EXPECT_FALSE(platform->PressToolbarButton(window, kCmdUnits)) << "menu commands stay in the menu";
   EXPECT_FALSE(platform->PressShortcut(window, "Ctrl+Q"));
+}
+
+// The trend opens from the toolbar alone, beside the rest, and reads the identified transmitter
+// through the window's own link; a second press brings the same window back into view.
+TEST_F(StartUp, TheToolbarsTrendIsOneModelessWindowOfTheIdentifiedTransmitter) {
+  TMyWindow window;
+  window.Create();
+  for (const ui::MenuPopup& popup : window.Menu()->popups) {
+    for (const ui::MenuItem& item : popup.items) EXPECT_NE(item.id, kCmdTrend) << item.text;
+  }
+  // Before identification there is no transmitter to read: the operator is told so.
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdTrend));
+  EXPECT_EQ(window.Trend(), nullptr);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Отсутствие рапорта преобразователя.\nВыполни идентификацию!!!");
+  platform->Advance(5000);
+  ASSERT_EQ(window.Database().Count(), 1u);
+
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdTrend));
+  TWykres* trend = window.Trend();
+  ASSERT_NE(trend, nullptr);
+  EXPECT_TRUE(trend->IsCreated());
+  EXPECT_FALSE(trend->IsModal());
+  EXPECT_TRUE(platform->IsShown(*trend));
+  EXPECT_EQ(platform->ModalDepth(), 0);
+  platform->Advance(1200);
+  ASSERT_EQ(trend->Series().Readings(), 3);
+  // The simulated transmitter's reply, as the wire carries it, in the identified record's kPa.
+  const calib::PvReading last = trend->Series().LastReading()->ToReading();
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(last.pv), 0x43183A00u);
+  EXPECT_EQ(last.unitCode, 12);
+  EXPECT_EQ(trend->PlotUnit(), 12);
+
+  // Out of view, the second press shows the same window, which has gone on reading.
+  trend->Show(false);
+  platform->Advance(400);
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdTrend));
+  EXPECT_EQ(window.Trend(), trend);
+  EXPECT_TRUE(platform->IsShown(*trend));
+  EXPECT_EQ(trend->Series().Readings(), 4);
+
+  // Closed, it opens anew; the main window's end ends it.
+  ASSERT_TRUE(trend->Item(ui::kIdCancel)->UserClick());
+  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdTrend));
+  ASSERT_NE(window.Trend(), nullptr);
+  EXPECT_TRUE(window.Trend()->IsCreated());
+  EXPECT_EQ(window.Trend()->Series().Size(), 0u);
+  window.Destroy();
+  EXPECT_FALSE(window.Trend()->IsCreated());
 }
 
 // During the splash, F5 is the identification the splash leads to, and a dialog the

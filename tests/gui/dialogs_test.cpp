@@ -244,7 +244,18 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   EXPECT_EQ(tooltips, (std::vector<std::string>{
                           "Идентификация преобразователя (F5)", "Новый рапорт (Ctrl+N)",
                           "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
-                          "Действительное давление и напряжение", "Печатай рапорт (Ctrl+P)"}));
+                          "Действительное давление и напряжение", "Тренд давления и тока",
+                          "Печатай рапорт (Ctrl+P)"}));
+
+  // The trend from the toolbar: a window of its own beside the main window, reading.
+  ASSERT_TRUE(platform_.SimulateToolbarButton(*window, kCmdTrend));
+  ASSERT_NE(window->Trend(), nullptr);
+  ASSERT_TRUE(platform_.RunUntil([&] { return window->Trend()->Series().Readings() >= 2; }, 3000));
+  EXPECT_TRUE(platform_.IsShown(*window->Trend()));
+  EXPECT_TRUE(platform_.GrabToPng(*window->Trend(), "main_window_trend.png"));
+  ASSERT_TRUE(platform_.SimulateClose(*window->Trend()));
+  platform_.RunFor(20);
+  EXPECT_FALSE(window->Trend()->IsCreated());
 
   // Closed with its close box, the data panel comes back from the toolbar.
   ASSERT_TRUE(platform_.SimulateClose(*window->Panel()));

@@ -117,6 +117,23 @@ void Panel(QPainter& p) {
   }
 }
 
+// The trend: a chart of the pressure in blue over the loop current in red, the trend window's
+// colours.
+void Trend(QPainter& p) {
+  p.setPen(QPen(kOutline, 1));
+  p.setBrush(kPaper);
+  p.drawRect(QRectF(2.5, 3.5, 19, 17));
+  p.setPen(QPen(QColor(215, 215, 215), 1));
+  for (const qreal y : {8.5, 12.5, 16.5}) p.drawLine(QPointF(3.5, y), QPointF(20.5, y));
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(QColor(200, 50, 30), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.drawPolyline(QPolygonF({QPointF(4.5, 17.5), QPointF(8, 16.5), QPointF(11, 13.5),
+                            QPointF(15, 14), QPointF(19.5, 12)}));
+  p.setPen(QPen(QColor(0, 60, 200), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.drawPolyline(QPolygonF({QPointF(4.5, 14.5), QPointF(7.5, 13.5), QPointF(10.5, 7),
+                            QPointF(14, 9.5), QPointF(17, 8.5), QPointF(19.5, 6.5)}));
+}
+
 void Reading(QPainter& p) { p.drawPixmap(QRectF(1, 1, 22, 22), GaugePicture(QSize(88, 88)), QRectF(0, 0, 88, 88)); }
 
 struct Named {
@@ -127,7 +144,7 @@ struct Named {
 const Named kDrawings[] = {
     {"document-new", NewFile},      {"document-open", OpenFile},    {"document-save", SaveFile},
     {"document-print", PrintFile},  {"kestrel7-identify", Identify}, {"kestrel7-panel", Panel},
-    {"kestrel7-reading", Reading},
+    {"kestrel7-reading", Reading},  {"kestrel7-trend", Trend},
 };
 
 QIcon Drawn(const Drawing& draw) {
