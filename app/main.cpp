@@ -12,7 +12,7 @@ namespace {
 int RunWindow(int argc, char** argv, const CommandLine& args) {
   if (!ui::qt::DisplayAvailable()) {
     std::fputs("Нет дисплея: окно программы открыть нельзя; без окна работают kestrel7 identify, "
-               "show ФАЙЛ и report ФАЙЛ (kestrel7 --help).\n",
+               "read, show ФАЙЛ и report ФАЙЛ (kestrel7 --help).\n",
                stderr);
     return 1;
   }

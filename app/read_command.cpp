@@ -184,6 +184,15 @@ std::string ReadUsage() {
 }
 
 int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (TakesValue(arg)) {
+      ++i;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(ReadUsage().c_str(), out);
+      return 0;
+    }
+  }
   std::string error;
   const std::optional<ReadArgs> args = ParseReadArgs(argc, argv, error);
   if (!args) {

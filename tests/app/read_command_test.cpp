@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/read_command.h"
 #include "tests/support/fake_link.h"
 
@@ -174,6 +175,14 @@ TEST(ReadArguments, TakesWhatIdentifyTakesAndSaysWhatIsWrongInRussian) {
   EXPECT_FALSE(isRead({"show", "read"}));  // a data file named "read"
   EXPECT_FALSE(isRead({"--trace", "read"}));
   EXPECT_FALSE(isRead({}));
+
+  // Its help, asked for, is no error; the program's help names it.
+  Capture help;
+  const char* asked[] = {"kestrel7", "read", "--count", "3", "-h"};
+  EXPECT_EQ(RunRead(5, asked, help.file, stderr), 0);
+  EXPECT_EQ(help.Text(), ReadUsage());
+  EXPECT_NE(HelpText().find("  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С]\n"),
+            std::string::npos);
 }
 
 // The simulated transmitter's 152.23 kPa and 6.2 mA come as its reply carries them, in the three
