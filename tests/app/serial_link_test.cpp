@@ -22,6 +22,7 @@
 #include "hart/komendy.h"
 #include "hart/serial_link.h"
 #include "tests/support/test_transmitter.h"
+#include "tests/support/trace_capture.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
@@ -69,41 +70,6 @@ TDaneIPPC RecordOf(const TransmitterModel& m) {
   r.minimumSpan = m.minimumSpan;
   return r;
 }
-
-// The frame trace in memory, each line without its time.
-class TraceCapture {
- public:
-  TraceCapture() : file_(open_memstream(&text_, &size_)), trace(file_) {}
-  ~TraceCapture() {
-    trace.Flush();
-    std::fclose(file_);
-    std::free(text_);
-  }
-  std::vector<std::string> Lines() {
-    std::fflush(file_);
-    std::vector<std::string> lines;
-    std::string all(text_, size_);
-    std::size_t from = 0;
-    for (std::size_t end; (end = all.find('\n', from)) != std::string::npos; from = end + 1) {
-      const std::string line = all.substr(from, end - from);
-      lines.push_back(line.substr(line.find(' ') + 1));
-    }
-    return lines;
-  }
-  std::size_t Count(const std::string& prefix) {
-    std::size_t n = 0;
-    for (const std::string& line : Lines()) n += line.rfind(prefix, 0) == 0 ? 1 : 0;
-    return n;
-  }
-
- private:
-  char* text_ = nullptr;
-  std::size_t size_ = 0;
-  std::FILE* file_;
-
- public:
-  hart::FrameTrace trace;
-};
 
 ui::DialogTemplate ProbeTemplate() {
   ui::DialogTemplate tpl;
