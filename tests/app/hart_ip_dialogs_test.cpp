@@ -1,5 +1,6 @@
 // The dialogs over HART-IP, against the test server on the loopback interface, by UDP and by TCP,
-// with the transmitter model behind it: identification, a unit change with its read-backs, continuous reading, and what reaches each when the server
+// with the transmitter model behind it: identification of a HART 5 and a HART 7 transmitter, a
+// unit change with its read-backs, continuous reading, and what reaches each when the server
 // fails. The headless platform runs in real time; replies are not held to the dialogs' pace
 // except where the pace is what is checked.
 #include <gtest/gtest.h>
@@ -145,6 +146,66 @@ TEST_P(HartIpDialogs, IdentificationKeepsWhatTheTransmitterSaid) {
   EXPECT_EQ(capture.Count("HART-IP TX version=1 type=0 id=3 "), 6u);
   EXPECT_EQ(capture.Count("HART-IP RX version=1 type=1 id=3 status=0 "), 6u);
   EXPECT_EQ(capture.Count("RX reply "), 6u);
+}
+
+// The common case behind a gateway: a HART 7 transmitter. It is addressed by its expanded device
+// type without the top two bits, and asks for more preambles than a request may carry.
+TEST_P(HartIpDialogs, AHart7TransmitterIsIdentifiedAndTakesAUnitChangeByItsLongAddress) {
+  hart::TransmitterModel hart7 = testhart::TestModel(7);
+  hart7.requestPreambles = 25;
+  transmitter.SetModel(hart7);
+  TDaneIPPC record;
+  THartKom0 identification(nullptr, settings, nullptr, record, 0, nullptr);
+  ASSERT_TRUE(identification.CreateModeless());
+  // Done once the store step has stamped the record; the closing delay is nothing to wait for.
+  platform->RunUntil([&] { return record.recordYear != 0 || identification.Ended(); }, kLimitMs);
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+  ASSERT_TRUE(identification.IdentityHeard().has_value());
+  EXPECT_EQ(hart::IdentityLine(*identification.IdentityHeard()),
+            "HART 7, изготовитель 0x6011, тип 0xE4A7, номер 662316, адрес 0");
+  EXPECT_EQ(record.universalRevision, 7);
+  EXPECT_EQ(record.manufacturerId, 0x24);
+  EXPECT_EQ(record.deviceType, 0xA7);
+  EXPECT_EQ(record.deviceId, 0x0A1B2C);
+  EXPECT_EQ(record.preambles, 20);
+  EXPECT_EQ(record.hardwareRevision, 4);
+  EXPECT_EQ(record.assemblyNumber, 4242u);
+  const Bytes address{0x24, 0xA7, 0x0A, 0x1B, 0x2C};
+  auto frames = server.Frames();
+  ASSERT_EQ(frames.size(), 6u);
+  EXPECT_EQ(frames[0], (Bytes{0x02, 0x00, 0x00, 0x00, 0x02}));
+  const Bytes commands{15, 14, 12, 13, 16};
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_EQ(frames[i + 1], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, commands[i], 0}));
+  }
+
+  // A unit change from the identified record: written, confirmed and read back, every frame to
+  // the long address.
+  server.Clear();
+  TDane identified;
+  identified.Append(record);
+  constexpr int kBarIndex = 7;
+  constexpr std::uint8_t kBar = 7;
+  platform->OnModal(TUnits::kResourceId, [&](ui::Dialog& d) {
+    auto& units = static_cast<TUnits&>(d);
+    ASSERT_TRUE(d.Item(TUnits::kUnitComboId)->UserSelect(kBarIndex));
+    Click(d, TLista::kSendButtonId);
+    platform->RunUntil([&] { return units.AwaitedCommand() == 0; }, kLimitMs);
+    EXPECT_EQ(units.AwaitedCommand(), 0);
+  });
+  TUnits units(nullptr, identified, changed, memory, settings, nullptr);
+  units.Execute();
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+  frames = server.Frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[0], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 44, 1, kBar}));
+  EXPECT_EQ(frames[1], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 14, 0}));
+  EXPECT_EQ(frames[2], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 15, 0}));
+  EXPECT_EQ(transmitter.Model().unit, kBar);
+  EXPECT_EQ(identified.At(0).unitCode, kBar);
+  // 400 and 600 kPa read back in bars.
+  EXPECT_NEAR(identified.At(0).upperRange, 4.0f, 1e-3);
+  EXPECT_NEAR(identified.At(0).upperSensorLimit, 6.0f, 1e-3);
 }
 
 TEST_P(HartIpDialogs, UnitChangeTakesTheConfirmedUnitAndTheValuesReadBack) {
