@@ -17,40 +17,19 @@
 #include "hart/hart_ip_message.h"
 #include "hart/identification_dialog.h"
 #include "hart/komendy.h"
+#include "hart/simulated_link.h"
 #include "tests/support/hart_ip_server.h"
+#include "tests/support/model_answerer.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using testhart::HartIpServer;
-using testhart::ScriptedTransmitter;
+using testhart::ModelAnswerer;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::int64_t kLimitMs = 10000;
 constexpr int kIdentificationExchanges = 6;
-
-Bytes Float(float value) {
-  const auto bits = std::bit_cast<std::uint32_t>(value);
-  return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
-          static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-void Script(ScriptedTransmitter& t) {
-  t.Answer(0, {254, 42, 7, 6, 5, 3, 9, 2, 5, 0x12, 0x34, 0x56});
-  t.Answer(15, Join({{1, 1, 7}, Float(16.0f), Float(-0.5f), Float(1.5f), {251, 42}}));
-  t.Answer(14, Join({{0x01, 0xE2, 0x40, 7}, Float(40.0f), Float(-1.0f), Float(0.5f)}));
-  t.Answer(12, Bytes(24, 0x20));
-  t.Answer(13, Join({Bytes(18, 0x20), {14, 3, 121}}));
-  t.Answer(16, {0x09, 0xFB, 0xF1});
-  t.Answer(3, Join({Float(12.75f), {7}, Float(2.5f)}));
-}
 
 HartIpServer::Transport TransportOf(const benchmark::State& state) {
   return state.range(0) == 0 ? HartIpServer::Transport::Udp : HartIpServer::Transport::Tcp;
@@ -93,14 +72,16 @@ TDaneIPPC Record() {
   return r;
 }
 
+// The transmitter that record describes, as the tests' transmitters answer.
+hart::TransmitterModel Transmitter() { return hart::ModelOf(Record()); }
+
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // One request of command 3 through an open session, replies not held.
 void BM_HartIpExchange(benchmark::State& state) {
   ui::ScopedHeadlessPlatform platform;
   platform->SetRealTime(true);
-  ScriptedTransmitter transmitter;
-  Script(transmitter);
+  ModelAnswerer transmitter(Transmitter());
   HartIpServer server(TransportOf(state), transmitter.Function());
   std::string error;
   auto link = hart::HartIpLink::Open(server.Address(), Options(state, 0), error);
@@ -128,8 +109,7 @@ void BM_HartIpIdentification(benchmark::State& state) {
   const int minimumReplyMs = held != 0 ? THartProtokol::kReplyDelayMs : 0;
   ui::ScopedHeadlessPlatform platform;
   platform->SetRealTime(true);
-  ScriptedTransmitter transmitter;
-  Script(transmitter);
+  ModelAnswerer transmitter(Transmitter());
   HartIpServer server(TransportOf(state), transmitter.Function());
   double worst = 0;
   double total = 0;
@@ -161,8 +141,7 @@ BENCHMARK(BM_HartIpIdentification)
 void BM_HartIpContinuousReading(benchmark::State& state) {
   ui::ScopedHeadlessPlatform platform;
   platform->SetRealTime(true);
-  ScriptedTransmitter transmitter;
-  Script(transmitter);
+  ModelAnswerer transmitter(Transmitter());
   HartIpServer server(TransportOf(state), transmitter.Function());
   std::string error;
   auto link =

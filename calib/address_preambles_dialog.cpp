@@ -1,8 +1,11 @@
 #include "calib/address_preambles_dialog.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
 
 #include "fields/value_text.h"
+#include "hart/identity.h"
 #include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
@@ -20,10 +23,6 @@ constexpr const char* kPreamblesQuery = "Сколько Преамбул";
 using hart::texts::kSetupError;
 
 constexpr std::uint8_t kCmdIdentity = 0;
-// In a command-0 reply: the request preambles among the data, the address byte of the frame.
-constexpr std::size_t kIdentityPreambles = 3;
-constexpr std::size_t kReplyAddress = 1;
-constexpr std::uint8_t kPollingAddressMask = 0x3F;
 
 constexpr std::uint32_t kEditStyle = ui::kStyleBorder | ui::kStyleTabStop | ui::kStyleUpperCase;
 constexpr std::uint32_t kOffPage = ui::kStyleHidden | ui::kStyleDisabled;
@@ -202,11 +201,20 @@ std::uint8_t TPolPre::ReplyCommand() const {
 }
 
 ui::LResult TPolPre::EvReply() {
-  if (awaited_ != kIdle && hart::ShortReplyRefused(*this, ReplyCommand())) return 0;
+  if (awaited_ != kIdle) {
+    const std::uint8_t command = ReplyCommand();
+    if (command == kCmdIdentity ? hart::IdentityRefused(*this)
+                                : hart::ShortReplyRefused(*this, command)) {
+      return 0;
+    }
+  }
   TLista::EvReply();
   TDaneIPPC* record = CurrentRecord();
   if (record != nullptr) {
     const auto reply = Reply();
+    // Command 0 read whole, by the layout of its revision; the refusal above made sure of it.
+    const bool polled = awaited_ == kPreambleQuery || awaited_ == kAddressSearch;
+    const auto identity = polled ? hart::ReadIdentity(reply) : std::nullopt;
     switch (awaited_) {
       case kWriteAddress:
         record->pollingAddress = hart::DataByte(reply, 0);
@@ -219,14 +227,18 @@ ui::LResult TPolPre::EvReply() {
         awaited_ = kIdle;
         break;
       case kPreambleQuery:
-        // Command 0 names the preambles the transmitter wants in front of a request.
-        record->preambles = hart::DataByte(reply, kIdentityPreambles);
+        // Command 0 names the preambles the transmitter wants in front of a request. Kept within
+        // the range this dialog writes, so that the field and the record can hold it.
+        if (identity) {
+          record->preambles = static_cast<std::uint8_t>(
+              std::clamp<int>(identity->requestPreambles, kMinPreambles, kMaxPreambles));
+        }
         ShowNumber(preambles_, preamblesSpin_, record->preambles);
         awaited_ = kIdle;
         break;
       case kAddressSearch:
         // The answer's short frame names the address that answered.
-        record->pollingAddress = reply[kReplyAddress] & kPollingAddressMask;
+        if (identity) record->pollingAddress = identity->pollingAddress;
         ShowNumber(address_, addressSpin_, record->pollingAddress);
         awaited_ = kIdle;
         break;

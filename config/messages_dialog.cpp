@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fields/value_text.h"
+#include "hart/identity.h"
 #include "hart/operator_texts.h"
 #include "hart/reply_data.h"
 
@@ -180,36 +181,24 @@ void TMessages::ShowAssemblyNumber(const TDaneIPPC& record) {
   assemblyNumber_.SetText(std::to_string(record.assemblyNumber));
 }
 
-void TMessages::ShowIdentity(const TDaneIPPC& found) {
+// The found transmitter's identity, not the current record's: the tag may name another one. Each
+// value is the one its revision's layout says: from HART 6 on the device type is the expanded
+// one and the hardware revision its five bits; from HART 7 on the manufacturer is its 16-bit code.
+void TMessages::ShowIdentity(const hart::Identity& found) {
   const auto line = [this](const char* label, long value) {
     identity_.Add(std::string(label) + std::to_string(value));
   };
   identity_.Clear();
   line("Код типа прибора - 254 = ", found.expansionCode);
-  line("Фабричный код = ", found.manufacturerId);
+  line("Фабричный код = ", found.manufacturer);
   line("Фабричный код прибора = ", found.deviceType);
-  line("Количество преамбул в ответе = ", found.preambles);
+  line("Количество преамбул в ответе = ", found.requestPreambles);
   line("Проверка уровня UCD = ", found.universalRevision);
   line("Проверка уровня TSD = ", found.specificRevision);
   line("Версия Программы = ", found.softwareRevision);
   line("Версия системы = ", found.hardwareRevision);
-  line("Флажки = ", found.deviceFlags);
+  line("Флажки = ", found.flags);
   line("Идентификационный номер = ", found.deviceId);
-}
-
-// The found transmitter's identity, not the current record's: the tag may name another one.
-void TMessages::DecodeIdentity(TDaneIPPC& found) {
-  const auto reply = Reply();
-  found.expansionCode = hart::DataByte(reply, 0);
-  found.manufacturerId = hart::DataByte(reply, 1);
-  found.deviceType = hart::DataByte(reply, 2);
-  found.preambles = hart::DataByte(reply, 3);
-  found.universalRevision = hart::DataByte(reply, 4);
-  found.specificRevision = hart::DataByte(reply, 5);
-  found.softwareRevision = hart::DataByte(reply, 6);
-  found.hardwareRevision = hart::DataByte(reply, 7);
-  found.deviceFlags = hart::DataByte(reply, 8);
-  found.deviceId = static_cast<std::int32_t>(hart::DataUnsigned24(reply, 9));
 }
 
 // A read's reply goes into the record before the fields show it again.
@@ -327,7 +316,10 @@ void TMessages::Send() {
 ui::LResult TMessages::EvReply() {
   const bool read = awaited_ == kCmdFindByTag || awaited_ == kCmdReadMessage ||
                     awaited_ == kCmdReadTagDescriptorDate || awaited_ == kCmdReadAssemblyNumber;
-  if (read && hart::ShortReplyRefused(*this, awaited_)) return 0;
+  if (awaited_ == kCmdFindByTag ? hart::IdentityRefused(*this)
+                                : read && hart::ShortReplyRefused(*this, awaited_)) {
+    return 0;
+  }
   TLista::EvReply();
   beforeWrite_.Drop();
   TDaneIPPC* record = CurrentRecord();
@@ -346,12 +338,10 @@ ui::LResult TMessages::EvReply() {
     case kCmdWriteAssemblyNumber:
       if (record != nullptr) ShowAssemblyNumber(*record);
       break;
-    case kCmdFindByTag: {
-      TDaneIPPC found{};
-      DecodeIdentity(found);
-      ShowIdentity(found);
+    case kCmdFindByTag:
+      // Read whole: the refusal above has made sure of its length.
+      if (const auto found = hart::ReadIdentity(Reply())) ShowIdentity(*found);
       break;
-    }
     default:
       completed = false;
       break;

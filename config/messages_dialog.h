@@ -10,6 +10,10 @@
 #include "record/edit_message.h"
 #include "data/selection_list.h"
 
+namespace hart {
+struct Identity;
+}
+
 class TMessages : public TLista {
  public:
   static constexpr int kResourceId = 921;
@@ -71,8 +75,7 @@ class TMessages : public TLista {
   void ShowMessage(const TDaneIPPC& record);
   void ShowTagDescriptorDate(const TDaneIPPC& record);
   void ShowAssemblyNumber(const TDaneIPPC& record);
-  void ShowIdentity(const TDaneIPPC& found);
-  void DecodeIdentity(TDaneIPPC& found);
+  void ShowIdentity(const hart::Identity& found);
   void DecodeRead(TDaneIPPC& record);
   void EmptyFields(std::initializer_list<int> ids);
   // True when each field's validator takes its text; the first that does not says why.

@@ -314,7 +314,7 @@ void THartKom0::RequestLong(std::uint8_t command) {
 }
 
 bool THartKom0::Refused(std::uint8_t command) {
-  if (command == 0) return hart::ShortReplyRefusedFor(*this, hart::IdentityBytesOf(Reply()));
+  if (command == 0) return hart::IdentityRefused(*this);
   return hart::ShortReplyRefused(*this, command);
 }
 

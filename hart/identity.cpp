@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "hart/protokol.h"
 #include "hart/reply_data.h"
 #include "hart/serial_link.h"
 
@@ -70,6 +71,10 @@ std::optional<Identity> ReadIdentity(std::span<const std::uint8_t> reply) {
     id.pollingAddress = static_cast<std::uint8_t>(reply[1] & kAddressBits);
   }
   return id;
+}
+
+bool IdentityRefused(THartProtokol& dialog) {
+  return ShortReplyRefusedFor(dialog, IdentityBytesOf(dialog.Reply()));
 }
 
 std::uint8_t BoundedPreambles(std::uint8_t said) {

@@ -11,6 +11,8 @@
 
 #include "hart/frame.h"
 
+class THartProtokol;
+
 namespace hart {
 
 struct Identity {
@@ -53,8 +55,12 @@ std::size_t IdentityBytes(std::uint8_t universalRevision);
 std::size_t IdentityBytesOf(std::span<const std::uint8_t> reply);
 
 // The identity in a command-0 reply (delimiter first); none when the reply is too short for its
-// layout.
+// layout. Command 11 answers with the same data.
 std::optional<Identity> ReadIdentity(std::span<const std::uint8_t> reply);
+
+// True when the command-0 or command-11 reply in `dialog`'s reply area is too short for the layout
+// its revision says; it is then refused as any short reply is (`ShortReplyRefusedFor`).
+bool IdentityRefused(THartProtokol& dialog);
 
 // The preamble count a transmitter asks for, bounded to what HART allows ahead of a request.
 std::uint8_t BoundedPreambles(std::uint8_t said);

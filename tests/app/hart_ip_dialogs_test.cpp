@@ -1,7 +1,8 @@
-// The dialogs over HART-IP, against the test server on the loopback interface, by UDP and by TCP:
-// identification, a unit change with its read-backs, continuous reading, and what reaches each
-// when the server fails. The headless platform runs in real time; replies are not held to the
-// dialogs' pace except where the pace is what is checked.
+// The dialogs over HART-IP, against the test server on the loopback interface, by UDP and by TCP,
+// with the transmitter model behind it: identification of a HART 5 and a HART 7 transmitter, a
+// unit change with its read-backs, continuous reading, and what reaches each when the server
+// fails. The headless platform runs in real time; replies are not held to the dialogs' pace
+// except where the pace is what is checked.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -21,10 +22,11 @@
 #include "hart/hart_ip_link.h"
 #include "hart/hart_ip_message.h"
 #include "hart/identification_dialog.h"
+#include "hart/simulated_link.h"
 #include "record/record.h"
-#include "tests/support/fake_link.h"
 #include "tests/support/fixture_records.h"
 #include "tests/support/hart_ip_server.h"
+#include "tests/support/model_answerer.h"
 #include "tests/support/trace_capture.h"
 #include "ui/headless/headless_platform.h"
 
@@ -32,7 +34,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testhart::HartIpServer;
-using testhart::ScriptedTransmitter;
+using testhart::ModelAnswerer;
 using Transport = HartIpServer::Transport;
 using Behaviour = HartIpServer::Behaviour;
 
@@ -46,21 +48,6 @@ Bytes WithChecksum(Bytes frame) {
 #define EXPECT_SAME_FLOAT(a, b) \
   EXPECT_EQ(std::bit_cast<std::uint32_t>(a), std::bit_cast<std::uint32_t>(b))
 
-// What a transmitter unlike the simulated one says of itself: manufacturer 42, device type 7,
-// device 0x123456, six preambles, [Bar], square root, and the fixture record's texts.
-void ScriptIdentity(ScriptedTransmitter& t) {
-  const TDaneIPPC r = UnlikeDefaultsRecord();
-  t.Answer(0, {254, 42, 7, 6, 5, 3, 9, 2, 5, 0x12, 0x34, 0x56});
-  t.Answer(15, ReplyData({{1, 1, 7}, WireFloat(16.0f), WireFloat(-0.5f), WireFloat(1.5f), {251, 42}}));
-  t.Answer(14, ReplyData({{0x01, 0xE2, 0x40, 7}, WireFloat(40.0f), WireFloat(-1.0f), WireFloat(0.5f)}));
-  t.Answer(12, Bytes(r.message.begin(), r.message.end()));
-  Bytes tagged(r.tag.begin(), r.tag.end());
-  tagged.insert(tagged.end(), r.descriptor.begin(), r.descriptor.end());
-  tagged.insert(tagged.end(), {14, 3, 121});
-  t.Answer(13, tagged);
-  t.Answer(16, {0x09, 0xFB, 0xF1});
-}
-
 TDaneIPPC IdentifiedOverTheNetwork() {
   TDaneIPPC r = UnlikeDefaultsRecord();
   r.manufacturerId = 42;
@@ -69,6 +56,14 @@ TDaneIPPC IdentifiedOverTheNetwork() {
   r.preambles = 6;
   r.pollingAddress = 0;
   return r;
+}
+
+// The transmitter that record describes, measuring 2.5 bar at 12.75 mA.
+hart::TransmitterModel NetworkTransmitter() {
+  hart::TransmitterModel model = hart::ModelOf(IdentifiedOverTheNetwork());
+  model.pressure = 2.5f;
+  model.loopCurrent = 12.75f;
+  return model;
 }
 
 std::string PrintTransport(const ::testing::TestParamInfo<Transport>& info) {
@@ -97,7 +92,7 @@ class HartIpDialogs : public ::testing::TestWithParam<Transport> {
   }
 
   ui::ScopedHeadlessPlatform platform;
-  ScriptedTransmitter transmitter;
+  ModelAnswerer transmitter{NetworkTransmitter()};
   HartIpServer server;
   TraceCapture capture;
   std::unique_ptr<hart::HartIpLink> link;
@@ -111,7 +106,6 @@ INSTANTIATE_TEST_SUITE_P(BothTransports, HartIpDialogs,
                          ::testing::Values(Transport::Udp, Transport::Tcp), PrintTransport);
 
 TEST_P(HartIpDialogs, IdentificationKeepsWhatTheTransmitterSaid) {
-  ScriptIdentity(transmitter);
   TDaneIPPC record;
   THartKom0 dialog(nullptr, settings, nullptr, record, 0, nullptr);
   EXPECT_EQ(dialog.Execute(), 0);
@@ -122,9 +116,9 @@ TEST_P(HartIpDialogs, IdentificationKeepsWhatTheTransmitterSaid) {
   EXPECT_EQ(record.deviceType, 7);
   EXPECT_EQ(record.deviceId, 0x123456);
   EXPECT_EQ(record.preambles, 6);
-  EXPECT_EQ(record.specificRevision, 3);
-  EXPECT_EQ(record.softwareRevision, 9);
-  EXPECT_EQ(record.hardwareRevision, 2);
+  EXPECT_EQ(record.specificRevision, 2);
+  EXPECT_EQ(record.softwareRevision, 4);
+  EXPECT_EQ(record.hardwareRevision, 3);
   EXPECT_EQ(record.unitCode, 7);
   EXPECT_EQ(record.transferFunction, 1);
   EXPECT_SAME_FLOAT(record.upperRange, 16.0f);
@@ -155,12 +149,67 @@ TEST_P(HartIpDialogs, IdentificationKeepsWhatTheTransmitterSaid) {
   EXPECT_EQ(capture.Count("RX reply "), 6u);
 }
 
+// The common case behind a gateway: a HART 7 transmitter. It is addressed by its expanded device
+// type without the top two bits, and asks for more preambles than a request may carry.
+TEST_P(HartIpDialogs, AHart7TransmitterIsIdentifiedAndTakesAUnitChangeByItsLongAddress) {
+  hart::TransmitterModel hart7 = testhart::TestModel(7);
+  hart7.requestPreambles = 25;
+  transmitter.SetModel(hart7);
+  TDaneIPPC record;
+  THartKom0 identification(nullptr, settings, nullptr, record, 0, nullptr);
+  ASSERT_TRUE(identification.CreateModeless());
+  // Done once the store step has stamped the record; the closing delay is nothing to wait for.
+  platform->RunUntil([&] { return record.recordYear != 0 || identification.Ended(); }, kLimitMs);
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+  ASSERT_TRUE(identification.IdentityHeard().has_value());
+  EXPECT_EQ(hart::IdentityLine(*identification.IdentityHeard()),
+            "HART 7, изготовитель 0x6011, тип 0xE4A7, номер 662316, адрес 0");
+  EXPECT_EQ(record.universalRevision, 7);
+  EXPECT_EQ(record.manufacturerId, 0x24);
+  EXPECT_EQ(record.deviceType, 0xA7);
+  EXPECT_EQ(record.deviceId, 0x0A1B2C);
+  EXPECT_EQ(record.preambles, 20);
+  EXPECT_EQ(record.hardwareRevision, 4);
+  EXPECT_EQ(record.assemblyNumber, 4242u);
+  const Bytes address{0x24, 0xA7, 0x0A, 0x1B, 0x2C};
+  auto frames = server.Frames();
+  ASSERT_EQ(frames.size(), 6u);
+  EXPECT_EQ(frames[0], (Bytes{0x02, 0x00, 0x00, 0x00, 0x02}));
+  const Bytes commands{15, 14, 12, 13, 16};
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    EXPECT_EQ(frames[i + 1], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, commands[i], 0}));
+  }
+
+  // A unit change from the identified record: written, confirmed and read back, every frame to
+  // the long address.
+  server.Clear();
+  TDane identified;
+  identified.Append(record);
+  constexpr int kBarIndex = 7;
+  constexpr std::uint8_t kBar = 7;
+  platform->OnModal(TUnits::kResourceId, [&](ui::Dialog& d) {
+    auto& units = static_cast<TUnits&>(d);
+    ASSERT_TRUE(d.Item(TUnits::kUnitComboId)->UserSelect(kBarIndex));
+    Click(d, TLista::kSendButtonId);
+    platform->RunUntil([&] { return units.AwaitedCommand() == 0; }, kLimitMs);
+    EXPECT_EQ(units.AwaitedCommand(), 0);
+  });
+  TUnits units(nullptr, identified, changed, memory, settings, nullptr);
+  units.Execute();
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+  frames = server.Frames();
+  ASSERT_EQ(frames.size(), 3u);
+  EXPECT_EQ(frames[0], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 44, 1, kBar}));
+  EXPECT_EQ(frames[1], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 14, 0}));
+  EXPECT_EQ(frames[2], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 15, 0}));
+  EXPECT_EQ(transmitter.Model().unit, kBar);
+  EXPECT_EQ(identified.At(0).unitCode, kBar);
+  // 400 and 600 kPa read back in bars.
+  EXPECT_NEAR(identified.At(0).upperRange, 4.0f, 1e-3);
+  EXPECT_NEAR(identified.At(0).upperSensorLimit, 6.0f, 1e-3);
+}
+
 TEST_P(HartIpDialogs, UnitChangeTakesTheConfirmedUnitAndTheValuesReadBack) {
-  transmitter.Answer(44, {12});
-  transmitter.Answer(14, ReplyData({{0x01, 0xE2, 0x40, 12}, WireFloat(4000.0f), WireFloat(-100.0f),
-                                    WireFloat(50.0f)}));
-  transmitter.Answer(15, ReplyData({{1, 1, 12}, WireFloat(1600.0f), WireFloat(-50.0f),
-                                    WireFloat(1.5f), {251, 42}}));
   constexpr int kKpaIndex = 12;
   platform->OnModal(TUnits::kResourceId, [&](ui::Dialog& d) {
     auto& units = static_cast<TUnits&>(d);
@@ -187,10 +236,10 @@ TEST_P(HartIpDialogs, UnitChangeTakesTheConfirmedUnitAndTheValuesReadBack) {
   EXPECT_SAME_FLOAT(record.minimumSpan, 50.0f);
   EXPECT_SAME_FLOAT(record.upperRange, 1600.0f);
   EXPECT_SAME_FLOAT(record.lowerRange, -50.0f);
+  EXPECT_EQ(transmitter.Model().unit, 12);
 }
 
 TEST_P(HartIpDialogs, ContinuousReadingSendsTheNextRequestOnEveryReply) {
-  transmitter.Answer(3, ReplyData({WireFloat(12.75f), {7}, WireFloat(2.5f)}));
   platform->OnModal(TReadPV::kResourceId, [&](ui::Dialog& d) {
     auto& read = static_cast<TReadPV&>(d);
     Click(d, TReadPV::kContinuousId);
@@ -257,7 +306,7 @@ TEST_P(HartIpDialogs, EachDialogHearsOfAFailingServerAsOfAFailingLine) {
   // Reading a busy transmitter: the base's message, as on the line.
   server.SetBehaviour(Behaviour::Answer);
   platform->ClearMessageBoxes();
-  transmitter.Answer(3, {}, 32);
+  transmitter.SetRefusal(32);
   platform->OnModal(TReadPV::kResourceId, [&](ui::Dialog& d) {
     Click(d, TLista::kSendButtonId);
     platform->RunUntil([&] { return !platform->MessageBoxes().empty(); }, kLimitMs);
@@ -275,8 +324,7 @@ TEST_P(HartIpDialogs, EachDialogHearsOfAFailingServerAsOfAFailingLine) {
 TEST(HartIpReading, ContinuousReadingKeepsItsPeriod) {
   ui::ScopedHeadlessPlatform platform;
   platform->SetRealTime(true);
-  ScriptedTransmitter transmitter;
-  transmitter.Answer(3, ReplyData({WireFloat(12.75f), {7}, WireFloat(2.5f)}));
+  ModelAnswerer transmitter(NetworkTransmitter());
   HartIpServer server(Transport::Udp, transmitter.Function());
   std::string error;
   auto link = hart::HartIpLink::Open(server.Address(), {}, error);
@@ -360,8 +408,7 @@ TEST(HartIpCommandLine, OptionsAndWhatIsWrongWithThem) {
 }
 
 TEST(HartIpCommandLine, IdentifyWritesTheDataFileOfTheTransmitterOverTheNetwork) {
-  ScriptedTransmitter transmitter;
-  ScriptIdentity(transmitter);
+  ModelAnswerer transmitter(NetworkTransmitter());
   HartIpServer server(Transport::Udp, transmitter.Function());
   const std::string output = ::testing::TempDir() + "k7_hart_ip_identified.pom";
   std::remove(output.c_str());
@@ -389,9 +436,7 @@ TEST(HartIpCommandLine, IdentifyWritesTheDataFileOfTheTransmitterOverTheNetwork)
 // kestrel7 read --hart-ip ... --tcp: the readings of the transmitter that identified itself over
 // the network, addressed as it said, with the summary after them.
 TEST(HartIpCommandLine, ReadPrintsTheReadingsOfTheTransmitterOverTheNetwork) {
-  ScriptedTransmitter transmitter;
-  ScriptIdentity(transmitter);
-  transmitter.Answer(3, ReplyData({WireFloat(12.75f), {7}, WireFloat(2.5f)}));
+  ModelAnswerer transmitter(NetworkTransmitter());
   HartIpServer server(Transport::Tcp, transmitter.Function());
   const std::string address = server.Address();
   const char* argv[] = {"kestrel7", "read", "--hart-ip", address.c_str(), "--tcp", "--count", "2"};

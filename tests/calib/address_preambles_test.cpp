@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "calib/address_preambles_dialog.h"
+#include "hart/transmitter_model.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/list_dialog_test.h"
+#include "tests/support/model_answerer.h"
 
 namespace {
 
@@ -492,6 +494,48 @@ TEST_F(PolPre, FromAnotherTransmitterAddressAndPreamblesComeFromTheReplies) {
         ASSERT_EQ(platform->MessageBoxes().size(), 2u);
         EXPECT_EQ(platform->MessageBoxes()[1].text,
                   "Количество Преамбул очень большое.\n3 <= Количество Преамбул <= 20.");
+      },
+      {{}, nullptr, &link});
+}
+
+// A HART 7 transmitter's command 0, read by its layout: the address that answered and the
+// preambles it asks for, kept within what this dialog writes. One cut short of its layout is
+// refused, though it holds HART 5's twelve bytes.
+TEST_F(PolPre, AHart7TransmittersCommandZeroIsReadByItsLayout) {
+  FakeLink link;
+  hart::TransmitterModel hart7 = testhart::TestModel(7);
+  hart7.requestPreambles = 25;
+  const Bytes identity = hart::IdentityOf(hart7);
+  link.Answer(0, identity);
+  Record().universalRevision = 7;
+  Run(
+      [&](TPolPre& d) {
+        // From HART 6 on the search goes past 15: the transmitter answers at 41.
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        for (int i = 0; i < 41; ++i) d.SendMessage(kEvNoAnswer);
+        EXPECT_EQ(link.Requests().back(), WithChecksum({0x02, 41, 0x00, 0x00}));
+        platform->Advance(400);
+        EXPECT_EQ(Record().pollingAddress, 41);
+        EXPECT_EQ(Text(d, TPolPre::kAddressField), "41");
+
+        SelectTab(d, TPolPre::kPreamblesTab);
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        EXPECT_EQ(link.Requests().back(), WithChecksum({0x02, 41, 0x00, 0x00}));
+        platform->Advance(400);
+        EXPECT_EQ(Record().preambles, 20);
+        EXPECT_EQ(Text(d, TPolPre::kPreamblesField), "20");
+        EXPECT_EQ(d.AwaitedCommand(), TPolPre::kIdle);
+        EXPECT_TRUE(platform->MessageBoxes().empty());
+
+        link.Answer(0, Bytes(identity.begin(), identity.begin() + 17));
+        Record().preambles = 9;
+        d.Item(TPolPre::kQueryButton)->UserClick();
+        platform->Advance(400);
+        EXPECT_EQ(Record().preambles, 9);
+        EXPECT_EQ(d.AwaitedCommand(), TPolPre::kPreambleQuery);
+        ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+        ExpectStopBox(LastBox(), "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+                      "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ");
       },
       {{}, nullptr, &link});
 }

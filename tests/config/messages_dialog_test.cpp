@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "config/messages_dialog.h"
+#include "hart/transmitter_model.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/list_dialog_test.h"
+#include "tests/support/model_answerer.h"
 
 namespace {
 
@@ -443,7 +445,7 @@ TEST_F(Messages, FromAnotherTransmitterReadsGoIntoTheRecordAndTheIdentityIsTheFo
   link.Answer(12, kPackedGreeting);
   link.Answer(13, Concat({kPackedTest, kPackedPressure, {1, 2, 126}}));
   link.Answer(16, {0xFF, 0x00, 0x01});
-  link.Answer(11, {254, 38, 3, 9, 6, 4, 2, 1, 8, 0x12, 0x34, 0x56});
+  link.Answer(11, {254, 38, 3, 9, 5, 4, 2, 1, 8, 0x12, 0x34, 0x56});
   const TDaneIPPC original = db.At(0);
   Run(
       [&](TMessages& d) {
@@ -477,7 +479,7 @@ TEST_F(Messages, FromAnotherTransmitterReadsGoIntoTheRecordAndTheIdentityIsTheFo
                   (std::vector<std::string>{
                       "Код типа прибора - 254 = 254", "Фабричный код = 38",
                       "Фабричный код прибора = 3", "Количество преамбул в ответе = 9",
-                      "Проверка уровня UCD = 6", "Проверка уровня TSD = 4",
+                      "Проверка уровня UCD = 5", "Проверка уровня TSD = 4",
                       "Версия Программы = 2", "Версия системы = 1", "Флажки = 8",
                       "Идентификационный номер = 1193046"}));
         EXPECT_EQ(db.At(0), beforeIdentity);
@@ -497,6 +499,58 @@ TEST_F(Messages, FromAnotherTransmitterReadsGoIntoTheRecordAndTheIdentityIsTheFo
       },
       {{}, nullptr, &link});
   EXPECT_NE(db.At(0), original);
+}
+
+// Command 11's reply read by the layout of the revision it says: from HART 6 on the expanded
+// device type and the hardware revision's five bits, from HART 7 on the manufacturer's 16-bit
+// code. One cut short of its layout is refused, though it holds HART 5's twelve bytes.
+TEST_F(Messages, TheIdentityFoundByTagIsReadByTheRevisionItSays) {
+  FakeLink link;
+  const Bytes hart6 = hart::IdentityOf(testhart::TestModel(6));
+  const Bytes hart7 = hart::IdentityOf(testhart::TestModel(7));
+  const auto lines = [](int revision, const char* manufacturer, const char* type) {
+    return std::vector<std::string>{
+        "Код типа прибора - 254 = 254", std::string("Фабричный код = ") + manufacturer,
+        std::string("Фабричный код прибора = ") + type, "Количество преамбул в ответе = 5",
+        "Проверка уровня UCD = " + std::to_string(revision), "Проверка уровня TSD = 2",
+        "Версия Программы = 3", "Версия системы = 4", "Флажки = 1",
+        "Идентификационный номер = 662316"};
+  };
+  struct Case {
+    const char* what;
+    Bytes data;
+    std::vector<std::string> lines;  // none: refused
+  };
+  const Case cases[] = {
+      {"HART 6", hart6, lines(6, "225", "57635")},
+      {"HART 7", hart7, lines(7, "24593", "58535")},
+      {"HART 7 cut to HART 6's length", Bytes(hart7.begin(), hart7.begin() + 17), {}},
+  };
+  Run(
+      [&](TMessages& d) {
+        Page(d, TMessages::kIdentityPage);
+        for (const Case& c : cases) {
+          SCOPED_TRACE(c.what);
+          platform->ClearMessageBoxes();
+          link.Answer(11, c.data);
+          d.Item(TMessages::kReadButton)->UserClick();
+          platform->Advance(400);
+          EXPECT_EQ(d.Item(TMessages::kIdentity)->Items(), c.lines);
+          if (c.lines.empty()) {
+            EXPECT_EQ(d.AwaitedCommand(), 11);
+            ASSERT_NO_FATAL_FAILURE(ExpectLastBox(
+                "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!",
+                "ОШИБКА ДИАПАЗОНА ПЕРЕМЕННОЙ"));
+            EXPECT_EQ(platform->MessageBoxes().size(), 1u);
+          } else {
+            EXPECT_EQ(d.AwaitedCommand(), 0);
+            EXPECT_TRUE(platform->MessageBoxes().empty());
+          }
+        }
+      },
+      {{}, nullptr, &link});
+  // Found by the tag, another transmitter's identity changes nothing of the record.
+  EXPECT_EQ(db.At(0), UnlikeDefaultsRecord());
 }
 
 }  // namespace

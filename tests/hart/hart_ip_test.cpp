@@ -13,9 +13,9 @@
 #include "hart/hart_ip_link.h"
 #include "hart/hart_ip_message.h"
 #include "hart/komendy.h"
-#include "tests/support/fake_link.h"
 #include "tests/support/fixture_records.h"
 #include "tests/support/hart_ip_server.h"
+#include "tests/support/model_answerer.h"
 #include "tests/support/trace_capture.h"
 #include "ui/headless/headless_platform.h"
 
@@ -23,7 +23,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testhart::HartIpServer;
-using testhart::ScriptedTransmitter;
+using testhart::ModelAnswerer;
 using Transport = HartIpServer::Transport;
 using Behaviour = HartIpServer::Behaviour;
 namespace hartip = hart::hartip;
@@ -38,6 +38,13 @@ std::string Hex(const Bytes& bytes) { return hart::FrameTrace::Hex(bytes); }
 Bytes WithChecksum(Bytes frame) {
   frame.push_back(hart::Checksum(frame));
   return frame;
+}
+
+// The test transmitter, at the address of the record the requests are built from.
+hart::TransmitterModel RecordsTransmitter() {
+  hart::TransmitterModel model = testhart::TestModel();
+  model.deviceType = UnlikeDefaultsRecord().deviceType;
+  return model;
 }
 
 TEST(HartIpMessage, HeaderBothWaysAndWhatDoesNotFit) {
@@ -240,15 +247,14 @@ class HartIp : public ::testing::TestWithParam<Transport> {
  protected:
   HartIp()
       : server(GetParam(), [this](const Bytes& request) {
-          Bytes reply = transmitter(request);
-          if (spoil > 0) {
+          Bytes reply = transmitter.Answer(request);
+          if (!reply.empty() && spoil > 0) {
             --spoil;
             reply.back() ^= 0x55;
           }
           return reply;
         }) {
     platform->SetRealTime(true);
-    transmitter.Answer(3, ReplyData({WireFloat(8.5f), {12}, WireFloat(123.25f)}));
   }
 
   hart::HartIpOptions Options() const {
@@ -287,11 +293,11 @@ class HartIp : public ::testing::TestWithParam<Transport> {
   }
 
   ui::ScopedHeadlessPlatform platform;
-  ScriptedTransmitter transmitter;
+  const TDaneIPPC record = UnlikeDefaultsRecord();
+  ModelAnswerer transmitter{RecordsTransmitter()};
   std::atomic<int> spoil{0};
   HartIpServer server;
   TraceCapture capture;
-  const TDaneIPPC record = UnlikeDefaultsRecord();
 };
 
 INSTANTIATE_TEST_SUITE_P(BothTransports, HartIp, ::testing::Values(Transport::Udp, Transport::Tcp),
@@ -332,28 +338,33 @@ TEST_P(HartIp, ARequestGoesThroughASessionAndTheReplyComesBackAsItCame) {
   EXPECT_EQ(lines[5], "RX reply " + Hex(reply) + " preambles=0");
 
   // The session stays: a poll of address 7 in a short frame, then a long frame addressed as a
-  // HART 7 device is (expanded device type 0x25E1, master bit 0), each as it was built.
+  // HART 7 device is (expanded device type 0xE4A7 without its top two bits, master bit 0), each
+  // as it was built. HART 7's command 6 carries the loop current mode after the address.
+  hart::TransmitterModel hart7 = testhart::TestModel(7);
+  hart7.pollingAddress = 7;
+  transmitter.SetModel(hart7);
   server.Clear();
-  transmitter.Answer(0, {254, 0x26, 0x03, 5, 7, 2, 4, 3, 1, 0x0A, 0x1B, 0x2C});
   probe.events.clear();
   probe.RequestPoll(record, 7, 3);
   platform->RunUntil([&] { return !probe.events.empty(); }, kLimitMs);
   EXPECT_EQ(probe.events, (std::vector<unsigned>{kEvReply}));
   EXPECT_EQ(probe.Reply()[0], 0x06);
+  EXPECT_EQ(probe.Reply()[1], 7);
   EXPECT_EQ(probe.Reply()[17], 0x2C);
-  const Bytes data{0xE1, 0x02};
+  const Bytes data{5, 1};
   probe.events.clear();
-  probe.IssueLong({0x25, 0xE1, 0xC0FFEE}, 6, data, 5, 3);
+  probe.IssueLong({0x24, 0xA7, 0x0A1B2C}, 6, data, 5, 3);
   probe.StartReplyTimer();
   platform->RunUntil([&] { return !probe.events.empty(); }, kLimitMs);
   EXPECT_EQ(probe.events, (std::vector<unsigned>{kEvReply}));
   messages = server.Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].body, WithChecksum({0x02, 7, 0, 0}));
-  EXPECT_EQ(messages[1].body, WithChecksum({0x82, 0x25, 0xE1, 0xC0, 0xFF, 0xEE, 6, 2, 0xE1, 0x02}));
+  EXPECT_EQ(messages[1].body, WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 6, 2, 5, 1}));
   EXPECT_EQ(messages[1].sequence, messages[0].sequence + 1);
-  EXPECT_EQ(probe.Reply()[1], 0x25);
-  EXPECT_EQ(probe.Reply()[10], 0xE1);
+  EXPECT_EQ(probe.Reply()[1], 0x24);
+  EXPECT_EQ(probe.Reply()[10], 5);
+  EXPECT_EQ(transmitter.Model().pollingAddress, 5);
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
 
@@ -393,7 +404,7 @@ TEST_P(HartIp, EachFailureEndsInItsEventAfterItsAttempts) {
     server.Clear();
     server.SetBehaviour(c.behaviour, c.count);
     spoil = c.spoilt;
-    transmitter.Answer(3, ReplyData({WireFloat(8.5f), {12}, WireFloat(123.25f)}), c.responseCode);
+    transmitter.SetRefusal(c.responseCode);
     Run(probe);
     EXPECT_EQ(probe.events, (std::vector<unsigned>{c.event})) << c.what;
     EXPECT_EQ(server.Frames().size(), c.frames) << c.what;
@@ -405,9 +416,7 @@ TEST_P(HartIp, EachFailureEndsInItsEventAfterItsAttempts) {
     if (c.event == kEvStatusError) {
       EXPECT_EQ(probe.Reply()[hart::kReplyResponseCode], c.responseCode);
       EXPECT_EQ(capture.Lines().back(),
-                "RX status " + Hex(WithChecksum({0x86, 0x26, 0x03, 0x0A, 0x1B, 0x2C, 3, 11, 9, 0,
-                                                 0x41, 0x08, 0x00, 0x00, 12, 0x42, 0xF6, 0x80,
-                                                 0x00})) +
+                "RX status " + Hex(WithChecksum({0x86, 0x26, 0x03, 0x0A, 0x1B, 0x2C, 3, 2, 9, 0})) +
                     " preambles=0");
     }
     server.SetBehaviour(Behaviour::Answer);
@@ -565,8 +574,6 @@ TEST_P(HartIp, AForgottenDialogHearsNothingAndTheNextRequestIsAnsweredForItself)
   EXPECT_TRUE(first.events.empty());
 
   // A request replaced by another before its answer: one event, for the later one.
-  transmitter.Answer(13, ReplyData({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                     19, 20, 21}}));
   Probe second(Settings(link.get()));
   ASSERT_TRUE(second.CreateModeless());
   second.RequestCommand(record, 3, 3);
@@ -577,7 +584,7 @@ TEST_P(HartIp, AForgottenDialogHearsNothingAndTheNextRequestIsAnsweredForItself)
   EXPECT_EQ(server.Frames().size(), 3u);
   EXPECT_EQ(second.events, (std::vector<unsigned>{kEvReply}));
   EXPECT_EQ(second.Reply()[6], 13);
-  EXPECT_EQ(second.Reply()[hart::kReplyData + 20], 21);
+  EXPECT_EQ(second.Reply()[hart::kReplyData + 20], transmitter.Model().year);
 }
 
 TEST_P(HartIp, AReplyIsHeldUntilThePaceOfTheDialogs) {
@@ -607,7 +614,7 @@ class TimerProbe : public ui::Window {
 TEST(HartIpName, IsLookedUpOffTheWindowsThreadAndAFailureIsSaid) {
   ui::ScopedHeadlessPlatform platform;
   platform->SetRealTime(true);
-  ScriptedTransmitter transmitter;
+  ModelAnswerer transmitter(RecordsTransmitter());
   HartIpServer server(Transport::Udp, transmitter.Function());
   const TDaneIPPC record = UnlikeDefaultsRecord();
 

@@ -48,12 +48,6 @@ Bytes Compose(std::uint8_t type, std::uint8_t id, std::uint8_t status, std::uint
   return out;
 }
 
-std::uint8_t Checksum(const Bytes& bytes) {
-  std::uint8_t sum = 0;
-  for (std::uint8_t b : bytes) sum ^= b;
-  return sum;
-}
-
 }  // namespace
 
 HartIpServer::HartIpServer(Transport transport, Answerer answer)
@@ -317,37 +311,6 @@ std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& sess
     default:
       return Compose(kNak, m.id, 0, seq, {});
   }
-}
-
-void ScriptedTransmitter::Answer(std::uint8_t command, std::vector<std::uint8_t> data,
-                                 std::uint8_t responseCode) {
-  const std::lock_guard lock(mutex_);
-  answers_[command] = Scripted{std::move(data), responseCode};
-}
-
-std::vector<std::uint8_t> ScriptedTransmitter::operator()(const std::vector<std::uint8_t>& request) {
-  const bool shortRequest = request.size() >= 4 && request[0] == 0x02;
-  if (!shortRequest && (request.size() < 8 || request[0] != 0x82)) return {};
-  const std::uint8_t command = request[shortRequest ? 2 : 6];
-  Scripted answer;
-  {
-    const std::lock_guard lock(mutex_);
-    if (auto it = answers_.find(command); it != answers_.end()) {
-      answer = it->second;
-    } else if (!shortRequest) {
-      const std::size_t count = std::min<std::size_t>(request[7], request.size() - 9);
-      answer.data.assign(request.begin() + 8, request.begin() + 8 + static_cast<std::ptrdiff_t>(count));
-    }
-  }
-  Bytes reply = shortRequest
-                    ? Bytes{0x06, static_cast<std::uint8_t>(request[1] | 0x80), command}
-                    : Bytes{0x86, request[1], request[2], request[3], request[4], request[5], command};
-  reply.push_back(static_cast<std::uint8_t>(2 + answer.data.size()));
-  reply.push_back(answer.responseCode);
-  reply.push_back(0);  // device status
-  reply.insert(reply.end(), answer.data.begin(), answer.data.end());
-  reply.push_back(Checksum(reply));
-  return reply;
 }
 
 }  // namespace testhart

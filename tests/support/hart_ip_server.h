@@ -1,9 +1,10 @@
 // A HART-IP server for the tests: on the loopback interface, at a port the system picks, over
 // UDP or TCP, served on a thread of its own. It opens sessions as a gateway would and answers each
-// pass-through frame with what its answer function gives. A test can make it refuse sessions,
-// drop one, answer with another sequence number, a NAK, an error message or a header of another
-// version, or stay silent. It reads and writes the header with its own code, so that the
-// program's is checked against it.
+// pass-through frame with what its answer function gives: in the tests, the transmitter model
+// through the model answerer, as the pseudo-terminal test transmitter answers. A test can make
+// it refuse sessions, drop one, answer with another sequence number, a NAK, an error message or
+// a header of another version, or stay silent. It reads and writes the header with its own code,
+// so that the program's is checked against it.
 #pragma once
 
 #include <atomic>
@@ -108,26 +109,6 @@ class HartIpServer {
   std::map<std::string, int> udpClients_;
   std::size_t openSessions_ = 0;
   int clients_ = 0;
-};
-
-// A transmitter as the answer function sees it: each command answered with the data the test
-// chose for it (its request data back for any other), in the long or short form of the request,
-// with a response code of the test's choice. The server calls it from its own thread.
-class ScriptedTransmitter {
- public:
-  void Answer(std::uint8_t command, std::vector<std::uint8_t> data, std::uint8_t responseCode = 0);
-  std::vector<std::uint8_t> operator()(const std::vector<std::uint8_t>& request);
-  HartIpServer::Answerer Function() {
-    return [this](const std::vector<std::uint8_t>& request) { return (*this)(request); };
-  }
-
- private:
-  struct Scripted {
-    std::vector<std::uint8_t> data;
-    std::uint8_t responseCode = 0;
-  };
-  std::mutex mutex_;
-  std::map<std::uint8_t, Scripted> answers_;
 };
 
 }  // namespace testhart

@@ -41,9 +41,6 @@ std::uint8_t Xor(const Bytes& bytes) {
   return sum;
 }
 
-// A transmitter on a line answers only to its own address and knows no command but its own.
-constexpr hart::AnswerRules kLineRules{.answersEverything = false, .anonymousByTag = false};
-
 }  // namespace
 
 TestTransmitter::TestTransmitter() {
@@ -85,69 +82,9 @@ void TestTransmitter::SetBehaviour(Behaviour behaviour, int count, int value) {
   behaviourValue_ = value;
 }
 
-hart::TransmitterModel TestModel(std::uint8_t universalRevision) {
-  hart::TransmitterModel m;
-  m.universalRevision = universalRevision;
-  m.manufacturer = 38;
-  m.deviceType = 200;
-  m.deviceId = 0x0A1B2C;
-  m.requestPreambles = 5;
-  m.specificRevision = 2;
-  m.softwareRevision = 3;
-  m.hardwareRevision = 4;
-  m.flags = 1;
-  m.responsePreambles = 7;
-  m.alarm = 0;
-  m.unit = 12;  // kPa
-  m.upperRange = 400.0f;
-  m.lowerRange = -50.0f;
-  m.damping = 0.5f;
-  m.writeProtect = 0;
-  m.distributor = 38;
-  m.sensorSerial = 777'001;
-  m.upperLimit = 600.0f;
-  m.lowerLimit = -100.0f;
-  m.minimumSpan = 20.0f;
-  m.message = {};
-  m.tag = {};
-  m.descriptor = {};
-  m.day = 14;
-  m.month = 3;
-  m.year = 121;
-  m.assemblyNumber = 4242;
-  m.pressure = 123.25f;
-  m.loopCurrent = 8.5f;
-  // The range ends are set to what it measures, and a calibration is confirmed as given.
-  m.pressureAtUpperSet = m.pressure;
-  m.pressureAtLowerSet = m.pressure;
-  m.startPointReading.reset();
-  m.endPointReading.reset();
-  if (universalRevision >= 6) {
-    // Expanded device type 0xE123 (6) or 0xE4A7 (7): its first byte beyond the six address bits.
-    m.manufacturer = universalRevision >= 7 ? 0xE4 : 0xE1;
-    m.deviceType = universalRevision >= 7 ? 0xA7 : 0x23;
-    m.signalling = 1;
-    m.deviceVariables = 3;
-    m.configurationChanges = 0x0102;
-    m.extendedStatus = 0x02;
-    m.manufacturerCode = 0x6011;
-  }
-  return m;
-}
-
 void TestTransmitter::SetMasterBit(bool on) {
   std::lock_guard lock(mutex_);
   masterBit_ = on;
-}
-
-hart::TransmitterModel TestTransmitter::Model() const {
-  std::lock_guard lock(mutex_);
-  return model_;
-}
-
-void TestTransmitter::SetModel(const hart::TransmitterModel& model) {
-  std::lock_guard lock(mutex_);
-  model_ = model;
 }
 
 std::vector<std::vector<std::uint8_t>> TestTransmitter::Requests() const {
@@ -237,45 +174,39 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs)
   requests_.push_back(request);
   requestPreambles_.push_back(preambles);
 
+  Behaviour behaviour = behaviourCount_ == 0 ? Behaviour::Answer : behaviour_;
+  // The code alone, as to an error: nothing is carried out, nor for a request left unanswered.
+  const bool refuses = behaviour == Behaviour::Busy || behaviour == Behaviour::ResponseCode ||
+                       behaviour == Behaviour::CommError;
   // Whether it hears the request at all is the model's to say, whatever the behaviour.
-  hart::TransmitterModel probe = model_;
-  Bytes frame = hart::Answer(probe, request, kLineRules);
+  Bytes frame = answerer_.Answer(request, !refuses && behaviour != Behaviour::Silent);
   if (frame.empty()) return {};
-
-  Behaviour behaviour = behaviour_;
-  if (behaviourCount_ == 0) behaviour = Behaviour::Answer;
   if (behaviourCount_ > 0) --behaviourCount_;
   if (behaviour == Behaviour::Silent) return {};
 
   const auto value = static_cast<std::uint8_t>(behaviourValue_);
   const bool isLong = request[0] == kLongRequest;
   const std::size_t codeAt = isLong ? kLongResponseCode : kShortResponseCode;
-  if (behaviour == Behaviour::Busy || behaviour == Behaviour::ResponseCode ||
-      behaviour == Behaviour::CommError) {
-    // The code alone, as to an error: nothing is carried out.
-    frame.resize(codeAt + 2);
-    frame[codeAt - 1] = 2;
-    frame[codeAt] = behaviour == Behaviour::Busy           ? kBusy
-                    : behaviour == Behaviour::ResponseCode ? value
-                                                           : static_cast<std::uint8_t>(kCommError | value);
-    frame[codeAt + 1] = 0;  // device status
+  if (refuses) {
+    frame = CodeAlone(std::move(frame), behaviour == Behaviour::Busy           ? kBusy
+                                        : behaviour == Behaviour::ResponseCode ? value
+                                        : static_cast<std::uint8_t>(kCommError | value));
   } else {
-    model_ = probe;
     if (behaviour == Behaviour::Warning && frame[codeAt] == 0) frame[codeAt] = value;
     if (behaviour == Behaviour::DeviceStatus) frame[codeAt + 1] = value;
     if (behaviour == Behaviour::Late) delayMs = behaviourValue_;
-    frame.pop_back();
-    if (behaviour == Behaviour::Truncated && frame.size() > codeAt + 2 + value) {
-      frame.resize(codeAt + 2 + value);
-      frame[codeAt - 1] = static_cast<std::uint8_t>(value + 2);
-    }
+  }
+  frame.pop_back();
+  if (behaviour == Behaviour::Truncated && frame.size() > codeAt + 2 + value) {
+    frame.resize(codeAt + 2 + value);
+    frame[codeAt - 1] = static_cast<std::uint8_t>(value + 2);
   }
   if (masterBit_) frame[1] |= kMasterBit;
   std::uint8_t checksum = Xor(frame);
   if (behaviour == Behaviour::BadChecksum) checksum ^= 0x5A;
   frame.push_back(checksum);
 
-  Bytes reply(model_.responsePreambles, kPreamble);
+  Bytes reply(answerer_.Model().responsePreambles, kPreamble);
   reply.insert(reply.end(), frame.begin(), frame.end());
   return reply;
 }

@@ -1,8 +1,7 @@
 // A HART slave for the tests: the transmitter model behind the master side of a pseudo-terminal,
 // served on a thread of its own. The program opens the slave side by name as it would a modem's
-// serial port. It answers as a transmitter on a line does: only to its own address, refusing
-// commands it does not know, and with the primary master's bit in its replies' address, which the
-// program must look past. A test can make it fall silent, spoil its checksums, say busy, answer
+// serial port. It answers through the model answerer, as a transmitter on a line does, with the
+// primary master's bit in its replies' address, which the program must look past. A test can make it fall silent, spoil its checksums, say busy, answer
 // with a response code of its choice or with a communication error, set device status bits, or
 // answer late; a benchmark can have it pace its bytes as a 1200-baud line does.
 #pragma once
@@ -15,14 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "hart/transmitter_model.h"
+#include "tests/support/model_answerer.h"
 
 namespace testhart {
-
-// The test transmitter's own state: unlike the simulated transmitter's, every value differs from
-// the canned identification, so that a test sees which one answered. As a HART 6 or 7
-// transmitter it has an expanded device type, and as HART 7 the manufacturer's 16-bit code.
-hart::TransmitterModel TestModel(std::uint8_t universalRevision = 5);
 
 class TestTransmitter {
  public:
@@ -57,8 +51,8 @@ class TestTransmitter {
   // On by default: replies carry the primary master's bit in their address byte.
   void SetMasterBit(bool on);
 
-  hart::TransmitterModel Model() const;
-  void SetModel(const hart::TransmitterModel& model);
+  hart::TransmitterModel Model() const { return answerer_.Model(); }
+  void SetModel(const hart::TransmitterModel& model) { answerer_.SetModel(model); }
 
   // Every request frame that reached it (from the delimiter), and the preambles ahead of each.
   std::vector<std::vector<std::uint8_t>> Requests() const;
@@ -83,8 +77,9 @@ class TestTransmitter {
   std::thread thread_;
   std::atomic<bool> stop_{false};
 
+  ModelAnswerer answerer_;
+  // Guards what follows; the model is the answerer's to guard.
   mutable std::mutex mutex_;
-  hart::TransmitterModel model_ = TestModel();
   bool masterBit_ = true;
   Behaviour behaviour_ = Behaviour::Answer;
   int behaviourCount_ = -1;
