@@ -92,8 +92,7 @@ void TMyWindow::EndSplash() {
 void TMyWindow::ShowPanel() {
   if (!panel_) panel_ = std::make_unique<TMonitorHart>(this, database_);
   if (!panel_->IsCreated()) {
-    // A closed panel ended as a dialog; a fresh object shows it again.
-    if (panel_->Ended()) panel_ = std::make_unique<TMonitorHart>(this, database_);
+    // A closed panel is shown again by the same object: dialogs and the trend hold it.
     panel_->CreateModeless();
     panel_->Refresh();
   }
