@@ -49,6 +49,13 @@ TDamping::TDamping(ui::Window* parent, TDane& database, bool& changed, int& sele
       current_(*this, kCurrentField, kCurrentTextLimit),
       new_(*this, kNewField, kNewTextLimit) {}
 
+// Closed before the reply: the transmitter never confirmed the values, so the record keeps what
+// it held rather than an unconfirmed change that nothing marks as unsaved.
+void TDamping::CleanupWindow() {
+  beforeWrite_.GiveBack();
+  TLista::CleanupWindow();
+}
+
 void TDamping::SetupWindow() {
   TLista::SetupWindow();
   current_.Enable(false);

@@ -30,6 +30,7 @@ class TDamping : public TLista {
 
  protected:
   void SetupWindow() override;
+  void CleanupWindow() override;
   void TransmitterSelected() override;
   void Send() override;
   ui::LResult EvReply() override;

@@ -116,6 +116,13 @@ TMessages::TMessages(ui::Window* parent, TDane& database, bool& changed, int& se
       identity_(*this, kIdentity),
       tabs_(*this, kTabs) {}
 
+// Closed before the reply: the transmitter never confirmed the values, so the record keeps what
+// it held rather than an unconfirmed change that nothing marks as unsaved.
+void TMessages::CleanupWindow() {
+  beforeWrite_.GiveBack();
+  TLista::CleanupWindow();
+}
+
 void TMessages::SetupWindow() {
   TLista::SetupWindow();
   if (Ended()) return;

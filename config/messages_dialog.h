@@ -59,6 +59,7 @@ class TMessages : public TLista {
 
  protected:
   void SetupWindow() override;
+  void CleanupWindow() override;
   void OnCommand(int id, unsigned code) override;
   void OnNotify(int id, unsigned code) override;
   void TransmitterSelected() override;

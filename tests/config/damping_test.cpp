@@ -156,6 +156,24 @@ TEST_F(Damping, ARefusedWriteLeavesTheRecordAsItWas) {
   EXPECT_EQ(panel.refreshes, 1);
 }
 
+// Closed before its reply, a write was never confirmed: the record is as it was, with nothing
+// changed that the data file would not know of.
+TEST_F(Damping, ClosedBeforeTheReplyTheRecordIsAsItWas) {
+  const TDaneIPPC before = Record();
+  platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& dialog) {
+    ASSERT_TRUE(dialog.Item(826)->UserType("7"));
+    ASSERT_TRUE(dialog.Item(801)->UserClick());
+    EXPECT_EQ(Record().damping, 7.0f);
+    ASSERT_TRUE(dialog.Item(ui::kIdCancel)->UserClick());
+  });
+  TDamping dialog(nullptr, db, changed, memory, {}, &panel);
+  dialog.Execute();
+  platform->Advance(1000);
+  EXPECT_TRUE(Record() == before);
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(panel.refreshes, 0);
+}
+
 TEST_F(Damping, FromAnotherTransmitterTheConfirmedValueIsStored) {
   FakeLink link;
   link.Answer(34, {0x3F, 0x00, 0x00, 0x7F});  // 0.5 once the lowest byte is dropped
