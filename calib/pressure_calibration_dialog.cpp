@@ -171,6 +171,8 @@ ui::LResult TKalCisnienia::EvReply() {
   const auto reply = Reply();
   // The transmitter answers in its own unit.
   const std::uint8_t replyUnit = known ? hart::DataByte(reply, awaited_ == kCmdReadPv ? 0 : 1) : 0;
+  // A unit the record did not hold is shown on the panel too, which otherwise keeps the old one.
+  const bool unitChanged = known && replyUnit != record->unitCode;
   switch (awaited_) {
     case kCmdReadPv: {
       // The one place where the simulated transmitter's effect is not its reply: it reads on
@@ -199,6 +201,7 @@ ui::LResult TKalCisnienia::EvReply() {
     default:
       break;
   }
+  if (unitChanged && panelWindow != nullptr) panelWindow->SendMessage(kMsgShowRecord);
   return 0;
 }
 

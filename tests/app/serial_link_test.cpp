@@ -501,7 +501,10 @@ TEST(HeadlessRealTime, TimersKeepTheWallClockAndTheVirtualClockGoesOnFromIt) {
   EXPECT_GE(reached, window.fired[1]);
   platform->Advance(400);
   EXPECT_EQ(platform->NowMs(), reached + 400);
-  EXPECT_EQ(window.fired.size(), 2u + 20u);
+  // Twenty periods fit in 400 ms; one more when a loaded machine let the wall clock pass the
+  // next due time before real time was switched off.
+  EXPECT_GE(window.fired.size(), 2u + 20u);
+  EXPECT_LE(window.fired.size(), 2u + 21u);
 }
 
 }  // namespace

@@ -303,6 +303,7 @@ TEST_F(KalCisnienia, FromAnotherTransmitterReadingAndCalibrationComeFromTheRepli
     EXPECT_EQ(Text(d, 907), "[МПа]");
     EXPECT_EQ(Text(d, 908), "[МПа]");
     EXPECT_EQ(db.At(0).unitCode, 237);
+    EXPECT_EQ(panel.refreshes, 1);  // the panel shows the unit the record now holds
 
     d.Item(901)->UserType("1.5");
     d.Item(904)->UserClick();
@@ -312,6 +313,7 @@ TEST_F(KalCisnienia, FromAnotherTransmitterReadingAndCalibrationComeFromTheRepli
     EXPECT_EQ(Text(d, 907), "[кПа]");
     EXPECT_EQ(Text(d, 908), "[МПа]");
     EXPECT_EQ(db.At(0).unitCode, 12);
+    EXPECT_EQ(panel.refreshes, 2);
     EXPECT_EQ(d.AwaitedCommand(), 0);
     EXPECT_TRUE(platform->MessageBoxes().empty());
 
