@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <span>
 #include <random>
 #include <set>
 #include <sstream>
@@ -136,6 +137,9 @@ const std::vector<KnownFault>& KnownFaults() {
        "the send button of a list dialog (921, 820, ...) stores into the record before the reply, "
        "but only a reply sets the changed flag and refreshes the panel: with none, the change "
        "stays unflagged and a later Open, New or Exit drops it without asking"},
+      {"calibration-unit-not-shown", "KnownFaults.DISABLED_APressureCalibrationReplyShowsItsUnitOnThePanel",
+       "a reply to the pressure calibration (900) stores the unit it carries in the record, but "
+       "the data panel is not told and goes on showing the old unit"},
   };
   return kKnown;
 }
@@ -250,9 +254,10 @@ class Monkey::Impl {
   void FinishMemoryBin();
   // A check that does not hold: a known fault rests the check, anything else fails the run.
   enum Checked { kDocumentCheck, kPanelCheck, kChecks };
-  void Violated(Checked check, const std::string& what);
+  // `field`: the panel's field that differs.
+  void Violated(Checked check, const std::string& what, int field = 0);
   void Held(Checked check) { resting_[check] = nullptr; }
-  const char* Recognise(Checked check) const;
+  const char* Recognise(Checked check, int field) const;
   bool Alive(const void* window) const;
 
   Options options_;
@@ -432,6 +437,25 @@ Result Monkey::Impl::Run() {
   for (const ui::ToolbarButton& button : CommandsToolbar().buttons) {
     if (button.id != 0) toolbarCommands_.push_back(button.id);
   }
+  testhart::FaultLink::Observer observer;
+  const auto hex = [](std::span<const std::uint8_t> bytes) {
+    std::string out;
+    char two[4];
+    for (std::uint8_t b : bytes) {
+      std::snprintf(two, sizeof two, " %02X", b);
+      out += two;
+    }
+    return out;
+  };
+  observer.sent = [this, hex](const THartProtokol& dialog, testhart::Fault fault,
+                              std::span<const std::uint8_t> request) {
+    Note("  %d sends%s (%s)", dialog.ResourceId(), hex(request).c_str(), testhart::FaultName(fault));
+  };
+  observer.delivered = [this, hex](const THartProtokol& dialog, unsigned event,
+                                   std::span<const std::uint8_t> reply) {
+    Note("  %d hears %u:%s", dialog.ResourceId(), event, hex(reply).c_str());
+  };
+  faults_->Observe(observer);
   platform_.OnAnyModal([this](ui::Dialog& dialog) { RunDialog(dialog); });
   platform_.OnMessageBox([this](const ui::MessageBoxRecord& box) { return AnswerBox(box); });
   platform_.OnFileDialog([this](bool save, const ui::FileDialogData& data) {
@@ -1056,8 +1080,10 @@ void Monkey::Impl::CheckPanel() {
     const std::string& shown = panel->Item(row.fieldId)->Text();
     const std::string& held = reference_->Item(row.fieldId)->Text();
     if (shown != held) {
-      Violated(kPanelCheck, std::string("the data panel shows \"") + shown + "\" for " +
-                                row.label + " where the database's record holds \"" + held + "\"");
+      Violated(kPanelCheck,
+               std::string("the data panel shows \"") + shown + "\" for " + row.label +
+                   " where the database's record holds \"" + held + "\"",
+               row.fieldId);
       return;
     }
   }
@@ -1181,8 +1207,10 @@ void Monkey::Impl::CheckDocument() {
            "the changed flag is clear, yet the records differ from their file \"" + shown + "\"");
 }
 
-const char* Monkey::Impl::Recognise(Checked check) const {
+const char* Monkey::Impl::Recognise(Checked check, int field) const {
   if (options_.strict) return nullptr;
+  // The pressure calibration takes the unit of a reply into the record and leaves the panel.
+  if (check == kPanelCheck && stepDialog_ == 900 && field == 740) return "calibration-unit-not-shown";
   // A send that changes the record at once; the flag and the panel wait for a reply.
   if ((check == kDocumentCheck || check == kPanelCheck) && stepControl_ == TLista::kSendButtonId &&
       stepDialog_ != 0 && stepDialog_ != 310) {
@@ -1191,9 +1219,9 @@ const char* Monkey::Impl::Recognise(Checked check) const {
   return nullptr;
 }
 
-void Monkey::Impl::Violated(Checked check, const std::string& what) {
+void Monkey::Impl::Violated(Checked check, const std::string& what, int field) {
   const char* known = resting_[check];
-  if (known == nullptr) known = Recognise(check);
+  if (known == nullptr) known = Recognise(check, field);
   if (known == nullptr) {
     Fail(what);
     return;

@@ -177,6 +177,7 @@ void FaultLink::Transmit(THartProtokol& dialog) {
   dialog.KillTimer(THartProtokol::kReplyTimerId);
   exchange->fault = Draw();
   ++counts_[static_cast<std::size_t>(exchange->fault)];
+  if (observer_.sent) observer_.sent(dialog, exchange->fault, dialog.Request());
   if (exchange->fault == Fault::LostRequest) {
     inner_.Forget(*exchange->relay);
     Due(*exchange, kEvNoAnswer, {}, kNoAnswerMs);
@@ -310,6 +311,7 @@ void FaultLink::ReplyDue(THartProtokol& dialog) {
   std::fill(area.begin(), area.end(), std::uint8_t{0});
   std::copy_n(reply.begin(), std::min(reply.size(), area.size()), area.begin());
   dialog.NoteReceived(static_cast<int>(reply.size()), THartProtokol::kNoPreambles);
+  if (observer_.delivered) observer_.delivered(dialog, event, reply);
   // Last: the dialog may send again, or end, from inside the event.
   dialog.SendMessage(event);
 }

@@ -11,9 +11,11 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "hart/link.h"
@@ -66,6 +68,14 @@ class FaultLink : public hart::Link {
   void SetRates(const FaultRates& rates) { rates_ = rates; }
   const FaultRates& Rates() const { return rates_; }
 
+  // Told of every request as it goes (the fault it drew) and every event as it is delivered.
+  struct Observer {
+    std::function<void(const THartProtokol&, Fault, std::span<const std::uint8_t> request)> sent;
+    std::function<void(const THartProtokol&, unsigned event, std::span<const std::uint8_t> reply)>
+        delivered;
+  };
+  void Observe(Observer observer) { observer_ = std::move(observer); }
+
   // Requests by the fault they drew.
   const std::array<std::uint64_t, kFaultKinds>& Counts() const { return counts_; }
   // The dialogs that still have an event to come from this link, and the relays alive.
@@ -97,6 +107,7 @@ class FaultLink : public hart::Link {
   std::mt19937_64 random_;
   FaultRates rates_;
   std::optional<Fault> forced_;
+  Observer observer_;
   std::array<std::uint64_t, kFaultKinds> counts_{};
   std::vector<Exchange> exchanges_;
 };
