@@ -140,6 +140,10 @@ const std::vector<KnownFault>& KnownFaults() {
       {"calibration-unit-not-shown", "KnownFaults.DISABLED_APressureCalibrationReplyShowsItsUnitOnThePanel",
        "a reply to the pressure calibration (900) stores the unit it carries in the record, but "
        "the data panel is not told and goes on showing the old unit"},
+      {"splash-replaces-panel", "KnownFaults.DISABLED_TheSplashKeepsThePanelAnOpenDialogWasGiven",
+       "the splash's first tick replaces a closed data panel with a new object while a dialog "
+       "opened before it holds the old one: its next reply uses freed memory. A crash cannot be "
+       "noted and gone past, so the monkey does not close the panel from a dialog during the splash"},
   };
   return kKnown;
 }
@@ -825,7 +829,9 @@ void Monkey::Impl::PaintSome(ui::Window* dialog) {
 void Monkey::Impl::PanelAction() {
   TMonitorHart* panel = window_->Panel();
   if (panel == nullptr || !panel->IsCreated()) return;
-  if (Chance(40)) {
+  // Closed from a dialog during the splash, the panel goes under the dialog (a known fault).
+  const bool splash = platform_.TimerRunning(*window_, TMyWindow::kStartTimerId);
+  if (Chance(40) && !(splash && !modal_.empty() && !options_.strict)) {
     Note("  closes the data panel");
     panel->SendMessage(ui::kMsgClose);
     return;
