@@ -38,7 +38,6 @@ constexpr const char* kMayCloseQuestion = "Рапорт составлен. Ку
 // A dialog the monkey means to leave gets this many tries (buttons, close box, keys, the clock
 // running seconds at a time) before it counts as one that cannot be closed.
 constexpr int kMaxCloseAttempts = 60;
-constexpr std::uint64_t kMemoryBin = 1000;
 
 // Memory that may rightly stay allocated once the run is warm: the database never gives back
 // storage it grew to (the largest file the monkey offers holds 25 records, in 31 places), and
@@ -592,6 +591,7 @@ void Monkey::Impl::Restart() {
 
 void Monkey::Impl::RunDialog(ui::Dialog& dialog) {
   ++result_.dialogs;
+  ++result_.dialogsById[dialog.ResourceId()];
   digest_ = Fnv(digest_, static_cast<std::uint64_t>(dialog.ResourceId()));
   Modal modal;
   modal.dialog = &dialog;
@@ -1241,7 +1241,7 @@ void Monkey::Impl::Violated(Checked check, const std::string& what, int field) {
 }
 
 void Monkey::Impl::SampleMemory() {
-  const std::uint64_t bin = (step_ - 1) / kMemoryBin;
+  const std::uint64_t bin = (step_ - 1) / options_.memoryBin;
   if (binHasSample_ && bin != bin_) FinishMemoryBin();
   const LiveAllocations now = options_.liveAllocations();
   if (!binHasSample_) {
@@ -1256,12 +1256,12 @@ void Monkey::Impl::SampleMemory() {
 
 void Monkey::Impl::FinishMemoryBin() {
   binHasSample_ = false;
-  const std::uint64_t end = (bin_ + 1) * kMemoryBin;
+  const std::uint64_t end = (bin_ + 1) * options_.memoryBin;
   if (!baselineSet_) {
     if (end >= options_.warmUp) {
       baselineSet_ = true;
       result_.baseline = binLeast_;
-      nextComparison_ = std::max(nextComparison_, end + kMemoryBin);
+      nextComparison_ = std::max(nextComparison_, end + options_.memoryBin);
     }
     return;
   }
@@ -1313,6 +1313,8 @@ std::string Report(const Options& options, const Result& result) {
   for (std::size_t i = 1; i < testhart::kFaultKinds; ++i) {
     out << " " << testhart::FaultName(static_cast<testhart::Fault>(i)) << " " << result.faults[i];
   }
+  out << "\n  dialogs:";
+  for (const auto& [id, count] : result.dialogsById) out << " " << id << " " << count;
   out << "\n  actions:";
   for (std::size_t i = 0; i < kActionKinds; ++i) {
     out << " " << ActionName(static_cast<Action>(i)) << " " << result.actions[i];

@@ -66,10 +66,11 @@ struct Options {
   // Counts what is allocated and not yet freed, where the executable can; without it memory is
   // not checked.
   std::function<LiveAllocations()> liveAllocations;
-  // Memory at the quietest moment of the 1000 steps before `warmUp` is the baseline; every
-  // `memoryEvery` steps the quietest moment of the 1000 steps before is held against it.
+  // Memory at the quietest moment of the `memoryBin` steps before `warmUp` is the baseline;
+  // every `memoryEvery` steps the quietest moment of the bin before is held against it.
   std::uint64_t warmUp = 10000;
   std::uint64_t memoryEvery = 100000;
+  std::uint64_t memoryBin = 1000;
   // The highest fault rate a seed may choose; below 0, the seed chooses it too.
   double faultCeiling = -1;
   // Known faults (see KnownFaults()) stop the run too, instead of being noted.
@@ -103,6 +104,7 @@ struct Result {
   std::array<std::uint64_t, testhart::kFaultKinds> faults{};
   testhart::FaultRates rates;
   std::uint64_t dialogs = 0;        // modal dialogs opened
+  std::map<int, std::uint64_t> dialogsById;
   std::uint64_t boxes = 0;          // message boxes answered
   std::uint64_t fileDialogs = 0;
   std::uint64_t filesWritten = 0;   // saves checked against the database saved

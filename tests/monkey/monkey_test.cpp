@@ -28,10 +28,10 @@ monkey::Result RunMonkey(const monkey::Options& options) {
 // A short run over a bad line finds nothing new, and the same seed runs the same steps.
 TEST(Monkey, ShortRunsFindNothingAndRepeatExactly) {
   for (std::uint64_t seed : {2u, 3u}) {
-    const monkey::Options options = Short(seed, 800);
+    const monkey::Options options = Short(seed, 600);
     const monkey::Result first = RunMonkey(options);
     EXPECT_FALSE(first.failed) << monkey::Report(options, first);
-    EXPECT_EQ(first.steps, 800u);
+    EXPECT_EQ(first.steps, 600u);
     EXPECT_GT(first.dialogs, 10u);
     EXPECT_GT(first.fileDialogs, 5u);
     std::uint64_t requests = 0;
@@ -116,8 +116,9 @@ TEST(Monkey, EachCheckStopsTheRunAtItsFault) {
     SCOPED_TRACE(c.name);
     monkey::Options options = Short(5, 3000);
     options.liveAllocations = monkey::CountLiveAllocations;
-    options.warmUp = 500;
-    options.memoryEvery = 1000;
+    options.memoryBin = 200;
+    options.warmUp = 200;
+    options.memoryEvery = 400;
     std::uint64_t brokeAt = 0;
     options.sabotage = [&](monkey::Monkey& m, std::uint64_t step) {
       if (brokeAt == 0 && step >= 200 && c.breakIt(m)) brokeAt = step;
