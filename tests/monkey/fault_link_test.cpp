@@ -1,3 +1,5 @@
+#include "tests/support/fault_link.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include "hart/reply_data.h"
 #include "hart/serial_link.h"
 #include "hart/simulated_link.h"
-#include "tests/support/fault_link.h"
 #include "tests/support/identified_record.h"
 #include "tests/support/probe_dialog.h"
 #include "ui/headless/headless_platform.h"
@@ -31,9 +32,14 @@ TDaneIPPC Record() {
 }
 
 Bytes LongRequest(const TDaneIPPC& r, std::uint8_t command, const Bytes& data = {}) {
-  Bytes frame{0x82, static_cast<std::uint8_t>(r.manufacturerId & 0x3F), r.deviceType,
-              static_cast<std::uint8_t>(r.deviceId >> 16), static_cast<std::uint8_t>(r.deviceId >> 8),
-              static_cast<std::uint8_t>(r.deviceId), command, static_cast<std::uint8_t>(data.size())};
+  Bytes frame{0x82,
+              static_cast<std::uint8_t>(r.manufacturerId & 0x3F),
+              r.deviceType,
+              static_cast<std::uint8_t>(r.deviceId >> 16),
+              static_cast<std::uint8_t>(r.deviceId >> 8),
+              static_cast<std::uint8_t>(r.deviceId),
+              command,
+              static_cast<std::uint8_t>(data.size())};
   frame.insert(frame.end(), data.begin(), data.end());
   frame.push_back(hart::Checksum(frame));
   return frame;
@@ -42,7 +48,8 @@ Bytes LongRequest(const TDaneIPPC& r, std::uint8_t command, const Bytes& data = 
 // The frame at the start of a reply area, checksum included.
 Bytes FrameIn(const Bytes& area) {
   const std::size_t length = 8 + area[7] + 1;
-  return Bytes(area.begin(), area.begin() + static_cast<std::ptrdiff_t>(std::min(length, area.size())));
+  return Bytes(area.begin(),
+               area.begin() + static_cast<std::ptrdiff_t>(std::min(length, area.size())));
 }
 
 const Bytes kDampingData{0x40, 0x20, 0x00, 0x00};  // 2.5
@@ -78,7 +85,7 @@ TEST_F(FaultLinkTest, EachFaultReachesTheDialogAsALineLinkWouldDeliverIt) {
   }
   const struct {
     Fault fault;
-    std::vector<unsigned> events;  // any of these
+    std::vector<unsigned> events;   // any of these
     std::int64_t earliest, latest;  // ms after the request
     bool reply;                     // a frame arrives
     bool transmitterTookIt;         // the write reached the transmitter
@@ -87,7 +94,12 @@ TEST_F(FaultLinkTest, EachFaultReachesTheDialogAsALineLinkWouldDeliverIt) {
       {Fault::LostRequest, {kEvNoAnswer}, 400, 400, false, false},
       {Fault::LostReply, {kEvNoAnswer}, 800, 800, false, true},
       {Fault::Late, {kEvReply}, 401, 400 + FaultLink::kMaxLateMs, true, true},
-      {Fault::LineDamage, {kEvNoAnswer, kEvReply, kEvStatusError, kEvLineBusy}, 400, 400, false, true},
+      {Fault::LineDamage,
+       {kEvNoAnswer, kEvReply, kEvStatusError, kEvLineBusy},
+       400,
+       400,
+       false,
+       true},
       {Fault::ContentDamage, {kEvReply}, 400, 400, true, true},
       {Fault::Busy, {kEvLineBusy}, 400, 400, true, true},
       {Fault::ResponseCode, {kEvStatusError, kEvNoAnswer}, 400, 800, true, true},
@@ -115,7 +127,8 @@ TEST_F(FaultLinkTest, EachFaultReachesTheDialogAsALineLinkWouldDeliverIt) {
       EXPECT_EQ(link.Counts()[static_cast<std::size_t>(c.fault)], 1u);
       EXPECT_EQ(transmitter.Model().damping == 2.5f, c.transmitterTookIt);
       if (o.event == kEvNoAnswer) {
-        EXPECT_TRUE(std::all_of(o.reply.begin(), o.reply.end(), [](std::uint8_t b) { return b == 0; }));
+        EXPECT_TRUE(
+            std::all_of(o.reply.begin(), o.reply.end(), [](std::uint8_t b) { return b == 0; }));
         continue;
       }
       ++answered;
@@ -133,7 +146,8 @@ TEST_F(FaultLinkTest, EachFaultReachesTheDialogAsALineLinkWouldDeliverIt) {
       }
       if (c.fault == Fault::DeviceStatus) {
         EXPECT_NE(frame[9], 0);
-        EXPECT_EQ(Bytes(frame.begin() + 10, frame.end() - 1), Bytes(good.begin() + 10, good.end() - 1));
+        EXPECT_EQ(Bytes(frame.begin() + 10, frame.end() - 1),
+                  Bytes(good.begin() + 10, good.end() - 1));
       }
       if (frame != good) ++differing;
     }

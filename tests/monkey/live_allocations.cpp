@@ -45,16 +45,18 @@ constexpr std::size_t kPlain = alignof(std::max_align_t);
 
 namespace monkey {
 
-LiveAllocations CountLiveAllocations() {
-  return LiveAllocations{g_count.load(), g_bytes.load()};
-}
+LiveAllocations CountLiveAllocations() { return LiveAllocations{g_count.load(), g_bytes.load()}; }
 
 }  // namespace monkey
 
 void* operator new(std::size_t size) { return AllocateOrThrow(size, kPlain); }
 void* operator new[](std::size_t size) { return AllocateOrThrow(size, kPlain); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, kPlain); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size, kPlain); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size, kPlain);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size, kPlain);
+}
 void* operator new(std::size_t size, std::align_val_t a) {
   return AllocateOrThrow(size, static_cast<std::size_t>(a));
 }

@@ -5,16 +5,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <atomic>
 #include <cstdarg>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
-#include <span>
 #include <random>
 #include <set>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -46,7 +46,8 @@ constexpr int kMaxCloseAttempts = 60;
 // within a few allocations and a few hundred bytes of the baseline; a leak of one allocation in
 // 5000 steps passes the count by step 100000.
 constexpr std::int64_t kCountTolerance = 16;
-constexpr std::int64_t kByteTolerance = static_cast<std::int64_t>(31 * sizeof(TDaneIPPC)) + 8 * 1024;
+constexpr std::int64_t kByteTolerance =
+    static_cast<std::int64_t>(31 * sizeof(TDaneIPPC)) + 8 * 1024;
 
 const char* const kCyrillic[] = {
     "А", "Б", "В", "Г", "Д", "Е", "Ё", "Ж", "З", "И", "Й", "К", "Л", "М", "Н", "О", "П",
@@ -54,12 +55,12 @@ const char* const kCyrillic[] = {
     "б", "в", "г", "д", "е", "ё", "ж", "з", "и", "й", "к", "л", "м", "н", "о", "п", "р",
     "с", "т", "у", "ф", "х", "ц", "ч", "ш", "щ", "ъ", "ы", "ь", "э", "ю", "я", "№"};
 const char* const kSpecialTexts[] = {
-    "0",      "-0",    "+",      "-",      ".",       ",",     "1e38",  "3.5e38", "-3.5e38",
-    "1e-45",  "nan",   "inf",    "-inf",   "0x1F",    "1,5",   "1.5",   " 12 ",   "99999999999",
-    "-99999", "255",   "256",    "65535",  "2147483648", "1e", "e5",    "--1",    "+-1",
-    "0.00001", "1/2",  "１２３", "٣",      "%s%n",    "\\",    "\"",    "'",      "12abc"};
-const char* const kShortcuts[] = {"F5", "Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+P",
-                                  "Ctrl+Q", "F1",  "Alt+F4", "Esc",    ""};
+    "0",       "-0",  "+",      "-",     ".",          ",",   "1e38", "3.5e38", "-3.5e38",
+    "1e-45",   "nan", "inf",    "-inf",  "0x1F",       "1,5", "1.5",  " 12 ",   "99999999999",
+    "-99999",  "255", "256",    "65535", "2147483648", "1e",  "e5",   "--1",    "+-1",
+    "0.00001", "1/2", "１２３", "٣",     "%s%n",       "\\",  "\"",   "'",      "12abc"};
+const char* const kShortcuts[] = {"F5",     "Ctrl+N", "Ctrl+O", "Ctrl+S", "Ctrl+P",
+                                  "Ctrl+Q", "F1",     "Alt+F4", "Esc",    ""};
 
 std::uint64_t Fnv(std::uint64_t hash, std::string_view bytes) {
   for (unsigned char c : bytes) {
@@ -137,13 +138,15 @@ const std::vector<KnownFault>& KnownFaults() {
        "the send button of a list dialog (921, 820, ...) stores into the record before the reply, "
        "but only a reply sets the changed flag and refreshes the panel: with none, the change "
        "stays unflagged and a later Open, New or Exit drops it without asking"},
-      {"calibration-unit-not-shown", "KnownFaults.DISABLED_APressureCalibrationReplyShowsItsUnitOnThePanel",
+      {"calibration-unit-not-shown",
+       "KnownFaults.DISABLED_APressureCalibrationReplyShowsItsUnitOnThePanel",
        "a reply to the pressure calibration (900) stores the unit it carries in the record, but "
        "the data panel is not told and goes on showing the old unit"},
       {"splash-replaces-panel", "KnownFaults.DISABLED_TheSplashKeepsThePanelAnOpenDialogWasGiven",
        "the splash's first tick replaces a closed data panel with a new object while a dialog "
        "opened before it holds the old one: its next reply uses freed memory. A crash cannot be "
-       "noted and gone past, so the monkey does not close the panel from a dialog during the splash"},
+       "noted and gone past, so the monkey does not close the panel from a dialog during the "
+       "splash"},
   };
   return kKnown;
 }
@@ -153,9 +156,9 @@ std::uint64_t CurrentStep() { return g_step.load(); }
 
 const char* ActionName(Action action) {
   static const char* const kNames[kActionKinds] = {
-      "start",     "menu",      "toolbar", "shortcut", "clock",  "close main", "panel",
-      "about box", "paint",     "colours", "right click", "click", "type",     "select",
-      "spin",      "enter",     "escape",  "close box", "blocked toolbar", "closing"};
+      "start",     "menu",  "toolbar", "shortcut",    "clock",           "close main", "panel",
+      "about box", "paint", "colours", "right click", "click",           "type",       "select",
+      "spin",      "enter", "escape",  "close box",   "blocked toolbar", "closing"};
   return kNames[static_cast<std::size_t>(action)];
 }
 
@@ -219,7 +222,8 @@ class Monkey::Impl {
   void BeginFileCommand();
 
   // Actions on a dialog.
-  std::vector<ui::Control*> Eligible(ui::Window& window, std::initializer_list<ui::ControlKind> kinds,
+  std::vector<ui::Control*> Eligible(ui::Window& window,
+                                     std::initializer_list<ui::ControlKind> kinds,
                                      bool needItems = false);
   bool ClickSome(ui::Dialog& dialog);
   bool TypeSome(ui::Window& window);
@@ -328,16 +332,28 @@ std::string Monkey::Impl::Text() {
   const auto mixed = [&](int count) {
     for (int i = 0; i < count; ++i) {
       switch (Uniform(0, 4)) {
-        case 0: out.push_back(static_cast<char>('0' + Uniform(0, 9))); break;
-        case 1: out.push_back(static_cast<char>(Uniform(0x20, 0x7E))); break;
-        case 2: out += Pick(kCyrillic); break;
-        case 3: out.push_back(static_cast<char>(Uniform(1, 31))); break;
-        default: out.push_back(static_cast<char>('A' + Uniform(0, 25))); break;
+        case 0:
+          out.push_back(static_cast<char>('0' + Uniform(0, 9)));
+          break;
+        case 1:
+          out.push_back(static_cast<char>(Uniform(0x20, 0x7E)));
+          break;
+        case 2:
+          out += Pick(kCyrillic);
+          break;
+        case 3:
+          out.push_back(static_cast<char>(Uniform(1, 31)));
+          break;
+        default:
+          out.push_back(static_cast<char>('A' + Uniform(0, 25)));
+          break;
       }
     }
   };
   switch (Uniform(0, 10)) {
-    case 0: digits(Uniform(1, 12)); break;
+    case 0:
+      digits(Uniform(1, 12));
+      break;
     case 1:  // a decimal number, point or comma, perhaps with an exponent
       if (Chance(30)) out.push_back('-');
       digits(Uniform(0, 6));
@@ -349,35 +365,53 @@ std::string Monkey::Impl::Text() {
         digits(Uniform(1, 3));
       }
       break;
-    case 2: out = Pick(kSpecialTexts); break;
+    case 2:
+      out = Pick(kSpecialTexts);
+      break;
     case 3:
-      for (int i = Uniform(1, 20); i > 0; --i) out.push_back(static_cast<char>(Uniform(0x20, 0x7E)));
+      for (int i = Uniform(1, 20); i > 0; --i)
+        out.push_back(static_cast<char>(Uniform(0x20, 0x7E)));
       break;
     case 4:
       for (int i = Uniform(1, 20); i > 0; --i) out += Pick(kCyrillic);
       break;
-    case 5: mixed(Uniform(40, 400)); break;
+    case 5:
+      mixed(Uniform(40, 400));
+      break;
     case 6:
       for (int i = Uniform(1, 8); i > 0; --i) {
-        out.push_back(static_cast<char>(Pick({'\t', '\n', '\r', '\x01', '\x1b', '\x7f', '\b', ' '})));
+        out.push_back(
+            static_cast<char>(Pick({'\t', '\n', '\r', '\x01', '\x1b', '\x7f', '\b', ' '})));
         if (Chance(50)) out.push_back(static_cast<char>('0' + Uniform(0, 9)));
       }
       break;
-    case 7: break;  // emptied
-    case 8: out = std::to_string(Uniform(0, 300)); break;
-    case 9: out = std::to_string(Uniform(-2000, 2000)) + "." + std::to_string(Uniform(0, 9999)); break;
-    default: mixed(Uniform(1, 30)); break;
+    case 7:
+      break;  // emptied
+    case 8:
+      out = std::to_string(Uniform(0, 300));
+      break;
+    case 9:
+      out = std::to_string(Uniform(-2000, 2000)) + "." + std::to_string(Uniform(0, 9999));
+      break;
+    default:
+      mixed(Uniform(1, 30));
+      break;
   }
   return out;
 }
 
 std::int64_t Monkey::Impl::ClockStep() {
   switch (PickWeighted({30, 35, 25, 8, 2})) {
-    case 0: return Uniform(0, 50);
-    case 1: return Uniform(50, 500);
-    case 2: return Uniform(500, 3000);
-    case 3: return Uniform(3000, 20000);
-    default: return Uniform(20000, 200000);
+    case 0:
+      return Uniform(0, 50);
+    case 1:
+      return Uniform(50, 500);
+    case 2:
+      return Uniform(500, 3000);
+    case 3:
+      return Uniform(3000, 20000);
+    default:
+      return Uniform(20000, 200000);
   }
 }
 
@@ -453,7 +487,8 @@ Result Monkey::Impl::Run() {
   };
   observer.sent = [this, hex](const THartProtokol& dialog, testhart::Fault fault,
                               std::span<const std::uint8_t> request) {
-    Note("  %d sends%s (%s)", dialog.ResourceId(), hex(request).c_str(), testhart::FaultName(fault));
+    Note("  %d sends%s (%s)", dialog.ResourceId(), hex(request).c_str(),
+         testhart::FaultName(fault));
   };
   observer.delivered = [this, hex](const THartProtokol& dialog, unsigned event,
                                    std::span<const std::uint8_t> reply) {
@@ -462,9 +497,8 @@ Result Monkey::Impl::Run() {
   faults_->Observe(observer);
   platform_.OnAnyModal([this](ui::Dialog& dialog) { RunDialog(dialog); });
   platform_.OnMessageBox([this](const ui::MessageBoxRecord& box) { return AnswerBox(box); });
-  platform_.OnFileDialog([this](bool save, const ui::FileDialogData& data) {
-    return AnswerFile(save, data);
-  });
+  platform_.OnFileDialog(
+      [this](bool save, const ui::FileDialogData& data) { return AnswerFile(save, data); });
   nextComparison_ = options_.memoryEvery;
 
   while (!Done()) TopStep();
@@ -497,12 +531,16 @@ void Monkey::Impl::TopStep() {
   switch (PickWeighted({28, 9, 7, 30, 1, 4, 3, 3, 1, 1})) {
     case 0: {
       BeginStep(Action::Menu);
-      Command(menuCommands_[static_cast<std::size_t>(Uniform(0, static_cast<int>(menuCommands_.size()) - 1))], 0);
+      Command(menuCommands_[static_cast<std::size_t>(
+                  Uniform(0, static_cast<int>(menuCommands_.size()) - 1))],
+              0);
       break;
     }
     case 1:
       BeginStep(Action::Toolbar);
-      Command(toolbarCommands_[static_cast<std::size_t>(Uniform(0, static_cast<int>(toolbarCommands_.size()) - 1))], 1);
+      Command(toolbarCommands_[static_cast<std::size_t>(
+                  Uniform(0, static_cast<int>(toolbarCommands_.size()) - 1))],
+              1);
       break;
     case 2: {
       BeginStep(Action::Shortcut);
@@ -515,7 +553,8 @@ void Monkey::Impl::TopStep() {
       if (id == kCmdOpen || id == kCmdNewFile || id == kCmdSave) BeginFileCommand();
       if (id == kCmdPrint) platform_.QueuePrintAnswer(Chance(50));
       const bool sent = platform_.PressShortcut(*window_, keys);
-      if (sent != (id != 0)) Fail("shortcut " + keys + (sent ? " sent a command it has not" : " sent nothing"));
+      if (sent != (id != 0))
+        Fail("shortcut " + keys + (sent ? " sent a command it has not" : " sent nothing"));
       break;
     }
     case 3: {
@@ -597,7 +636,8 @@ void Monkey::Impl::RunDialog(ui::Dialog& dialog) {
   Modal modal;
   modal.dialog = &dialog;
   // Most sessions at a dialog are short; a few go on for long.
-  modal.budget = 1 + static_cast<std::uint64_t>(std::geometric_distribution<int>(1.0 / 30)(random_));
+  modal.budget =
+      1 + static_cast<std::uint64_t>(std::geometric_distribution<int>(1.0 / 30)(random_));
   modal_.push_back(modal);
   const std::size_t index = modal_.size() - 1;
   while (!dialog.Ended() && !Done()) DialogStep(index);
@@ -614,23 +654,43 @@ void Monkey::Impl::DialogStep(std::size_t index) {
     return;
   }
   const int choice = PickWeighted({30, 22, 10, 4, 22, 3, 2, 2, 2, 2, 1, 1});
-  static constexpr Action kActions[] = {
-      Action::Click, Action::Type,       Action::Select, Action::Spin,  Action::Clock, Action::Enter,
-      Action::Escape, Action::CloseBox, Action::RightClick, Action::Paint, Action::Panel,
-      Action::BlockedToolbar};
+  static constexpr Action kActions[] = {Action::Click,  Action::Type,     Action::Select,
+                                        Action::Spin,   Action::Clock,    Action::Enter,
+                                        Action::Escape, Action::CloseBox, Action::RightClick,
+                                        Action::Paint,  Action::Panel,    Action::BlockedToolbar};
   BeginStep(kActions[choice]);
   bool acted = true;
   switch (kActions[choice]) {
-    case Action::Click: acted = ClickSome(dialog); break;
-    case Action::Type: acted = TypeSome(dialog); break;
-    case Action::Select: acted = SelectSome(dialog); break;
-    case Action::Spin: acted = SpinSome(dialog); break;
-    case Action::Enter: Enter(dialog); break;
-    case Action::Escape: Escape(dialog); break;
-    case Action::CloseBox: CloseBox(dialog); break;
-    case Action::RightClick: RightClick(dialog); break;
-    case Action::Paint: PaintSome(&dialog); break;
-    case Action::Panel: PanelAction(); break;
+    case Action::Click:
+      acted = ClickSome(dialog);
+      break;
+    case Action::Type:
+      acted = TypeSome(dialog);
+      break;
+    case Action::Select:
+      acted = SelectSome(dialog);
+      break;
+    case Action::Spin:
+      acted = SpinSome(dialog);
+      break;
+    case Action::Enter:
+      Enter(dialog);
+      break;
+    case Action::Escape:
+      Escape(dialog);
+      break;
+    case Action::CloseBox:
+      CloseBox(dialog);
+      break;
+    case Action::RightClick:
+      RightClick(dialog);
+      break;
+    case Action::Paint:
+      PaintSome(&dialog);
+      break;
+    case Action::Panel:
+      PanelAction();
+      break;
     case Action::Clock: {
       const std::int64_t ms = ClockStep();
       Note("  %lld ms", static_cast<long long>(ms));
@@ -645,7 +705,9 @@ void Monkey::Impl::DialogStep(std::size_t index) {
       }
       break;
     }
-    default: acted = false; break;
+    default:
+      acted = false;
+      break;
   }
   if (!acted) {
     const std::int64_t ms = ClockStep();
@@ -679,7 +741,9 @@ void Monkey::Impl::ClosingStep(Modal& modal) {
         Escape(dialog);
       }
       break;
-    case 2: CloseBox(dialog); break;
+    case 2:
+      CloseBox(dialog);
+      break;
     case 3:
       if (usable(ui::kIdOk)) {
         Note("  OK");
@@ -722,8 +786,9 @@ std::vector<ui::Control*> Monkey::Impl::Eligible(ui::Window& window,
 }
 
 bool Monkey::Impl::ClickSome(ui::Dialog& dialog) {
-  const auto controls = Eligible(dialog, {ui::ControlKind::PushButton, ui::ControlKind::DefPushButton,
-                                          ui::ControlKind::CheckBox, ui::ControlKind::RadioButton});
+  const auto controls =
+      Eligible(dialog, {ui::ControlKind::PushButton, ui::ControlKind::DefPushButton,
+                        ui::ControlKind::CheckBox, ui::ControlKind::RadioButton});
   if (controls.empty()) return false;
   const auto any = [&] {
     return controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
@@ -744,7 +809,8 @@ bool Monkey::Impl::TypeSome(ui::Window& window) {
     if (!c->ReadOnly()) controls.push_back(c);
   }
   if (controls.empty()) return false;
-  ui::Control* c = controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
+  ui::Control* c =
+      controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
   const std::string text = Text();
   Note("  types \"%s\" into %d", text.c_str(), c->Id());
   digest_ = Fnv(digest_, text);
@@ -756,9 +822,11 @@ bool Monkey::Impl::SelectSome(ui::Dialog& dialog) {
   const auto controls = Eligible(
       dialog, {ui::ControlKind::ListBox, ui::ControlKind::ComboBox, ui::ControlKind::Tab}, true);
   if (controls.empty()) return false;
-  ui::Control* c = controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
+  ui::Control* c =
+      controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
   const int index = Uniform(0, static_cast<int>(c->Items().size()) - 1);
-  Note("  picks %d \"%s\" in %d", index, c->Items()[static_cast<std::size_t>(index)].c_str(), c->Id());
+  Note("  picks %d \"%s\" in %d", index, c->Items()[static_cast<std::size_t>(index)].c_str(),
+       c->Id());
   digest_ = Fnv(digest_, static_cast<std::uint64_t>(c->Id() * 1000 + index));
   c->UserSelect(index);
   return true;
@@ -767,7 +835,8 @@ bool Monkey::Impl::SelectSome(ui::Dialog& dialog) {
 bool Monkey::Impl::SpinSome(ui::Dialog& dialog) {
   const auto controls = Eligible(dialog, {ui::ControlKind::UpDown});
   if (controls.empty()) return false;
-  ui::Control* c = controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
+  ui::Control* c =
+      controls[static_cast<std::size_t>(Uniform(0, static_cast<int>(controls.size()) - 1))];
   const int delta = Chance(80) ? (Chance(50) ? 1 : -1) : Uniform(-50, 50);
   Note("  spins %d by %d", c->Id(), delta);
   c->UserSpin(delta);
@@ -813,14 +882,17 @@ void Monkey::Impl::RightClick(ui::Window& window) {
   // Only the transmitter lists have a pop-up menu; its answer is queued for it alone.
   if (dynamic_cast<TLista*>(&window) != nullptr) platform_.QueuePopupAnswer(Uniform(-1, 2));
   Note("  right click at %d,%d", x, y);
-  window.SendMessage(ui::kMsgRButtonDown, static_cast<ui::WParam>(x) | (static_cast<ui::WParam>(y) << 16));
+  window.SendMessage(ui::kMsgRButtonDown,
+                     static_cast<ui::WParam>(x) | (static_cast<ui::WParam>(y) << 16));
 }
 
 void Monkey::Impl::PaintSome(ui::Window* dialog) {
   std::vector<ui::Window*> windows{window_.get()};
-  if (window_->Panel() != nullptr && window_->Panel()->IsCreated()) windows.push_back(window_->Panel());
+  if (window_->Panel() != nullptr && window_->Panel()->IsCreated())
+    windows.push_back(window_->Panel());
   if (dialog != nullptr) windows.push_back(dialog);
-  ui::Window* w = windows[static_cast<std::size_t>(Uniform(0, static_cast<int>(windows.size()) - 1))];
+  ui::Window* w =
+      windows[static_cast<std::size_t>(Uniform(0, static_cast<int>(windows.size()) - 1))];
   platform_.Paint(*w);
   platform_.ClearDrawing(*w);
 }
@@ -839,7 +911,8 @@ void Monkey::Impl::PanelAction() {
   }
   for (const auto& control : panel->Controls()) {
     if (control->Kind() == ui::ControlKind::Edit && Chance(20)) {
-      if (control->UserType("1")) Fail("the data panel took typing in field " + std::to_string(control->Id()));
+      if (control->UserType("1"))
+        Fail("the data panel took typing in field " + std::to_string(control->Id()));
       return;
     }
   }
@@ -861,10 +934,17 @@ int Monkey::Impl::AnswerBox(const ui::MessageBoxRecord& box) {
   digest_ = Fnv(digest_, box.text);
   int answer = ui::kIdOk;
   switch (box.flags & ui::kMbButtonMask) {
-    case ui::kMbYesNoCancel: answer = Pick({ui::kIdYes, ui::kIdNo, ui::kIdCancel}); break;
-    case ui::kMbYesNo: answer = Pick({ui::kIdYes, ui::kIdNo}); break;
-    case ui::kMbOkCancel: answer = Pick({ui::kIdOk, ui::kIdCancel}); break;
-    default: break;
+    case ui::kMbYesNoCancel:
+      answer = Pick({ui::kIdYes, ui::kIdNo, ui::kIdCancel});
+      break;
+    case ui::kMbYesNo:
+      answer = Pick({ui::kIdYes, ui::kIdNo});
+      break;
+    case ui::kMbOkCancel:
+      answer = Pick({ui::kIdOk, ui::kIdCancel});
+      break;
+    default:
+      break;
   }
   if (file_.active) {
     file_.snapshots.push_back(DbText());
@@ -884,11 +964,16 @@ std::string Monkey::Impl::PickOpenName() {
   }
   // Saves turn damaged files into good ones; the good ones never run out.
   switch (PickWeighted({55, damaged.empty() ? 0 : 25, 10, 5, 5})) {
-    case 0: return good[static_cast<std::size_t>(Uniform(0, static_cast<int>(good.size()) - 1))];
-    case 1: return damaged[static_cast<std::size_t>(Uniform(0, static_cast<int>(damaged.size()) - 1))];
-    case 2: return Pick({"missing.pom", "nodir/missing.pom", "новый/файл.pom"});
-    case 3: return "folder.pom";
-    default: return Pick({std::string(), std::string("good1.pom/x.pom"), std::string(300, 'x') + ".pom"});
+    case 0:
+      return good[static_cast<std::size_t>(Uniform(0, static_cast<int>(good.size()) - 1))];
+    case 1:
+      return damaged[static_cast<std::size_t>(Uniform(0, static_cast<int>(damaged.size()) - 1))];
+    case 2:
+      return Pick({"missing.pom", "nodir/missing.pom", "новый/файл.pom"});
+    case 3:
+      return "folder.pom";
+    default:
+      return Pick({std::string(), std::string("good1.pom/x.pom"), std::string(300, 'x') + ".pom"});
   }
 }
 
@@ -903,9 +988,15 @@ std::optional<std::string> Monkey::Impl::AnswerFile(bool save, const ui::FileDia
     answer = PickOpenName();
   } else {
     switch (PickWeighted({30, 25, 10, 20})) {
-      case 0: answer = Pick({"new1.pom", "new2.pom", "новый.pom", "with space.pom", "new3"}); break;
-      case 1: answer = PickOpenName(); break;  // over a file: good, damaged, or none there
-      case 2: answer = "good" + std::to_string(Uniform(0, 4)) + ".pom"; break;
+      case 0:
+        answer = Pick({"new1.pom", "new2.pom", "новый.pom", "with space.pom", "new3"});
+        break;
+      case 1:
+        answer = PickOpenName();
+        break;  // over a file: good, damaged, or none there
+      case 2:
+        answer = "good" + std::to_string(Uniform(0, 4)) + ".pom";
+        break;
       default:
         answer = Pick({std::string("nodir/new.pom"), std::string("good1.pom/new.pom"),
                        std::string("folder.pom"), std::string(), std::string("folder.pom/"),
@@ -921,7 +1012,8 @@ std::optional<std::string> Monkey::Impl::AnswerFile(bool save, const ui::FileDia
     file_.snapshots.push_back(DbText());
     if (save && answer) file_.allowed.insert(Absolute(*answer));
   }
-  Note("  %s dialog: %s", save ? "save" : "open", answer ? ("\"" + *answer + "\"").c_str() : "Cancel");
+  Note("  %s dialog: %s", save ? "save" : "open",
+       answer ? ("\"" + *answer + "\"").c_str() : "Cancel");
   return answer;
 }
 
@@ -930,7 +1022,8 @@ std::optional<std::string> Monkey::Impl::AnswerFile(bool save, const ui::FileDia
 void Monkey::Impl::MakeFolder() {
   // TMPDIR on a memory file system spares the disk the flush of every save.
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/k7monkey.XXXXXX";
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/k7monkey.XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {
     Fail("no temporary folder in " + pattern);
     return;
@@ -994,8 +1087,8 @@ TDaneIPPC Monkey::Impl::RandomRecord() {
   r.pollingAddress = static_cast<std::uint8_t>(Uniform(0, Chance(90) ? 15 : 255));
   r.preambles = static_cast<std::uint8_t>(Uniform(0, 25));
   r.deviceType = static_cast<std::uint8_t>(Chance(80) ? Uniform(1, 3) : Uniform(0, 255));
-  r.unitCode = Chance(70) ? Pick({std::uint8_t{12}, std::uint8_t{7}, std::uint8_t{8}, std::uint8_t{237},
-                                  std::uint8_t{1}, std::uint8_t{6}})
+  r.unitCode = Chance(70) ? Pick({std::uint8_t{12}, std::uint8_t{7}, std::uint8_t{8},
+                                  std::uint8_t{237}, std::uint8_t{1}, std::uint8_t{6}})
                           : byte();
   r.transferFunction = static_cast<std::uint8_t>(Chance(80) ? Uniform(0, 5) : Uniform(0, 255));
   r.lowerRange = value(-500, 500);
@@ -1069,8 +1162,7 @@ void Monkey::Impl::CheckWindows() {
   }
   for (const Modal& modal : modal_) {
     if (!modal.dialog->Ended() && !Alive(modal.dialog)) {
-      Fail("modal dialog " + std::to_string(modal.dialog->ResourceId()) +
-           " runs without a window");
+      Fail("modal dialog " + std::to_string(modal.dialog->ResourceId()) + " runs without a window");
       return;
     }
   }
@@ -1137,7 +1229,8 @@ void Monkey::Impl::CheckWritten(const std::string& name) {
     Fail("the file \"" + name + "\" cannot be read back");
     return;
   }
-  if (std::find(file_.snapshots.begin(), file_.snapshots.end(), *content) == file_.snapshots.end()) {
+  if (std::find(file_.snapshots.begin(), file_.snapshots.end(), *content) ==
+      file_.snapshots.end()) {
     Fail("the file \"" + name + "\" holds something other than the database saved:\n" +
          content->substr(0, 400));
     return;
@@ -1217,7 +1310,8 @@ void Monkey::Impl::CheckDocument() {
 const char* Monkey::Impl::Recognise(Checked check, int field) const {
   if (options_.strict) return nullptr;
   // The pressure calibration takes the unit of a reply into the record and leaves the panel.
-  if (check == kPanelCheck && stepDialog_ == 900 && field == 740) return "calibration-unit-not-shown";
+  if (check == kPanelCheck && stepDialog_ == 900 && field == 740)
+    return "calibration-unit-not-shown";
   // A send that changes the record at once; the flag and the panel wait for a reply.
   if ((check == kDocumentCheck || check == kPanelCheck) && stepControl_ == TLista::kSendButtonId &&
       stepDialog_ != 0 && stepDialog_ != 310) {

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -103,16 +103,16 @@ struct Result {
   std::array<std::uint64_t, kActionKinds> actions{};
   std::array<std::uint64_t, testhart::kFaultKinds> faults{};
   testhart::FaultRates rates;
-  std::uint64_t dialogs = 0;        // modal dialogs opened
+  std::uint64_t dialogs = 0;  // modal dialogs opened
   std::map<int, std::uint64_t> dialogsById;
-  std::uint64_t boxes = 0;          // message boxes answered
+  std::uint64_t boxes = 0;  // message boxes answered
   std::uint64_t fileDialogs = 0;
   std::uint64_t filesWritten = 0;   // saves checked against the database saved
   std::uint64_t closedByForce = 0;  // dialogs that needed the closing routine
   LiveAllocations baseline;         // memory at the warm-up point
   LiveAllocations latest;           // at the last comparison
   std::uint64_t comparisons = 0;
-  std::uint64_t digest = 0;         // of what the run saw: equal digests, equal runs
+  std::uint64_t digest = 0;  // of what the run saw: equal digests, equal runs
   std::map<std::string, KnownHit> known;
 };
 

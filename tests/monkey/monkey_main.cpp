@@ -3,14 +3,14 @@
 //             [--memory-every E] [--faults CEILING]
 // With --seconds it goes on with seeds S, S+1, ... (N steps each) until T seconds have passed,
 // and stops at the first failure. The exit status is 1 on a failure.
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
-
-#include <chrono>
 
 #include "tests/monkey/live_allocations.h"
 #include "tests/monkey/monkey.h"
@@ -117,9 +117,10 @@ int main(int argc, char** argv) {
     if (result.failed) return 1;
     ++options.seed;
   } while (elapsed() < seconds);
-  std::printf("all: %llu seeds, %llu steps, %llu requests, %llu faults, %llu saves checked, %.0f s\n",
-              static_cast<unsigned long long>(seeds), static_cast<unsigned long long>(steps),
-              static_cast<unsigned long long>(requests), static_cast<unsigned long long>(faults),
-              static_cast<unsigned long long>(saves), elapsed());
+  std::printf(
+      "all: %llu seeds, %llu steps, %llu requests, %llu faults, %llu saves checked, %.0f s\n",
+      static_cast<unsigned long long>(seeds), static_cast<unsigned long long>(steps),
+      static_cast<unsigned long long>(requests), static_cast<unsigned long long>(faults),
+      static_cast<unsigned long long>(saves), elapsed());
   return 0;
 }

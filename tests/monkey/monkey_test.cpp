@@ -1,3 +1,5 @@
+#include "tests/monkey/monkey.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,7 +9,6 @@
 
 #include "app/main_window.h"
 #include "tests/monkey/live_allocations.h"
-#include "tests/monkey/monkey.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
@@ -101,7 +102,8 @@ TEST(Monkey, EachCheckStopsTheRunAtItsFault) {
       {"closing",
        [](monkey::Monkey& m) {
          // Nothing satisfies the range: a dialog that checks its fields before it closes stays.
-         if (ui::Control* edit = ModalEdit(m.Platform())) edit->SetValidator(ui::RangeValidator{5, 4});
+         if (ui::Control* edit = ModalEdit(m.Platform()))
+           edit->SetValidator(ui::RangeValidator{5, 4});
          return false;
        },
        "stays open"},
@@ -131,7 +133,8 @@ TEST(Monkey, EachCheckStopsTheRunAtItsFault) {
       EXPECT_EQ(result.failedStep, brokeAt);
     }
     // The report names seed and step; those steps again end in the same failure.
-    EXPECT_NE(monkey::Report(options, result).find("--seed 5 --steps " + std::to_string(result.failedStep)),
+    EXPECT_NE(monkey::Report(options, result)
+                  .find("--seed 5 --steps " + std::to_string(result.failedStep)),
               std::string::npos);
     options.steps = result.failedStep;
     brokeAt = 0;

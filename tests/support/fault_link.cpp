@@ -45,15 +45,24 @@ void Reframe(std::vector<std::uint8_t>& frame, std::size_t dataBytes) {
 
 const char* FaultName(Fault fault) {
   switch (fault) {
-    case Fault::None: return "none";
-    case Fault::LostRequest: return "lost request";
-    case Fault::LostReply: return "lost reply";
-    case Fault::Late: return "late reply";
-    case Fault::LineDamage: return "damaged on the line";
-    case Fault::ContentDamage: return "damaged content";
-    case Fault::Busy: return "busy";
-    case Fault::ResponseCode: return "response code";
-    case Fault::DeviceStatus: return "device status";
+    case Fault::None:
+      return "none";
+    case Fault::LostRequest:
+      return "lost request";
+    case Fault::LostReply:
+      return "lost reply";
+    case Fault::Late:
+      return "late reply";
+    case Fault::LineDamage:
+      return "damaged on the line";
+    case Fault::ContentDamage:
+      return "damaged content";
+    case Fault::Busy:
+      return "busy";
+    case Fault::ResponseCode:
+      return "response code";
+    case Fault::DeviceStatus:
+      return "device status";
   }
   return "?";
 }
@@ -250,7 +259,8 @@ void FaultLink::Spoil(Exchange& exchange, unsigned event, std::vector<std::uint8
       if (how == 0) {  // cut short
         keep = static_cast<std::size_t>(Uniform(0, static_cast<int>(dataBytes)));
       } else if (how == 1) {  // longer, up to what the reply area holds
-        keep += static_cast<std::size_t>(Uniform(0, static_cast<int>(kReplyCapacity - data - 1 - dataBytes)));
+        keep += static_cast<std::size_t>(
+            Uniform(0, static_cast<int>(kReplyCapacity - data - 1 - dataBytes)));
       }
       frame.resize(data + keep);
       for (std::size_t at = data + dataBytes; at < frame.size(); ++at) {
