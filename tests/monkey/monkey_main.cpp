@@ -1,6 +1,7 @@
 // k7_monkey: runs the monkey over one seed, or over seed after seed for a time.
 //   k7_monkey [--seed S] [--steps N] [--seconds T] [--trace-from M] [--warm-up W]
-//             [--memory-every E] [--faults CEILING]
+//             [--memory-every E] [--faults CEILING] [--strict]
+// --strict stops at the known faults too, instead of noting them.
 // With --seconds it goes on with seeds S, S+1, ... (N steps each) until T seconds have passed,
 // and stops at the first failure. The exit status is 1 on a failure.
 #include <unistd.h>
@@ -59,8 +60,15 @@ int main(int argc, char** argv) {
   monkey::Options options;
   options.steps = 100000;
   double seconds = 0;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  int i = 1;
+  for (; i < argc; i += 2) {
     const std::string option = argv[i];
+    if (option == "--strict") {
+      options.strict = true;
+      --i;
+      continue;
+    }
+    if (i + 1 == argc) break;
     const char* value = argv[i + 1];
     if (option == "--seed") {
       options.seed = Number(value);
@@ -81,8 +89,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (argc % 2 == 0) {
-    std::fprintf(stderr, "k7_monkey: %s wants a value\n", argv[argc - 1]);
+  if (i < argc) {
+    std::fprintf(stderr, "k7_monkey: %s wants a value\n", argv[i]);
     return 2;
   }
 #if defined(__SANITIZE_ADDRESS__)

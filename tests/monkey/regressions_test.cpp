@@ -68,26 +68,30 @@ TEST_F(KnownFaults, DISABLED_APressureCalibrationReplyShowsItsUnitOnThePanel) {
   EXPECT_EQ(shown, window.Panel()->Item(740)->Text());
 }
 
-// Seed 5, step 127995 (heap-use-after-free in TUnits::EvReply under AddressSanitizer): the
-// panel shown early from the toolbar, a dialog opened before the splash and the panel closed
-// from it; the splash's first tick then replaces the closed panel with a new object, and the
-// dialog's reply refreshes the one it was given, which is gone.
+// Seed 5, step 127995, and seed 1018, step 407993 (heap-use-after-free in TUnits::EvReply under
+// AddressSanitizer): the panel shown early from the toolbar and closed again, from a dialog
+// opened before the splash or just before it; the splash's first tick then replaces the closed
+// panel with a new object, and the dialog's reply refreshes the one it was given, which is gone.
 TEST_F(KnownFaults, DISABLED_TheSplashKeepsThePanelAnOpenDialogWasGiven) {
-  TMyWindow window;
-  window.Create();
-  window.Database().Append(IdentifiedRecord());
-  ASSERT_TRUE(platform->PressToolbarButton(window, kCmdRecreatePanel));
-  ui::Window* given = nullptr;
-  platform->OnModal(TUnits::kResourceId, [&](ui::Dialog& dialog) {
-    given = static_cast<THartProtokol&>(dialog).panelWindow;
-    window.Panel()->SendMessage(ui::kMsgClose);
-    dialog.Item(TLista::kSendButtonId)->UserClick();
-    platform->Advance(150);  // the splash's first tick, before the reply
-    EXPECT_EQ(window.Panel(), given) << "the dialog's panel was replaced under it";
-    dialog.Item(ui::kIdCancel)->UserClick();
-  });
-  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdUnits, 0));
-  EXPECT_NE(given, nullptr);
+  for (const bool fromTheDialog : {true, false}) {
+    SCOPED_TRACE(fromTheDialog ? "closed from the dialog" : "closed before it");
+    TMyWindow window;
+    window.Create();
+    window.Database().Append(IdentifiedRecord());
+    ASSERT_TRUE(platform->PressToolbarButton(window, kCmdRecreatePanel));
+    if (!fromTheDialog) window.Panel()->SendMessage(ui::kMsgClose);
+    ui::Window* given = nullptr;
+    platform->OnModal(TUnits::kResourceId, [&](ui::Dialog& dialog) {
+      given = static_cast<THartProtokol&>(dialog).panelWindow;
+      if (fromTheDialog) window.Panel()->SendMessage(ui::kMsgClose);
+      dialog.Item(TLista::kSendButtonId)->UserClick();
+      platform->Advance(150);  // the splash's first tick, before the reply
+      EXPECT_EQ(window.Panel(), given) << "the dialog's panel was replaced under it";
+      dialog.Item(ui::kIdCancel)->UserClick();
+    });
+    window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdUnits, 0));
+    EXPECT_NE(given, nullptr);
+  }
 }
 
 }  // namespace
