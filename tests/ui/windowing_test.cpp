@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "ui/dialog.h"
@@ -187,6 +189,59 @@ TEST(MessageBoxes, RecordedAndAnsweredFromTheQueue) {
   EXPECT_EQ(data.fileName, "/tmp/a.pom");
   EXPECT_FALSE(ui::ThePlatform().SaveFileDialog(&dialog, data));  // nothing queued: cancelled
   EXPECT_EQ(data.fileName, "/tmp/a.pom");
+}
+
+// A long-running driver answers boxes, file dialogs and every modal dialog as they come, sees
+// every timer, and forgets what it has looked at.
+TEST(Answerers, AskedWhenNothingIsQueuedAndRecordsCanBeForgotten) {
+  ui::ScopedHeadlessPlatform platform;
+  ProbeDialog dialog;
+  std::vector<std::string> asked;
+  platform->OnMessageBox([&](const ui::MessageBoxRecord& box) {
+    asked.push_back(box.text);
+    return ui::kIdNo;
+  });
+  platform->QueueAnswer(ui::kIdCancel);
+  EXPECT_EQ(dialog.MessageBox("Первый", "", ui::kMbYesNoCancel), ui::kIdCancel);
+  EXPECT_EQ(dialog.MessageBox("Второй", "", ui::kMbYesNoCancel), ui::kIdNo);
+  EXPECT_EQ(asked, (std::vector<std::string>{"Второй"}));
+
+  std::vector<bool> saves;
+  platform->OnFileDialog([&](bool save, const ui::FileDialogData& data) {
+    saves.push_back(save);
+    return save ? std::optional<std::string>(data.fileName + "b.pom") : std::nullopt;
+  });
+  ui::FileDialogData data{"", "POM", 0, "/tmp/"};
+  EXPECT_FALSE(ui::ThePlatform().OpenFileDialog(&dialog, data));
+  EXPECT_TRUE(ui::ThePlatform().SaveFileDialog(&dialog, data));
+  EXPECT_EQ(data.fileName, "/tmp/b.pom");
+  EXPECT_EQ(saves, (std::vector<bool>{false, true}));
+
+  int any = 0;
+  int own = 0;
+  platform->OnAnyModal([&](ui::Dialog& d) {
+    ++any;
+    d.EndDialog(ui::kIdOk);
+  });
+  ProbeDialog modal;
+  EXPECT_EQ(modal.Execute(), ui::kIdOk);
+  platform->OnModal(42, [&](ui::Dialog&) { ++own; });
+  ProbeDialog second;
+  second.Execute();
+  EXPECT_EQ(any, 1);
+  EXPECT_EQ(own, 1);
+
+  dialog.CreateModeless();
+  dialog.SetTimer(7, 100);
+  EXPECT_EQ(platform->Timers(), (std::vector<std::pair<const ui::Window*, int>>{{&dialog, 7}}));
+  dialog.Destroy();
+  EXPECT_TRUE(platform->Timers().empty());
+
+  ASSERT_EQ(platform->MessageBoxes().size(), 2u);
+  ASSERT_EQ(platform->FileDialogs().size(), 2u);
+  platform->ClearRecords();
+  EXPECT_TRUE(platform->MessageBoxes().empty());
+  EXPECT_TRUE(platform->FileDialogs().empty());
 }
 
 TEST(Broadcast, ReachesEveryCreatedTopLevelWindowOnly) {

@@ -141,6 +141,20 @@ bool HeadlessPlatform::TimerRunning(const Window& window, int id) const {
   return timers_.count({&window, id}) != 0;
 }
 
+std::vector<std::pair<const Window*, int>> HeadlessPlatform::Timers() const {
+  std::vector<std::pair<const Window*, int>> out;
+  out.reserve(timers_.size());
+  for (const auto& [key, timer] : timers_) out.push_back(key);
+  return out;
+}
+
+void HeadlessPlatform::ClearRecords() {
+  messageBoxes_.clear();
+  fileDialogs_.clear();
+  printedPages_.clear();
+  popupMenus_.clear();
+}
+
 void HeadlessPlatform::OnModal(int resourceId, std::function<void(Dialog&)> handler) {
   modalHandlers_[resourceId] = std::move(handler);
 }
@@ -223,6 +237,9 @@ void HeadlessPlatform::RunModal(Dialog& dialog) {
   if (handler != modalHandlers_.end()) {
     auto run = handler->second;  // the handler may replace itself
     run(dialog);
+  } else if (anyModalHandler_) {
+    auto run = anyModalHandler_;
+    run(dialog);
   } else {
     RunUntil([&dialog] { return dialog.Ended(); }, kModalLimitMs);
   }
@@ -244,30 +261,40 @@ void HeadlessPlatform::KillTimers(Window& window) {
 
 int HeadlessPlatform::MessageBox(Window*, const std::string& text, const std::string& caption,
                                  unsigned flags) {
-  int answer = FirstButton(flags);
+  MessageBoxRecord box{text, caption, flags, FirstButton(flags)};
   if (!answers_.empty()) {
-    answer = answers_.front();
+    box.answer = answers_.front();
     answers_.pop_front();
+  } else if (boxAnswerer_) {
+    auto answerer = boxAnswerer_;  // the answerer may replace itself
+    box.answer = answerer(box);
   }
-  messageBoxes_.push_back(MessageBoxRecord{text, caption, flags, answer});
-  return answer;
+  messageBoxes_.push_back(box);
+  return box.answer;
 }
 
-bool HeadlessPlatform::AnswerFileDialog(FileDialogData& data) {
+bool HeadlessPlatform::AnswerFileDialog(FileDialogData& data, bool save) {
   fileDialogs_.push_back(data);
   std::optional<std::string> answer;
   if (!fileAnswers_.empty()) {
     answer = std::move(fileAnswers_.front());
     fileAnswers_.pop_front();
+  } else if (fileAnswerer_) {
+    auto answerer = fileAnswerer_;
+    answer = answerer(save, data);
   }
   if (!answer) return false;
   data.fileName = *answer;
   return true;
 }
 
-bool HeadlessPlatform::OpenFileDialog(Window*, FileDialogData& data) { return AnswerFileDialog(data); }
+bool HeadlessPlatform::OpenFileDialog(Window*, FileDialogData& data) {
+  return AnswerFileDialog(data, false);
+}
 
-bool HeadlessPlatform::SaveFileDialog(Window*, FileDialogData& data) { return AnswerFileDialog(data); }
+bool HeadlessPlatform::SaveFileDialog(Window*, FileDialogData& data) {
+  return AnswerFileDialog(data, true);
+}
 
 bool HeadlessPlatform::Print(Window*, Printout& printout, bool prompt) {
   if (prompt) {

@@ -85,17 +85,29 @@ class HeadlessPlatform : public Platform {
   // returns and the dialog still runs, it is ended with the cancel result. Without a handler
   // the dialog runs on the clock until it ends (ten virtual minutes at most).
   void OnModal(int resourceId, std::function<void(Dialog&)> handler);
-  void ClearModalHandlers() { modalHandlers_.clear(); }
+  // The handler of every modal dialog that has none of its own.
+  void OnAnyModal(std::function<void(Dialog&)> handler) { anyModalHandler_ = std::move(handler); }
+  void ClearModalHandlers() {
+    modalHandlers_.clear();
+    anyModalHandler_ = nullptr;
+  }
   int ModalDepth() const override { return modalDepth_; }
 
-  // Answers for message boxes; with none queued a box answers with its first button.
+  // Answers for message boxes; with none queued the answerer is asked, and without one a box
+  // answers with its first button.
   void QueueAnswer(int answer) { answers_.push_back(answer); }
+  void OnMessageBox(std::function<int(const MessageBoxRecord&)> answerer) {
+    boxAnswerer_ = std::move(answerer);
+  }
   const std::vector<MessageBoxRecord>& MessageBoxes() const { return messageBoxes_; }
   void ClearMessageBoxes() { messageBoxes_.clear(); }
 
   // Answers for the open and save dialogs: a name is OK with that name, nullopt is Cancel.
-  // With none queued the dialog is cancelled.
+  // With none queued the answerer is asked (`save` tells the dialogs apart), and without one the
+  // dialog is cancelled.
   void QueueFileAnswer(std::optional<std::string> answer) { fileAnswers_.push_back(std::move(answer)); }
+  using FileAnswerer = std::function<std::optional<std::string>(bool save, const FileDialogData&)>;
+  void OnFileDialog(FileAnswerer answerer) { fileAnswerer_ = std::move(answerer); }
   const std::vector<FileDialogData>& FileDialogs() const { return fileDialogs_; }
 
   // Print dialog answers (true: OK); with none queued the dialog is confirmed.
@@ -122,6 +134,10 @@ class HeadlessPlatform : public Platform {
   const std::vector<std::vector<std::string>>& PopupMenus() const { return popupMenus_; }
   bool QuitRequested() const { return quitRequested_; }
 
+  // Forgets the boxes, file dialogs, printed pages and pop-up menus seen so far: a long run
+  // keeps no more of them than it looks at.
+  void ClearRecords();
+
   // A person at the window's toolbar: the button with the command id, or the button whose
   // shortcut the keys are, sends its command. False when the window has no such button or a
   // modal dialog blocks the window, as it blocks the real toolbar.
@@ -133,6 +149,8 @@ class HeadlessPlatform : public Platform {
 
   bool IsAlive(const Window& window) const;
   const std::vector<Window*>& Windows() const { return windows_; }
+  // Every running timer: its window (alive or not) and id.
+  std::vector<std::pair<const Window*, int>> Timers() const;
   bool IsShown(const Window& window) const;
 
   // Platform
@@ -175,7 +193,7 @@ class HeadlessPlatform : public Platform {
 
   bool FireNext(std::optional<std::int64_t> until);
   void SleepUntil(std::int64_t ms) const;
-  bool AnswerFileDialog(FileDialogData& data);
+  bool AnswerFileDialog(FileDialogData& data, bool save);
 
   std::int64_t now_ = 0;
   bool realTime_ = false;
@@ -185,6 +203,9 @@ class HeadlessPlatform : public Platform {
   std::map<TimerKey, Timer> timers_;
   Date today_{7, 12, 2026};
   std::map<int, std::function<void(Dialog&)>> modalHandlers_;
+  std::function<void(Dialog&)> anyModalHandler_;
+  std::function<int(const MessageBoxRecord&)> boxAnswerer_;
+  FileAnswerer fileAnswerer_;
   int modalDepth_ = 0;
   std::deque<int> answers_;
   std::vector<MessageBoxRecord> messageBoxes_;

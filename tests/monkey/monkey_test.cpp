@@ -1,0 +1,149 @@
+#include "tests/monkey/monkey.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "tests/monkey/live_allocations.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+monkey::Options Short(std::uint64_t seed, std::uint64_t steps) {
+  monkey::Options options;
+  options.seed = seed;
+  options.steps = steps;
+  options.log = nullptr;
+  return options;
+}
+
+monkey::Result RunMonkey(const monkey::Options& options) {
+  monkey::Monkey run(options);
+  return run.Run();
+}
+
+// A short run over a bad line finds nothing new, and the same seed runs the same steps.
+TEST(Monkey, ShortRunsFindNothingAndRepeatExactly) {
+  for (std::uint64_t seed : {2u, 3u}) {
+    const monkey::Options options = Short(seed, 600);
+    const monkey::Result first = RunMonkey(options);
+    EXPECT_FALSE(first.failed) << monkey::Report(options, first);
+    EXPECT_EQ(first.steps, 600u);
+    EXPECT_GT(first.dialogs, 10u);
+    EXPECT_GT(first.fileDialogs, 5u);
+    std::uint64_t requests = 0;
+    for (std::uint64_t n : first.faults) requests += n;
+    EXPECT_GT(requests, 50u);
+    const monkey::Result again = RunMonkey(options);
+    EXPECT_EQ(again.digest, first.digest);
+    EXPECT_EQ(again.faults, first.faults);
+    EXPECT_EQ(again.actions, first.actions);
+  }
+  EXPECT_NE(RunMonkey(Short(2, 300)).digest, RunMonkey(Short(3, 300)).digest);
+}
+
+// The first open modal dialog with a usable edit, if any.
+ui::Control* ModalEdit(ui::HeadlessPlatform& platform) {
+  for (ui::Window* window : platform.Windows()) {
+    auto* dialog = dynamic_cast<ui::Dialog*>(window);
+    if (dialog == nullptr || !dialog->IsModal() || dialog->Ended()) continue;
+    for (const auto& control : dialog->Controls()) {
+      if (control->Kind() == ui::ControlKind::Edit && control->Visible() && control->Enabled() &&
+          !control->ReadOnly()) {
+        return control.get();
+      }
+    }
+  }
+  return nullptr;
+}
+
+// Each check catches the fault it stands for, at the step where it happens, and the run stops
+// there; the same seed and step count run into it again.
+TEST(Monkey, EachCheckStopsTheRunAtItsFault) {
+  ui::Window stranger(nullptr);  // never created: not a window of the program
+  std::vector<std::unique_ptr<char[]>> hoard;
+  const struct {
+    const char* name;
+    std::function<bool(monkey::Monkey&)> breakIt;  // true once it broke something
+    std::string expected;
+  } cases[] = {
+      {"panel",
+       [](monkey::Monkey& m) {
+         TMonitorHart* panel = m.Window() != nullptr ? m.Window()->Panel() : nullptr;
+         if (panel == nullptr || !panel->IsCreated()) return false;
+         panel->Item(732)->SetText("-1");
+         return true;
+       },
+       "the data panel shows \"-1\""},
+      {"document",
+       [](monkey::Monkey& m) {
+         if (m.Window() == nullptr || m.Window()->Database().Count() == 0) return false;
+         m.Window()->DataFile().ChangedFlag() = false;
+         m.Window()->Database().At(0).sensorSerial ^= 1;  // not on the panel
+         return true;
+       },
+       "the changed flag is clear"},
+      {"files",
+       [](monkey::Monkey&) {
+         std::ofstream("good2.pom", std::ios::app) << " ";
+         return true;
+       },
+       "the file \"good2.pom\" changed though the monkey saved nothing there"},
+      {"timers",
+       [&](monkey::Monkey& m) {
+         m.Platform().SetTimer(stranger, THartProtokol::kReplyTimerId, 400);
+         return true;
+       },
+       "timer 100 runs for a window that no longer exists"},
+      {"closing",
+       [](monkey::Monkey& m) {
+         // Nothing satisfies the range: a dialog that checks its fields before it closes stays.
+         if (ui::Control* edit = ModalEdit(m.Platform()))
+           edit->SetValidator(ui::RangeValidator{5, 4});
+         return false;
+       },
+       "stays open"},
+      {"memory",
+       [&](monkey::Monkey&) {
+         hoard.push_back(std::make_unique<char[]>(64));
+         return false;  // a slow leak, from the start
+       },
+       "memory grew"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    monkey::Options options = Short(5, 3000);
+    options.liveAllocations = monkey::CountLiveAllocations;
+    options.memoryBin = 200;
+    options.warmUp = 200;
+    options.memoryEvery = 400;
+    std::uint64_t brokeAt = 0;
+    options.sabotage = [&](monkey::Monkey& m, std::uint64_t step) {
+      if (brokeAt == 0 && step >= 200 && c.breakIt(m)) brokeAt = step;
+    };
+    const monkey::Result result = RunMonkey(options);
+    hoard.clear();
+    ASSERT_TRUE(result.failed);
+    EXPECT_NE(result.failure.find(c.expected), std::string::npos) << result.failure;
+    if (std::string(c.name) != "closing" && std::string(c.name) != "memory") {
+      EXPECT_EQ(result.failedStep, brokeAt);
+    }
+    // The report names seed and step; those steps again end in the same failure.
+    EXPECT_NE(monkey::Report(options, result)
+                  .find("--seed 5 --steps " + std::to_string(result.failedStep)),
+              std::string::npos);
+    options.steps = result.failedStep;
+    brokeAt = 0;
+    const monkey::Result again = RunMonkey(options);
+    hoard.clear();
+    EXPECT_EQ(again.failedStep, result.failedStep);
+    // Memory counts the test's own allocations too; the rest says exactly the same.
+    EXPECT_EQ(again.failure.substr(0, 17), result.failure.substr(0, 17));
+  }
+}
+
+}  // namespace
