@@ -302,6 +302,10 @@ void TWykres::TakeReading(const calib::PvReading& reading) {
   Invalidate();
 }
 
+const TDaneIPPC* TWykres::AddressedRecord() const {
+  return Database().Count() > 0 ? &Database().At(0) : nullptr;
+}
+
 ui::LResult TWykres::EvReply() {
   // A reply too short for its data comes back as a status error.
   if (hart::ShortReplyRefused(*this, kCmdReadPrimaryVariable)) return 0;

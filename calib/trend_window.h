@@ -99,6 +99,9 @@ class TWykres : public TLista {
   void OnTimer(int id) override;
   void Paint(ui::DeviceContext& dc) override;
   void OnRButtonDown(ui::Point) override {}
+  // The database's first record as it is now: the window outlives any one database storage (a
+  // file opened or a transmitter identified meanwhile), so no pointer into it is kept.
+  const TDaneIPPC* AddressedRecord() const override;
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
   ui::LResult EvLineBusy() override;

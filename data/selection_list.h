@@ -39,6 +39,7 @@ class TLista : public TKomendy {
   bool ReestablishCurrentRecord();
   bool& ChangedFlag() { return changed_; }
   TDane& Database() { return database_; }
+  const TDane& Database() const { return database_; }
 
   ui::ListBox list_;
 

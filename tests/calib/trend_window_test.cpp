@@ -400,4 +400,15 @@ TEST_F(Trend, PlotsInTheRecordsUnitAndReadsTheSimulatedTransmitter) {
   EXPECT_EQ(r.unitCode, kBar);
 }
 
+// The window outlives the database's storage: a file opened meanwhile grows it elsewhere, and
+// the simulated transmitter must mirror the record where it is now.
+TEST_F(Trend, ReadsTheFirstRecordWhereverTheDatabaseHoldsItNow) {
+  TWykres& trend = Open(TWykres::kDefaultPeriodMs, nullptr, false);
+  platform->Advance(400);
+  for (int i = 0; i < 40; ++i) db.Append(BystanderRecord());  // the storage moves
+  db.At(0).deviceId = 0x010203;
+  platform->Advance(800);
+  EXPECT_EQ(trend.Series().Size(), 3u);
+}
+
 }  // namespace

@@ -153,6 +153,8 @@ void HeadlessPlatform::ClearRecords() {
   fileDialogs_.clear();
   printedPages_.clear();
   popupMenus_.clear();
+  imageRequests_.clear();
+  statusLines_.clear();
 }
 
 void HeadlessPlatform::OnModal(int resourceId, std::function<void(Dialog&)> handler) {
