@@ -1060,8 +1060,8 @@ void Monkey::Impl::WriteFile(const std::string& name, const std::string& content
 void Monkey::Impl::RemoveFolder() {
   if (!previousFolder_.empty() && ::chdir(previousFolder_.c_str()) != 0) return;
   if (folder_.empty()) return;
-  if (failed_) {
-    // Kept for a look at what the files were at the failure.
+  if (failed_ && options_.keepFolderOnFailure) {
+    result_.keptFolder = folder_;
     return;
   }
   std::error_code ec;
@@ -1382,6 +1382,7 @@ std::string Report(const Options& options, const Result& result) {
     out << ", FAILED at step " << result.failedStep << ": " << result.failure << "\n"
         << "replay: scripts/monkey --seed " << options.seed << " --steps " << result.failedStep
         << " --trace-from " << (result.failedStep > 40 ? result.failedStep - 40 : 1) << "\n";
+    if (!result.keptFolder.empty()) out << "files as they were: " << result.keptFolder << "\n";
     return out.str();
   }
   std::uint64_t requests = 0;

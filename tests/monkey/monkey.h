@@ -73,6 +73,8 @@ struct Options {
   std::uint64_t memoryBin = 1000;
   // The highest fault rate a seed may choose; below 0, the seed chooses it too.
   double faultCeiling = -1;
+  // A failed run leaves its folder as the failure found it (the report names it).
+  bool keepFolderOnFailure = false;
   // Known faults (see KnownFaults()) stop the run too, instead of being noted.
   bool strict = false;
   // The monkey's own tests break something on purpose here, before a step.
@@ -114,6 +116,7 @@ struct Result {
   std::uint64_t comparisons = 0;
   std::uint64_t digest = 0;  // of what the run saw: equal digests, equal runs
   std::map<std::string, KnownHit> known;
+  std::string keptFolder;  // where a failed run left its files, if it kept them
 };
 
 // Where a crash reports from: the seed and the step under way.

@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
   for (int s : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) std::signal(s, OnSignal);
 #endif
   options.liveAllocations = monkey::CountLiveAllocations;
+  options.keepFolderOnFailure = true;
 
   const auto start = std::chrono::steady_clock::now();
   const auto elapsed = [&] {

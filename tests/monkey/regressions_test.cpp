@@ -17,11 +17,11 @@ class KnownFaults : public ::testing::Test {
   ui::ScopedHeadlessPlatform platform;
 };
 
-// Seed 1, step 3988 (and step 2679 for dialog 921): "Вышли" in the damping dialog stores the
-// typed damping in the record at once, but only a reply sets the changed flag and refreshes the
-// panel. Cancelled before the reply, the record kept the new damping unflagged, and Open or Exit
-// dropped it without asking. Now the unconfirmed write is given back: record, panel and file
-// agree.
+// Seed 103, step 423 (k7_monkey --strict; seed 1, step 1278 for dialog 921): "Вышли" in the
+// damping dialog stores the typed damping in the record at once, but only a reply sets the
+// changed flag and refreshes the panel. Cancelled before the reply, the record kept the new
+// damping unflagged, and Open or Exit dropped it without asking. Now the unconfirmed write is
+// given back: record, panel and file agree.
 TEST_F(KnownFaults, AWriteClosedBeforeItsReplyLeavesTheRecordAsItWas) {
   TMyWindow window;
   window.Create();
@@ -42,7 +42,7 @@ TEST_F(KnownFaults, AWriteClosedBeforeItsReplyLeavesTheRecordAsItWas) {
   EXPECT_EQ(window.Panel()->Item(746)->Text(), "0         ");
 }
 
-// Seed 4, step 66550: the pressure calibration (900) stores the unit a reply carries in the
+// Seed 1024, step 152357: the pressure calibration (900) stores the unit a reply carries in the
 // record, but never sends the panel its refresh: a transmitter that answers in another unit (or
 // a reply damaged on its way) leaves the panel showing the old unit.
 TEST_F(KnownFaults, APressureCalibrationReplyShowsItsUnitOnThePanel) {
