@@ -52,7 +52,7 @@ TDamping::TDamping(ui::Window* parent, TDane& database, bool& changed, int& sele
 // Closed before the reply: the transmitter never confirmed the values, so the record keeps what
 // it held rather than an unconfirmed change that nothing marks as unsaved.
 void TDamping::CleanupWindow() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   TLista::CleanupWindow();
 }
 
@@ -102,18 +102,18 @@ ui::LResult TDamping::EvReply() {
 }
 
 ui::LResult TDamping::EvNoAnswer() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TDamping::EvLineBusy() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   return TLista::EvLineBusy();
 }
 
 ui::LResult TDamping::EvStatusError() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   switch (Reply()[hart::kReplyResponseCode]) {
     case 1:
       MessageBox(kNotLinear, hart::texts::kSetupError, ui::kMbOk | ui::kMbIconStop);

@@ -20,10 +20,13 @@ class KeptRecord {
   // The reply came: the values stay.
   void Drop() { kept_.reset(); }
 
-  // The write failed: the record is as it was before Send.
-  void GiveBack() {
-    if (kept_) *where_ = *kept_;
+  // The write failed: the record is as it was before Send. True when it was given back, so that
+  // whatever showed the record meanwhile is shown it again.
+  bool GiveBack() {
+    const bool held = kept_.has_value();
+    if (held) *where_ = *kept_;
     kept_.reset();
+    return held;
   }
 
  private:

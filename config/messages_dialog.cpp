@@ -119,7 +119,7 @@ TMessages::TMessages(ui::Window* parent, TDane& database, bool& changed, int& se
 // Closed before the reply: the transmitter never confirmed the values, so the record keeps what
 // it held rather than an unconfirmed change that nothing marks as unsaved.
 void TMessages::CleanupWindow() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   TLista::CleanupWindow();
 }
 
@@ -359,18 +359,18 @@ ui::LResult TMessages::EvReply() {
 }
 
 ui::LResult TMessages::EvNoAnswer() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   MessageBox(hart::texts::kNoAnswer, "", ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
 
 ui::LResult TMessages::EvLineBusy() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   return TLista::EvLineBusy();
 }
 
 ui::LResult TMessages::EvStatusError() {
-  beforeWrite_.GiveBack();
+  if (beforeWrite_.GiveBack() && panelWindow) panelWindow->SendMessage(kMsgShowRecord);
   MessageBox(hart::texts::kStatusNotZero, hart::texts::kRangeError, ui::kMbOk | ui::kMbIconStop);
   return 0;
 }
