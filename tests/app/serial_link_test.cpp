@@ -21,6 +21,7 @@
 #include "hart/identification_dialog.h"
 #include "hart/komendy.h"
 #include "hart/serial_link.h"
+#include "tests/support/probe_dialog.h"
 #include "tests/support/test_transmitter.h"
 #include "tests/support/trace_capture.h"
 #include "ui/headless/headless_platform.h"
@@ -71,32 +72,7 @@ TDaneIPPC RecordOf(const TransmitterModel& m) {
   return r;
 }
 
-ui::DialogTemplate ProbeTemplate() {
-  ui::DialogTemplate tpl;
-  tpl.resourceId = 900;
-  tpl.rect = {0, 0, 100, 50};
-  return tpl;
-}
-
-// Records the events instead of showing the base's messages.
-class Probe : public TKomendy {
- public:
-  explicit Probe(const TSerialPortSettings& settings)
-      : TKomendy(nullptr, ProbeTemplate(), settings, nullptr) {}
-  std::vector<unsigned> events;
-
- protected:
-  ui::LResult EvReply() override { return Note(kEvReply); }
-  ui::LResult EvNoAnswer() override { return Note(kEvNoAnswer); }
-  ui::LResult EvLineBusy() override { return Note(kEvLineBusy); }
-  ui::LResult EvStatusError() override { return Note(kEvStatusError); }
-
- private:
-  ui::LResult Note(unsigned event) {
-    events.push_back(event);
-    return 0;
-  }
-};
+using Probe = QuietProbe;
 
 class OverTheSerialLink : public ::testing::Test {
  protected:

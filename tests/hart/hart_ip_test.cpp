@@ -13,6 +13,7 @@
 #include "hart/hart_ip_link.h"
 #include "hart/hart_ip_message.h"
 #include "hart/komendy.h"
+#include "tests/support/probe_dialog.h"
 #include "tests/support/fixture_records.h"
 #include "tests/support/hart_ip_server.h"
 #include "tests/support/model_answerer.h"
@@ -211,33 +212,7 @@ TEST(HartIpAddress, HostAndPortAsTheOperatorWritesThem) {
   EXPECT_FALSE(hart::ResolveLiteral("gateway.plant", 5094));
 }
 
-ui::DialogTemplate ProbeTemplate() {
-  ui::DialogTemplate tpl;
-  tpl.resourceId = 900;
-  tpl.rect = {0, 0, 100, 50};
-  return tpl;
-}
-
-// Records the events instead of showing the base's messages.
-class Probe : public TKomendy {
- public:
-  explicit Probe(const TSerialPortSettings& settings)
-      : TKomendy(nullptr, ProbeTemplate(), settings, nullptr) {}
-  std::vector<unsigned> events;
-  using THartProtokol::IssueLong;
-
- protected:
-  ui::LResult EvReply() override { return Note(kEvReply); }
-  ui::LResult EvNoAnswer() override { return Note(kEvNoAnswer); }
-  ui::LResult EvLineBusy() override { return Note(kEvLineBusy); }
-  ui::LResult EvStatusError() override { return Note(kEvStatusError); }
-
- private:
-  ui::LResult Note(unsigned event) {
-    events.push_back(event);
-    return 0;
-  }
-};
+using Probe = QuietProbe;
 
 std::string PrintTransport(const ::testing::TestParamInfo<Transport>& info) {
   return info.param == Transport::Udp ? "Udp" : "Tcp";

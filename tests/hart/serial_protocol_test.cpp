@@ -12,6 +12,7 @@
 #include "hart/device_status.h"
 #include "hart/komendy.h"
 #include "hart/serial_link.h"
+#include "tests/support/probe_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/test_transmitter.h"
 #include "tests/support/trace_capture.h"
@@ -30,34 +31,7 @@ Bytes WithChecksum(Bytes frame) {
   return frame;
 }
 
-ui::DialogTemplate ProbeTemplate() {
-  ui::DialogTemplate tpl;
-  tpl.resourceId = 900;
-  tpl.rect = {0, 0, 100, 50};
-  return tpl;
-}
-
-// Records the events instead of showing the base's messages; `during` runs inside each hook.
-class Probe : public TKomendy {
- public:
-  explicit Probe(const TSerialPortSettings& settings)
-      : TKomendy(nullptr, ProbeTemplate(), settings, nullptr) {}
-  Events events;
-  std::function<void()> during;
-
- protected:
-  ui::LResult EvReply() override { return Note(kEvReply); }
-  ui::LResult EvNoAnswer() override { return Note(kEvNoAnswer); }
-  ui::LResult EvLineBusy() override { return Note(kEvLineBusy); }
-  ui::LResult EvStatusError() override { return Note(kEvStatusError); }
-
- private:
-  ui::LResult Note(unsigned event) {
-    events.push_back(event);
-    if (during) during();
-    return 0;
-  }
-};
+using Probe = QuietProbe;
 
 TEST(SecondaryMaster, MasterAndBurstBitsAreClearInEveryRequest) {
   struct Case {

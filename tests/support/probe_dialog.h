@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "hart/komendy.h"
@@ -85,4 +86,28 @@ class ProbeDialog : public TKomendy {
   }
 
   const TDaneIPPC* addressed_;
+};
+
+// A command dialog for the link tests that records the outcome events instead of showing the
+// base's messages; `during` runs inside each hook.
+class QuietProbe : public TKomendy {
+ public:
+  explicit QuietProbe(const TSerialPortSettings& settings)
+      : TKomendy(nullptr, ProbeDialog::BuildTemplate(), settings, nullptr) {}
+  std::vector<unsigned> events;
+  std::function<void()> during;
+  using THartProtokol::IssueLong;
+
+ protected:
+  ui::LResult EvReply() override { return Note(kEvReply); }
+  ui::LResult EvNoAnswer() override { return Note(kEvNoAnswer); }
+  ui::LResult EvLineBusy() override { return Note(kEvLineBusy); }
+  ui::LResult EvStatusError() override { return Note(kEvStatusError); }
+
+ private:
+  ui::LResult Note(unsigned event) {
+    events.push_back(event);
+    if (during) during();
+    return 0;
+  }
 };
