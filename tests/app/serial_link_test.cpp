@@ -21,6 +21,7 @@
 #include "hart/identification_dialog.h"
 #include "hart/komendy.h"
 #include "hart/serial_link.h"
+#include "tests/support/model_answerer.h"
 #include "tests/support/probe_dialog.h"
 #include "tests/support/test_transmitter.h"
 #include "tests/support/trace_capture.h"
@@ -57,22 +58,8 @@ float Received(float value) {
 #define EXPECT_SAME_FLOAT(a, b) \
   EXPECT_EQ(std::bit_cast<std::uint32_t>(a), std::bit_cast<std::uint32_t>(b))
 
-TDaneIPPC RecordOf(const TransmitterModel& m) {
-  TDaneIPPC r;
-  r.manufacturerId = m.manufacturer;
-  r.deviceType = m.deviceType;
-  r.deviceId = static_cast<std::int32_t>(m.deviceId);
-  r.preambles = m.requestPreambles;
-  r.unitCode = m.unit;
-  r.upperRange = m.upperRange;
-  r.lowerRange = m.lowerRange;
-  r.upperSensorLimit = m.upperLimit;
-  r.lowerSensorLimit = m.lowerLimit;
-  r.minimumSpan = m.minimumSpan;
-  return r;
-}
-
 using Probe = QuietProbe;
+using testhart::RecordOf;
 
 class OverTheSerialLink : public ::testing::Test {
  protected:

@@ -12,6 +12,7 @@
 #include "hart/device_status.h"
 #include "hart/komendy.h"
 #include "hart/serial_link.h"
+#include "tests/support/model_answerer.h"
 #include "tests/support/probe_dialog.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/test_transmitter.h"
@@ -32,6 +33,7 @@ Bytes WithChecksum(Bytes frame) {
 }
 
 using Probe = QuietProbe;
+using testhart::RecordOf;
 
 TEST(SecondaryMaster, MasterAndBurstBitsAreClearInEveryRequest) {
   struct Case {
@@ -135,15 +137,6 @@ using Behaviour = testhart::TestTransmitter::Behaviour;
 constexpr std::int64_t kLimitMs = 5000;
 // Five preambles and a long frame without data, at 1200 baud.
 constexpr double kRequestLineMs = 14 * hart::SerialLink::kCharacterMs;
-
-TDaneIPPC RecordOf(const hart::TransmitterModel& m) {
-  TDaneIPPC r;
-  r.manufacturerId = m.manufacturer;
-  r.deviceType = m.deviceType;
-  r.deviceId = static_cast<std::int32_t>(m.deviceId);
-  r.preambles = m.requestPreambles;
-  return r;
-}
 
 class SerialProtocol : public ::testing::Test {
  protected:

@@ -97,4 +97,19 @@ void ModelAnswerer::SetModel(const hart::TransmitterModel& model) {
   model_ = model;
 }
 
+TDaneIPPC RecordOf(const hart::TransmitterModel& m) {
+  TDaneIPPC r;
+  r.manufacturerId = m.manufacturer;
+  r.deviceType = m.deviceType;
+  r.deviceId = static_cast<std::int32_t>(m.deviceId);
+  r.preambles = m.requestPreambles;
+  r.unitCode = m.unit;
+  r.upperRange = m.upperRange;
+  r.lowerRange = m.lowerRange;
+  r.upperSensorLimit = m.upperLimit;
+  r.lowerSensorLimit = m.lowerLimit;
+  r.minimumSpan = m.minimumSpan;
+  return r;
+}
+
 }  // namespace testhart

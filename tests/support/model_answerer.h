@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hart/transmitter_model.h"
+#include "record/record.h"
 
 namespace testhart {
 
@@ -18,6 +19,9 @@ namespace testhart {
 // the canned identification, so that a test sees which one answered. As a HART 6 or 7
 // transmitter it has an expanded device type, and as HART 7 the manufacturer's 16-bit code.
 hart::TransmitterModel TestModel(std::uint8_t universalRevision = 5);
+
+// The record of the transmitter the model is: its address, preambles, unit, range and limits.
+TDaneIPPC RecordOf(const hart::TransmitterModel& m);
 
 // `reply` (delimiter to checksum) cut to its status bytes, `code` its response code: how a
 // transmitter answers a request it refuses.
