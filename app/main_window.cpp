@@ -109,9 +109,9 @@ void TMyWindow::Identify() {
 }
 
 void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
-  // Each reply says the transmitter's state as it is now: one without bits clears the line.
-  SetStatusLine(status == 0 ? std::string()
-                            : kDeviceStatusText + hart::DeviceStatusText(status));
+  // Each reply says the transmitter's state as it is now: one without bits clears the line, but
+  // for burst mode, which stays said.
+  SetStatusLine(hart::StatusLine(status, trace_->Condition()));
 }
 
 template <class Dialog>
