@@ -1,8 +1,8 @@
 // `kestrel7 identify --port` against a transmitter that answers at once but, as on a real loop,
 // takes a character time (11 bits at 1200 baud) for every byte each way. What is measured beyond
 // the line time of the six exchanges is the program's own: timers, decoding, start and end.
-// The same against a transmitter in burst mode (a burst frame every 300 ms and after each reply,
-// a request that comes while it talks lost): its time against the quiet one's.
+// The same against a transmitter in burst mode (a burst frame 300 ms after the last and after each
+// reply, a request that comes while it talks lost): its time against the quiet one's.
 // Run: build/bench/bench/identify_bench (scripts/bench builds it in Release).
 #include <benchmark/benchmark.h>
 

@@ -77,7 +77,9 @@ std::string StatusLine(std::uint8_t status, const DeviceCondition& condition) {
   if (status == 0) return line;
   if (!line.empty()) line += "; ";
   line += kDeviceStatusWords + DeviceStatusText(status);
-  if (!condition.moreStatus.empty()) line += " (" + condition.moreStatus + ")";
+  if ((status & kMoreStatusAvailable) != 0 && !condition.moreStatus.empty()) {
+    line += " (" + condition.moreStatus + ")";
+  }
   return line;
 }
 

@@ -37,15 +37,15 @@ struct DeviceCondition {
   // A burst frame was heard, or a reply had the burst bit: it stays said, for a transmitter
   // leaves burst mode only when told and this program never tells it.
   bool burstMode = false;
-  // What command 48 said; cleared by a reply without 0x10.
+  // What command 48 said when it was last read.
   std::string moreStatus;
 };
 
 inline constexpr const char* kBurstModeText = "Преобразователь в пакетном режиме";
 inline constexpr const char* kDeviceStatusWords = "Статус прибора: ";
 
-// The status line: burst mode, then the device status of the last reply with what command 48
-// said of it; empty when there is nothing to say.
+// The status line: burst mode, then the device status of the last reply, with what command 48
+// said while 0x10 is set; empty when there is nothing to say.
 std::string StatusLine(std::uint8_t status, const DeviceCondition& condition);
 
 }  // namespace hart

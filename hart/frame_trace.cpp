@@ -49,7 +49,6 @@ void FrameTrace::ReplyBytes(std::span<const std::uint8_t> bytes, int preambles) 
   }
   if (status) {
     lastStatus_ = *status;
-    if ((*status & kMoreStatusAvailable) == 0) condition_.moreStatus.clear();
     // A bursting transmitter says so in the address of its every reply too.
     constexpr std::uint8_t kBurstBit = 0x40;
     if ((bytes[1] & kBurstBit) != 0) condition_.burstMode = true;

@@ -166,11 +166,13 @@ void TestTransmitter::SendBurst() {
     }
     frame.push_back(Xor(frame));
     preambles = m.responsePreambles;
-    nextBurst_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(burstPeriodMs_);
   }
   Bytes out(static_cast<std::size_t>(preambles), kPreamble);
   out.insert(out.end(), frame.begin(), frame.end());
   Send(out, 0.0, 0);
+  // The period is the line's free time after a burst frame, for the masters' turns.
+  std::lock_guard lock(mutex_);
+  nextBurst_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(burstPeriodMs_);
 }
 
 void TestTransmitter::TakeBytes(const std::uint8_t* bytes, std::size_t count) {

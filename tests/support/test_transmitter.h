@@ -57,8 +57,9 @@ class TestTransmitter {
   void SetMasterBit(bool on);
   // Every request comes back at once, preambles and all, as through a half-duplex modem.
   void SetEcho(bool on) { echo_ = on; }
-  // Bursts command 3 every `periodMs` (0: not), in long or short frames, and after each reply,
-  // alternating the master bit, the burst bit in every address; as HART's burst mode does.
+  // Bursts command 3 `periodMs` after its last burst frame ended (0: not), in long or short
+  // frames, and after each reply, alternating the master bit, the burst bit in every address; as
+  // HART's burst mode does.
   void SetBurst(int periodMs, bool longFrames = true);
 
   hart::TransmitterModel Model() const { return answerer_.Model(); }
