@@ -144,61 +144,62 @@ const Row kRows[] = {
     {"Identified", Scenario::Identify, kEvery, [](Peer& p) { Model(p, Awkward(5)); }, true,
      kIdentification, {}, {"RX reply 06 00 00 0E 00 00 FE 26 C8 "}},
     // Addressed by its expanded device type without the top two bits; more preambles asked
-    // for than a request may carry.
-    {"IdentifiedHart7", Scenario::Identify, kEvery,
+    // for than a request may carry; more status, which command 48 says once.
+    {"IdentifiedHart7WithMoreStatus", Scenario::Identify, kEvery,
      [](Peer& p) {
        hart::TransmitterModel m = Awkward(7);
        m.requestPreambles = 25;
-       Model(p, m);
-     },
-     true, kIdentification, {}, {"RX reply 86 24 A7 0A 1B 2C 10 "}},
-    {"IdentifiedThroughDelayedResponses", Scenario::Identify, kEvery,
-     [](Peer& p) { p.Model().Script(15, {33, 34, 34}); }, true, {0, 15, 15, 15, 15, 14, 12, 13, 16},
-     {}, {"RX delayed 86 26 C8 0A 1B 2C 0F 02 21 ", "RX delayed 86 26 C8 0A 1B 2C 0F 02 22 "}},
-    {"IdentifiedPastCommandsNotImplemented", Scenario::Identify, kEvery,
-     [](Peer& p) {
-       p.Model().Script(14, {64});
-       p.Model().Script(16, {64});
-     },
-     true, kIdentification, {},
-     {},
-     [](Outcome& r) {
-       // The reads it could not do leave the record as it was.
-       EXPECT_EQ(r.record.assemblyNumber, UnlikeDefaultsRecord().assemblyNumber);
-       EXPECT_EQ(r.record.sensorSerial, UnlikeDefaultsRecord().sensorSerial);
-       EXPECT_EQ(r.record.upperSensorLimit, UnlikeDefaultsRecord().upperSensorLimit);
-     }},
-    {"IdentifiedWithAWarning", Scenario::Identify, kEvery,
-     [](Peer& p) { p.Model().Script(15, {8}); }, true, kIdentification,
-     {"Код ответа 8: Предупреждение: значения не обновлены."},
-     {"RX caution Код ответа 8"}},
-    {"MoreStatusReadOnce", Scenario::Identify, kEvery,
-     [](Peer& p) {
-       hart::TransmitterModel m = Awkward(7);
        m.deviceStatus = 0x10;
        m.extendedStatus = 0x05;
        m.specificStatus = {0, 0x12, 0, 0, 0, 0x80};
        Model(p, m);
      },
      true, {0, 48, 15, 14, 12, 13, 16}, {},
-     {"RX more-status требуется обслуживание, критический сбой питания; специфический статус 00 "
+     {"RX reply 86 24 A7 0A 1B 2C 10 ",
+      "RX more-status требуется обслуживание, критический сбой питания; специфический статус 00 "
       "12 00 00 00 80"}},
+    {"IdentifiedThroughDelayedResponses", Scenario::Identify, kEvery,
+     [](Peer& p) { p.Model().Script(15, {33, 34, 34}); }, true, {0, 15, 15, 15, 15, 14, 12, 13, 16},
+     {}, {"RX delayed 86 26 C8 0A 1B 2C 0F 02 21 ", "RX delayed 86 26 C8 0A 1B 2C 0F 02 22 "}},
+    {"IdentifiedPastAWarningAndCommandsNotImplemented", Scenario::Identify, kEvery,
+     [](Peer& p) {
+       p.Model().Script(15, {8});
+       p.Model().Script(14, {64});
+       p.Model().Script(16, {64});
+     },
+     true, kIdentification, {"Код ответа 8: Предупреждение: значения не обновлены."},
+     {"RX caution Код ответа 8"},
+     [](Outcome& r) {
+       // The reads it could not do leave the record as it was.
+       EXPECT_EQ(r.record.assemblyNumber, UnlikeDefaultsRecord().assemblyNumber);
+       EXPECT_EQ(r.record.sensorSerial, UnlikeDefaultsRecord().sensorSerial);
+       EXPECT_EQ(r.record.upperSensorLimit, UnlikeDefaultsRecord().upperSensorLimit);
+     }},
     {"IdentificationStopsOnAnError", Scenario::Identify, kEvery,
      [](Peer& p) { p.Model().Script(0, {16}); }, false, {0},
      {kStatusNotZero + "\nКод ответа 16: Доступ ограничен."}},
-    {"IdentifiedThroughEcho", Scenario::Identify, kSerial, [](Peer& p) { p.Line()->SetEcho(true); },
-     true, kIdentification},
-    {"IdentifiedThroughNoise", Scenario::Identify, kSerial,
-     [](Peer& p) { p.Line()->SetBehaviour(Line::Noise, -1, 12); }, true, kIdentification},
-    {"IdentifiedPastRepliesToTheOtherMaster", Scenario::Identify, kSerial,
-     [](Peer& p) { p.Line()->SetBehaviour(Line::OtherMaster); }, true, kIdentification},
+    {"IdentifiedThroughEchoAndNoise", Scenario::Identify, kSerial,
+     [](Peer& p) {
+       p.Line()->SetEcho(true);
+       p.Line()->SetBehaviour(Line::Noise, -1, 12);
+     },
+     true, kIdentification, {}, {"TX FF FF FF FF FF 02 00 00 00 02 preambles=5 p1=3 p2=26 long=0"},
+     [](Outcome& r) {
+       // The reply's own preambles are counted, not the echo or the noise ahead of them.
+       const auto replies = r.capture.LinesStarting("RX reply ");
+       ASSERT_FALSE(replies.empty());
+       EXPECT_TRUE(replies[0].ends_with(" preambles=7")) << replies[0];
+     }},
+    {"IdentifiedPastRepliesToTheOtherMasterAndShortBursts", Scenario::Identify, kSerial,
+     [](Peer& p) {
+       p.Line()->SetBehaviour(Line::OtherMaster);
+       p.Line()->SetBurst(150, false);
+     },
+     true, kIdentification, {}, {"RX burst 01 40 03 0B 00 00 ", "RX burst 01 C0 03 0B 00 00 "}},
     {"IdentifiedWhileBurstingLongFrames", Scenario::Identify, kSerial,
      [](Peer& p) { p.Line()->SetBurst(150, true); }, true, kIdentification, {},
      {"RX burst 81 66 C8 0A 1B 2C 03 0B 00 00 "},
      [](Outcome& r) { EXPECT_TRUE(r.capture.trace.Condition().burstMode); }},
-    {"IdentifiedWhileBurstingShortFrames", Scenario::Identify, kSerial,
-     [](Peer& p) { p.Line()->SetBurst(150, false); }, true, kIdentification, {},
-     {"RX burst 01 40 03 0B 00 00 ", "RX burst 01 C0 03 0B 00 00 "}},
     // Over the line this is sixteen addresses polled three times each: too slow to be a row.
     {"NoTransmitter", Scenario::Identify, kHartIp,
      [](Peer& p) {
@@ -218,10 +219,10 @@ const Row kRows[] = {
      [](Peer& p) { p.Model().Script(44, {7}); }, false, {44},
      {"Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!\nКод ответа 7: "
       "Преобразователь защищён от записи."}},
-    {"UnitChangeUnanswered", Scenario::UnitChange, kEvery,
+    // Over the line, silence is a row of its own below.
+    {"UnitChangeUnanswered", Scenario::UnitChange, kHartIp,
      [](Peer& p) {
-       if (p.Server() != nullptr) p.Server()->SetBehaviour(Server::Nak);
-       if (p.Line() != nullptr) p.Line()->SetBehaviour(Line::Silent);
+       p.Server()->SetBehaviour(Server::Nak);
      },
      false, {44, 44, 44}, {"Отсутствие ответа.\nВыбери следующий преобразователь!!!"}},
     {"ReadContinuously", Scenario::Reading, kEvery, [](Peer& p) { Model(p, Awkward(5)); }, true},
