@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/journal_window.h"
 #include "app/menu.h"
 #include "app/toolbar.h"
 #include "calib/address_preambles_dialog.h"
@@ -19,6 +20,7 @@
 #include "data/report.h"
 #include "hart/device_status.h"
 #include "hart/identification_dialog.h"
+#include "record/packed_text.h"
 
 TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
     : ui::Window(nullptr), trace_(trace), dataFile_(database_) {
@@ -101,6 +103,15 @@ void TMyWindow::ShowPanel() {
 void TMyWindow::OpenTrend() {
   TWykres::Open(trend_, this, database_, dataFile_.ChangedFlag(), listPosition_[0], settings_,
                 panel_.get());
+}
+
+// The transmitter the list dialogs would work on; the identified one before there is a list.
+void TMyWindow::OpenJournal() {
+  const auto at = static_cast<std::size_t>(listPosition_[0]);
+  const TDaneIPPC& record = at < database_.Count() ? database_.At(at) : workingRecord_;
+  TJournalWindow window(this, journal_, record.deviceId & 0xFFFFFF,
+                        packed::DecodeForDisplay(record.tag, 8));
+  window.Execute();
 }
 
 void TMyWindow::Identify() {
@@ -191,6 +202,9 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
       break;
     case kCmdTrend:
       OpenTrend();
+      break;
+    case kCmdJournal:
+      OpenJournal();
       break;
     case kCmdAbout: {
       TAboutBox about(this);
