@@ -148,8 +148,9 @@ std::string AsideName(const std::string& path) {
   }
   const fs::path p(path);
   for (int n = 1;; ++n) {
-    std::string name = p.stem().string() + "-damaged-" + stamp;
-    if (n > 1) name += "-" + std::to_string(n);
+    std::string name = p.stem().string();
+    name.append("-damaged-").append(stamp);
+    if (n > 1) name.append("-").append(std::to_string(n));
     const fs::path candidate = p.parent_path() / (name + p.extension().string());
     std::error_code ec;
     if (!fs::exists(candidate, ec)) return candidate.string();
