@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/compare_command.h"
 #include "app/journal_command.h"
 #include "app/journal_session.h"
 #include "app/main_window.h"
@@ -75,6 +76,8 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
 int main(int argc, char** argv) {
   if (IsReadCommand(argc, argv)) return RunRead(argc, argv, stdout, stderr);
   if (IsJournalCommand(argc, argv)) return RunJournal(argc, argv, stdout, stderr);
+  if (IsCompareCommand(argc, argv)) return RunCompare(argc, argv, stdout, stderr);
+  if (IsApplyCommand(argc, argv)) return RunApply(argc, argv, stdout, stderr);
   const CommandLine args = ParseCommandLine(argc, argv);
   switch (args.command) {
     case CommandLine::Command::Help:
