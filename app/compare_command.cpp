@@ -14,9 +14,6 @@
 
 namespace {
 
-// A real link may poll all sixteen addresses, three attempts each, before it gives up.
-constexpr std::int64_t kIdentifyLimitMs = 60000;
-
 std::string Usage(bool apply) {
   return apply ? "Использование: kestrel7 apply ФАЙЛ [СВЯЗЬ] [--record N] [--force]\n"
                  "  записывает в преобразователь конфигурацию записи N (по умолчанию 1) файла\n"
@@ -77,7 +74,7 @@ int WithTransmitter(const DeviceArgs& args, std::FILE* err, const LinkMaker& mak
   if (!args.hartIp.empty() || !args.port.empty()) platform->SetRealTime(true);
   TSerialPortSettings settings;
   settings.link = link ? link.get() : &simulated;
-  const auto device = IdentifyTransmitter(nullptr, settings, kIdentifyLimitMs);
+  const auto device = IdentifyTransmitter(nullptr, settings);
   for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
     std::fprintf(err, "%s\n", box.text.c_str());
   }
@@ -190,17 +187,10 @@ int RunApply(const DeviceArgs& args, std::FILE* out, std::FILE* err, const LinkM
                         ConfigPart::TransferFunction, ConfigPart::TagDescriptorDate,
                         ConfigPart::Message});
     apply.Execute();
-    std::string written;
     for (const TApplyDialog::Step& step : apply.Steps()) {
       std::fprintf(out, "%s\n", step.text.c_str());
-      if (step.ok) written += (written.empty() ? "" : ", ") + step.text.substr(0, step.text.find(':'));
     }
-    if (!apply.Failed() && apply.Finished()) {
-      std::fputs("Конфигурация записана в преобразователь.\n", out);
-      return 0;
-    }
-    std::fprintf(out, "Запись остановлена. Уже записано: %s.\n",
-                 written.empty() ? "ничего" : written.c_str());
-    return 1;
+    std::fprintf(out, "%s\n", apply.Summary().c_str());
+    return apply.Finished() && !apply.Failed() ? 0 : 1;
   });
 }

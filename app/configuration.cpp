@@ -136,8 +136,8 @@ bool SameKind(const TDaneIPPC& file, const TDaneIPPC& device) {
   return file.manufacturerId == device.manufacturerId && file.deviceType == device.deviceType;
 }
 
-std::optional<TDaneIPPC> IdentifyTransmitter(ui::Window* owner, const TSerialPortSettings& settings,
-                                             std::int64_t /*limitMs*/) {
+std::optional<TDaneIPPC> IdentifyTransmitter(ui::Window* owner,
+                                             const TSerialPortSettings& settings) {
   IdentifiedListener listener;
   TDaneIPPC record;
   THartKom0 identification(owner, settings, &listener, record, 0, nullptr);
@@ -338,6 +338,17 @@ void TApplyDialog::Fail(const std::string& why) {
   steps_.push_back({PartName() + (readingBack_ ? " (чтение): " : ": ") + why, false});
   failed_ = true;
   Finish();
+}
+
+std::string TApplyDialog::Summary() const {
+  if (finished_ && !failed_) return "Конфигурация записана в преобразователь.";
+  std::string written;
+  for (const Step& step : steps_) {
+    if (!step.ok) continue;
+    if (!written.empty()) written += ", ";
+    written += step.text.substr(0, step.text.find(':'));
+  }
+  return "Запись остановлена. Уже записано: " + (written.empty() ? "ничего" : written) + ".";
 }
 
 void TApplyDialog::Finish() {

@@ -34,9 +34,8 @@ bool SameKind(const TDaneIPPC& file, const TDaneIPPC& device);
 
 // Identifies the transmitter on the settings' link as identification does, into a record of its
 // own (neither the database nor the data file hears of it). Nullopt when none answered; what its
-// boxes said stays with the platform. On the headless platform it waits up to `limitMs`.
-std::optional<TDaneIPPC> IdentifyTransmitter(ui::Window* owner, const TSerialPortSettings& settings,
-                                             std::int64_t limitMs);
+// boxes said stays with the platform.
+std::optional<TDaneIPPC> IdentifyTransmitter(ui::Window* owner, const TSerialPortSettings& settings);
 
 // Writes the parts of `file` chosen in `parts` to the transmitter `device` describes, each write
 // followed by its read-back; stops at the first refusal or silence. Runs without controls.
@@ -56,6 +55,8 @@ class TApplyDialog : public TKomendy {
   const std::vector<Step>& Steps() const { return steps_; }
   // The transmitter as the read-backs left it.
   const TDaneIPPC& Device() const { return device_; }
+  // The run's last line: all written, or where it stopped and what was already written.
+  std::string Summary() const;
   const TDaneIPPC* AddressedRecord() const override { return &device_; }
 
  protected:

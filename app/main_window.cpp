@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/compare_window.h"
 #include "app/journal_window.h"
 #include "app/menu.h"
 #include "app/toolbar.h"
@@ -114,6 +115,22 @@ void TMyWindow::OpenJournal() {
   window.Execute();
 }
 
+// The current record against the transmitter read afresh, which neither the database nor the
+// data file takes in.
+void TMyWindow::OpenCompare() {
+  const auto at = static_cast<std::size_t>(listPosition_[0]);
+  if (at >= database_.Count()) {
+    MessageBox("Нет записи для сравнения: открой файл данных или идентифицируй преобразователь.",
+               "Сравнить с прибором", ui::kMbOk | ui::kMbIconExclamation);
+    return;
+  }
+  const TDaneIPPC record = database_.At(at);
+  const auto device = IdentifyTransmitter(this, settings_);
+  if (!device) return;
+  TCompareWindow window(this, settings_, record, *device);
+  window.Execute();
+}
+
 void TMyWindow::Identify() {
   THartKom0 identification(this, settings_, this, workingRecord_, 0, panel_.get());
   identification.Execute();
@@ -205,6 +222,9 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
       break;
     case kCmdJournal:
       OpenJournal();
+      break;
+    case kCmdCompare:
+      OpenCompare();
       break;
     case kCmdAbout: {
       TAboutBox about(this);

@@ -64,6 +64,7 @@ class TMyWindow : public ui::Window {
   void ShowPanel();
   void OpenTrend();
   void OpenJournal();
+  void OpenCompare();
   template <class Dialog>
   void RunListDialog();
 

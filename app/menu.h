@@ -30,6 +30,7 @@ enum MenuCommand : int {
   // The toolbar's alone: the menu stays as it always was.
   kCmdTrend = 139,
   kCmdJournal = 140,
+  kCmdCompare = 141,
   kCmdExit = 24310,
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/compare_command.h"
+#include "app/compare_window.h"
 #include "app/configuration.h"
 #include "data/data_file.h"
 #include "data/database.h"
@@ -87,7 +88,7 @@ struct CompareApplyTest : ::testing::Test {
     ModelLink link(line);
     TSerialPortSettings settings;
     settings.link = &link;
-    return IdentifyTransmitter(nullptr, settings, 60000).value_or(TDaneIPPC{});
+    return IdentifyTransmitter(nullptr, settings).value_or(TDaneIPPC{});
   }
   void Save(const TDaneIPPC& record) {
     ui::ScopedHeadlessPlatform platform;
@@ -227,6 +228,40 @@ TEST_F(CompareApplyTest, ApplyWritesNothingToAnotherKindOfTransmitterUnlessForce
   args.force = true;
   EXPECT_EQ(Run(RunApply, maker).status, 0);
   EXPECT_EQ(line.model.unit, 7);
+}
+
+// In the window only the ticked rows are written: damping unticked stays as the transmitter has it.
+TEST_F(CompareApplyTest, TheWindowWritesTheRowsTheTechnicianTicks) {
+  const TDaneIPPC device = Identified();
+  TDaneIPPC file = device;
+  file.unitCode = 7;
+  file.damping = device.damping + 1.5f;
+  file.pollingAddress = 4;
+  ui::ScopedHeadlessPlatform platform;
+  ModelLink link(line);
+  TSerialPortSettings settings;
+  settings.link = &link;
+  TCompareWindow window(nullptr, settings, file, device);
+  std::vector<std::string> marked;
+  platform->OnModal(TCompareWindow::kResourceId, [&](ui::Dialog& d) {
+    for (int i = 0; d.Item(TCompareWindow::kRowMarkId + i) != nullptr; ++i) {
+      if (d.Item(TCompareWindow::kRowMarkId + i)->Text() == "≠") {
+        marked.push_back(d.Item(TCompareWindow::kRowTickId + i)->Text());
+      }
+    }
+    // The damping row, after the three identity rows and the unit and range ones, unticked.
+    ASSERT_TRUE(d.Item(TCompareWindow::kRowTickId + 6)->UserClick());
+    ASSERT_TRUE(d.Item(TCompareWindow::kApplyId)->UserClick());
+    d.EndDialog(ui::kIdCancel);
+  });
+  window.Execute();
+  EXPECT_EQ(marked, (std::vector<std::string>{"Единицы", "Постоянная времени [с]", "Адрес датчика"}));
+  EXPECT_EQ(line.model.unit, 7);
+  EXPECT_EQ(line.model.damping, testhart::TestModel().damping);
+  EXPECT_EQ(line.model.pollingAddress, testhart::TestModel().pollingAddress);
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Единицы: [Bar] — записано и прочитано\nКонфигурация записана в преобразователь.");
 }
 
 // The same over a serial line, the pseudo-terminal test transmitter in real time.

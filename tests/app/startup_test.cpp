@@ -187,6 +187,7 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
                                                                 {kCmdRecreatePanel, ""},
                                                                 {kCmdReadPv, ""},
                                                                 {kCmdTrend, ""},
+                                                                {kCmdCompare, ""},
                                                                 {kCmdJournal, ""},
                                                                 {kCmdPrint, "Ctrl+P"}}));
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/about_dialog.h"
+#include "app/compare_window.h"
 #include "app/journal_window.h"
 #include "app/main_window.h"
 #include "app/menu.h"
@@ -114,6 +115,11 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   ASSERT_TRUE(journal->Append(entry, warning));
   TJournalWindow journalWindow(nullptr, journal.get(), 12556, "ПД-107");
   Render(journalWindow, "970_journal");
+  TDaneIPPC changed = IdentifiedRecord();
+  changed.unitCode = 7;
+  changed.damping = 1.5f;
+  TCompareWindow compare(nullptr, settings_, changed, IdentifiedRecord());
+  Render(compare, "980_compare");
   TMonitorHart panel(nullptr, db_);
   panel.CreateModeless();
   panel.Refresh();
