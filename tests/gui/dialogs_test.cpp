@@ -269,7 +269,7 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
                           "Идентификация преобразователя (F5)", "Новый рапорт (Ctrl+N)",
                           "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
                           "Действительное давление и напряжение", "Тренд давления и тока",
-                          "Печатай рапорт (Ctrl+P)"}));
+                          "Сравнить с прибором", "Журнал изменений", "Печатай рапорт (Ctrl+P)"}));
 
   // The trend from the toolbar: a window of its own beside the main window, reading.
   ASSERT_TRUE(platform_.SimulateToolbarButton(*window, kCmdTrend));
