@@ -120,6 +120,8 @@ int RunJournal(int argc, const char* const* argv, std::FILE* out, std::FILE* err
     return 1;
   }
   if (verify) {
+    // A journal found damaged was set aside: the one verified is new, and the check failed.
+    if (!warning.empty()) return 1;
     const auto problems = journal->Verify();
     for (const journal::Problem& p : problems) std::fprintf(out, "%s\n", p.text.c_str());
     if (problems.empty()) {

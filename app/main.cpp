@@ -56,7 +56,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
         journal = std::make_unique<JournalSession>(
             LinkName(args.port, args.hartIp, args.tcp), [&](const std::string& warning) {
               std::fprintf(stderr, "%s\n", warning.c_str());
-              if (window) window->SetStatusLine(warning);
+              if (window) window->ShowJournalWarning(warning);
             });
         window->SetJournal(journal->Journal());
         window->Show(true);

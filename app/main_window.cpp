@@ -138,8 +138,13 @@ void TMyWindow::Identify() {
 
 void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
   // Each reply says the transmitter's state as it is now: one without bits clears the line.
-  SetStatusLine(status == 0 ? std::string()
+  SetStatusLine(status == 0 ? journalWarning_
                             : kDeviceStatusText + hart::DeviceStatusText(status));
+}
+
+void TMyWindow::ShowJournalWarning(std::string warning) {
+  journalWarning_ = std::move(warning);
+  SetStatusLine(journalWarning_);
 }
 
 template <class Dialog>

@@ -46,6 +46,9 @@ class TMyWindow : public ui::Window {
   TAboutBox* AboutBox() { return about_.get(); }
   // The change journal «Журнал изменений» shows; null: it could not be opened.
   void SetJournal(journal::Journal* journal) { journal_ = journal; }
+  // What went wrong with the journal: on the status line until a device status takes it, and
+  // back whenever the device reports none.
+  void ShowJournalWarning(std::string warning);
 
  protected:
   void SetupWindow() override;
@@ -84,5 +87,6 @@ class TMyWindow : public ui::Window {
   int startPhase_ = 0;
   std::string startFile_;
   journal::Journal* journal_ = nullptr;
+  std::string journalWarning_;
   int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
 };

@@ -205,7 +205,13 @@ Recorder::Recorder(Journal* journal, std::string link, Warn warn)
     : journal_(journal), link_(std::move(link)), warn_(std::move(warn)) {}
 
 void Recorder::RequestLeft(const THartProtokol& dialog) {
-  pending_.erase(&dialog);
+  // A write still waiting may have reached the transmitter before the new request replaced it.
+  if (const auto it = pending_.find(&dialog); it != pending_.end()) {
+    Entry e = std::move(it->second.entry);
+    pending_.erase(it);
+    e.outcome = "ответ не дождались: запрос заменён следующим";
+    Store(e);
+  }
   const Request req = Parse(dialog.Request());
   if (!req.valid) return;
   const Field* f = Find(req.command);

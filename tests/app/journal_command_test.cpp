@@ -42,6 +42,17 @@ Outcome Journal(std::vector<const char*> args) {
   return r;
 }
 
+// Types a damping into its dialog and sends it, as the technician does.
+void WriteDamping(ui::HeadlessPlatform& platform, TMyWindow& window, const char* value) {
+  platform.OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
+    ASSERT_TRUE(d.Item(TDamping::kNewField)->UserType(value));
+    ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
+    platform.Advance(1000);
+    d.EndDialog(ui::kIdCancel);
+  });
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdDamping, 0));
+}
+
 // A damping written from its dialog in the window, as the technician does it: the entry is in
 // «Журнал изменений», in its CSV export, and in `kestrel7 journal` for that transmitter only.
 TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
@@ -57,13 +68,7 @@ TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
     window.Create();
     platform->Advance(5000);
     ASSERT_EQ(window.Database().Count(), 1u);
-    platform->OnModal(TDamping::kResourceId, [&](ui::Dialog& d) {
-      ASSERT_TRUE(d.Item(TDamping::kNewField)->UserType("2.5"));
-      ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
-      platform->Advance(1000);
-      d.EndDialog(ui::kIdCancel);
-    });
-    window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdDamping, 0));
+    WriteDamping(*platform, window, "2.5");
     platform->OnModal(TJournalWindow::kResourceId, [&](ui::Dialog& d) {
       auto& w = static_cast<TJournalWindow&>(d);
       shown = w.Shown();
@@ -93,6 +98,31 @@ TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
   const Outcome verified = Journal({"--verify"});
   EXPECT_EQ(verified.status, 0);
   EXPECT_EQ(verified.out.find("Журнал изменений цел: 1 записей"), 0u) << verified.out;
+}
+
+// A journal that cannot be opened is one warning, kept on the status line while the transmitter
+// reports no status, and the writes go on without it.
+TEST(JournalCommand, AJournalThatCannotBeOpenedIsOneWarningAndTheWritesGoOn) {
+  TempDataHome home;
+  std::ofstream(home.Dir() + "/kestrel7") << "a file where the folder should be";
+  ui::ScopedHeadlessPlatform platform;
+  hart::FrameTrace trace(nullptr);
+  TMyWindow window(&trace);
+  std::vector<std::string> warnings;
+  JournalSession session("имитатор", [&](const std::string& w) {
+    warnings.push_back(w);
+    window.ShowJournalWarning(w);
+  });
+  EXPECT_EQ(session.Journal(), nullptr);
+  window.Create();
+  platform->Advance(5000);
+  ASSERT_EQ(window.Database().Count(), 1u);
+  WriteDamping(*platform, window, "2.5");
+  EXPECT_EQ(window.Database().At(0).damping, 2.5f);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].find("Журнал изменений недоступен (" + home.Dir()), 0u) << warnings[0];
+  EXPECT_EQ(window.StatusLine(), warnings[0]);
+  window.Destroy();
 }
 
 TEST(JournalCommand, WrongArgumentsAreUsageErrors) {

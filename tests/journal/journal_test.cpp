@@ -139,6 +139,7 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
     probe->SendRaw(request);
     platform->Advance(FakeLink::kAnswerDelayMs);
   }
+  probe->SendRaw(ToRecord(47, {0}));
   probe->SendRaw(ToRecord(35, ReplyData({{7}, WireFloat(20.0f), WireFloat(0.0f)})));
   probe.reset();
   hart::SetRequestObserver(nullptr);
@@ -152,6 +153,8 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
       {67, "Калибровка давления: начальная точка", "", "0.5 [Bar]", "0.25 [Bar]", "выполнено",
        "2.25 [Bar]", "0.25 [Bar]"},
       {44, "Единицы", "[Bar]", "[кПа]", "", "отказ прибора, код ответа 7", "", ""},
+      {47, "Характеристика преобразования", "Корень 2 ст.", "Линейная", "",
+       "ответ не дождались: запрос заменён следующим", "", ""},
       {35, "Диапазон", "верхний 16, нижний -0.5 [Bar]", "верхний 20, нижний 0 [Bar]", "",
        "ответ не дождались: окно закрыто", "", ""},
   };
