@@ -120,6 +120,16 @@ void BM_Verify100000(benchmark::State& state) {
 }
 BENCHMARK(BM_Verify100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// What every start of the program pays: opening, with the quick check of the file.
+void BM_Open100000(benchmark::State& state) {
+  const std::string path = Filled("journal_bench_open")->Path();
+  std::string warning;
+  for (auto _ : state) {
+    if (!journal::Journal::Open(path, warning)) state.SkipWithError(warning.c_str());
+  }
+}
+BENCHMARK(BM_Open100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 }  // namespace
 
 BENCHMARK_MAIN();
