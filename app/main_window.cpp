@@ -110,8 +110,9 @@ void TMyWindow::OpenTrend() {
 void TMyWindow::OpenJournal() {
   const auto at = static_cast<std::size_t>(listPosition_[0]);
   const TDaneIPPC& record = at < database_.Count() ? database_.At(at) : workingRecord_;
-  TJournalWindow window(this, journal_, record.deviceId & 0xFFFFFF,
-                        packed::DecodeForDisplay(record.tag, 8));
+  std::string tag = packed::DecodeForDisplay(record.tag, 8);
+  while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+  TJournalWindow window(this, journal_, record.deviceId & 0xFFFFFF, tag);
   window.Execute();
 }
 
