@@ -4,6 +4,7 @@
 #include "hart/identity.h"
 #include "hart/operator_texts.h"
 #include "hart/reply_data.h"
+#include "hart/request_observer.h"
 #include "hart/response_code.h"
 #include "hart/simulated_link.h"
 #include "ui/platform.h"
@@ -13,11 +14,15 @@ const char* const kPortNames[4] = {"COM1", "COM2", "COM3", "COM4"};
 constexpr std::uint8_t kReadMoreStatus = 48;
 constexpr const char* kDelayedTooLong =
     "Преобразователь не закончил команду за 60 с (отложенный ответ).";
+hart::RequestObserver* theObserver = nullptr;
 
 bool IsReplyFrame(std::span<const std::uint8_t> reply) {
   return reply[0] == 0x06 || reply[0] == 0x86;
 }
 }  // namespace
+
+void hart::SetRequestObserver(RequestObserver* observer) { theObserver = observer; }
+hart::RequestObserver* hart::CurrentRequestObserver() { return theObserver; }
 
 THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
                              const TSerialPortSettings& settings, ui::Window* panelWindow)
@@ -32,6 +37,7 @@ THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
 }
 
 THartProtokol::~THartProtokol() {
+  if (theObserver != nullptr) theObserver->Abandoned(*this);
   link_->Forget(*this);
   Wait();
   if (trace_ != nullptr) trace_->Flush();
@@ -63,6 +69,7 @@ void THartProtokol::StartReplyTimer() {
   delayedSince_ = -1;
   held_.reset();
   KillTimer(kDelayedTimerId);
+  if (theObserver != nullptr) theObserver->RequestLeft(*this);
   link_->Transmit(*this);
 }
 
@@ -177,6 +184,8 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
 }
 
 ui::LResult THartProtokol::Dispatch(unsigned message) {
+  // The journal hears the outcome the dialog hears, a warning's reply among the replies.
+  if (theObserver != nullptr) theObserver->OutcomeArrived(*this, message);
   ui::LResult result = 0;
   switch (message) {
     case kEvReply:
