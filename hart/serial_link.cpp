@@ -30,6 +30,9 @@ constexpr std::size_t kLongHeader = 8;
 constexpr std::size_t kShortResponseCode = 4;
 constexpr std::size_t kReplyCapacity = kFrameSize - kReplyOffset;
 constexpr int kMaxAttempts = 10;
+// Twice the longest reply with the most preambles: room for it, and for a burst frame before it.
+constexpr int kChatterCharacters =
+    2 * (SerialLink::kMaxPreambles + static_cast<int>(kReplyCapacity));
 constexpr int kPumpTimerId = 1;
 
 std::string Decimal(int value) {
@@ -461,8 +464,8 @@ void SerialLink::Receive() {
     // No reply began in time; what came instead (noise) is shown.
     if (!received_.empty()) TraceDamaged();
     AttemptFailed();
-  } else if (waited >= 2 * timeoutMs_) {
-    // A line that never goes quiet is given up on after a time-out's worth of noise.
+  } else if (waited >= timeoutMs_ + kChatterCharacters * kCharacterMs) {
+    // A line that never goes quiet is given up on once the longest reply would have ended.
     TraceDamaged();
     AttemptFailed();
   }

@@ -95,8 +95,6 @@ class SerialLink : public Link {
   const std::string& Device() const { return device_; }
   // True from a request until its outcome event: on its way out, or awaiting the reply.
   bool Waiting() const { return state_ != State::Idle; }
-  // A burst frame has been heard on the line.
-  bool BurstSeen() const { return burstSeen_; }
 
  private:
   class Pump;
