@@ -349,9 +349,7 @@ class LinkScenarios : public ::testing::TestWithParam<Param> {
 };
 
 TEST_P(LinkScenarios, Runs) {
-  const auto [kind, index] = GetParam();
-  const Row& row = kRows[index];
-  if ((row.links & (1 << static_cast<int>(kind))) == 0) GTEST_SKIP() << "not over this link";
+  const Row& row = kRows[std::get<1>(GetParam())];
   if (row.arrange) row.arrange(peer);
   const hart::TransmitterModel was = peer.Model().Model();
   Outcome run{peer, capture, *platform, {}, {}};
@@ -401,10 +399,18 @@ TEST_P(LinkScenarios, Runs) {
   if (row.check) row.check(run);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryLink, LinkScenarios,
-                         ::testing::Combine(::testing::Values(LinkKind::Serial, LinkKind::Udp,
-                                                              LinkKind::Tcp),
-                                            ::testing::Range<std::size_t>(0, std::size(kRows))),
+// Each row over the links it is for.
+std::vector<Param> RowsOverTheirLinks() {
+  std::vector<Param> out;
+  for (const LinkKind kind : {LinkKind::Serial, LinkKind::Udp, LinkKind::Tcp}) {
+    for (std::size_t i = 0; i < std::size(kRows); ++i) {
+      if ((kRows[i].links & (1 << static_cast<int>(kind))) != 0) out.emplace_back(kind, i);
+    }
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLink, LinkScenarios, ::testing::ValuesIn(RowsOverTheirLinks()),
                          Name);
 
 }  // namespace
