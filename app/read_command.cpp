@@ -299,12 +299,13 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       }
       trend.CreateModeless();
       const std::int64_t limit = args.durationMs.value_or(INT64_MAX / 4);
-      platform->RunUntil(
-          [&] {
-            return interrupted != 0 || trend.Log() == nullptr ||
-                   (args.count && summary.Readings() + summary.Failures() >= *args.count);
-          },
-          limit);
+      const auto taken = [&] { return summary.Readings() + summary.Failures(); };
+      const auto stopped = [&] { return interrupted != 0 || trend.Log() == nullptr; };
+      platform->RunUntil([&] { return stopped() || (args.count && taken() >= *args.count); },
+                         limit);
+      // A duration shorter than a period still gets the reading it asked for; the trend's own
+      // watchdog ends a transaction that never comes back.
+      if (taken() == 0) platform->RunUntil([&] { return stopped() || taken() > 0; }, kRealStartUpMs);
       // A file that could no longer be written ends the run; the trend window said why.
       if (trend.Log() == nullptr) {
         const auto& boxes = platform->MessageBoxes();
@@ -316,6 +317,8 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       trend.EndDialog(ui::kIdCancel);
       std::fputs(summary.Line().c_str(), summaryOut);
       std::fflush(summaryOut);
+      // Not one reading taken is a failure, however many were tried.
+      if (summary.Readings() == 0) status = 1;
     }
     window.Destroy();
   }

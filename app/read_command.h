@@ -37,7 +37,7 @@ struct ReadSeams {
   std::function<std::int64_t()> wallClockMs;
 };
 
-// Each returns the process exit status: 0 done, 1 when the transmitter or a file failed, 2 for
-// wrong arguments.
+// Each returns the process exit status: 0 done, 1 when the transmitter or a file failed or not
+// one reading was taken, 2 for wrong arguments.
 int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeams& seams = {});

@@ -53,6 +53,16 @@ std::string NotFoundText(const std::string& host) {
   return "Узел HART-IP " + host + " не найден.";
 }
 
+// The top bit of the address byte after the delimiter, short frame or long: the request comes
+// from the primary master, as the session was opened.
+constexpr std::uint8_t kPrimaryMasterBit = 0x80;
+
+void MarkPrimaryMaster(std::vector<std::uint8_t>& frame) {
+  if (frame.size() < 3 || (frame[1] & kPrimaryMasterBit) != 0) return;
+  frame[1] |= kPrimaryMasterBit;
+  frame.back() = Checksum(std::span(frame).first(frame.size() - 1));
+}
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return (x | 0x20) == (y | 0x20);
@@ -168,7 +178,6 @@ HartIpLink::HartIpLink(HartIpAddress address, HartIpOptions options)
   server_ = (v6 ? "[" + address_.host + "]" : address_.host) + ":" + Decimal(address_.port);
   options_.replyTimeoutMs = std::max(options_.replyTimeoutMs, 1);
   options_.inactivityMs = std::max<std::uint32_t>(options_.inactivityMs, 2);
-  options_.minimumReplyMs = std::max(options_.minimumReplyMs, 0);
   inactivityMs_ = options_.inactivityMs;
 }
 
@@ -208,6 +217,7 @@ void HartIpLink::Transmit(THartProtokol& dialog) {
   dialog_ = &dialog;
   const auto request = dialog.Request();
   request_.assign(request.begin(), request.end());
+  MarkPrimaryMaster(request_);
   linkParam1_ = dialog.linkParam1;
   linkParam2_ = dialog.linkParam2;
   frameIsLong_ = dialog.frameIsLong;
@@ -215,8 +225,7 @@ void HartIpLink::Transmit(THartProtokol& dialog) {
   attempts_ = std::clamp(dialog.linkParam1, 1, kMaxAttempts);
   attempt_ = 0;
   rejected_ = false;
-  transmitAt_ = Now();
-  sentAt_ = transmitAt_;
+  sentAt_ = Now();
   state_ = State::Starting;
   // Everything goes out from the timer, so that no event can reach the dialog from inside its own
   // request.
@@ -242,9 +251,7 @@ void HartIpLink::Tick() {
     case State::Connecting: CheckConnect(); break;
     case State::Initiating:
     case State::Waiting: Receive(); break;
-    case State::Holding:
-      if (Now() >= transmitAt_ + options_.minimumReplyMs) Deliver();
-      break;
+    case State::Replied: Deliver(); break;
   }
   Schedule();
 }
@@ -262,10 +269,7 @@ void HartIpLink::Schedule() {
       period = static_cast<int>(std::clamp<std::uint32_t>(inactivityMs_ / 4, 1, kLongestIdleTickMs));
       break;
     case State::Starting: period = kFastPumpMs; break;
-    case State::Holding:
-      period = static_cast<int>(std::max<std::int64_t>(
-          transmitAt_ + options_.minimumReplyMs - Now(), kFastPumpMs));
-      break;
+    case State::Replied: period = kFastPumpMs; break;
     case State::Resolving: period = kPumpMs; break;
     case State::Connecting:
     case State::Initiating:
@@ -273,8 +277,7 @@ void HartIpLink::Schedule() {
       period = Now() - sentAt_ < kFastWindowMs ? kFastPumpMs : kPumpMs;
       break;
   }
-  // A hold ends at its own moment; the other periods only change pace.
-  if (period != pumpPeriod_ || state_ == State::Holding) {
+  if (period != pumpPeriod_) {
     pump_->SetTimer(kPumpTimerId, period);
     pumpPeriod_ = period;
   }
@@ -416,7 +419,7 @@ void HartIpLink::CheckConnect() {
 
 void HartIpLink::SendInitiate() {
   awaited_ = ++sequence_;
-  const auto body = hartip::InitiateBody({hartip::kSecondaryMaster, options_.inactivityMs});
+  const auto body = hartip::InitiateBody({hartip::kPrimaryMaster, options_.inactivityMs});
   const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionInitiate, awaited_, body);
   state_ = State::Initiating;
   sentAt_ = Now();
@@ -487,6 +490,10 @@ void HartIpLink::Receive() {
     return generation == generation_ && (state_ == State::Initiating || state_ == State::Waiting);
   });
   if (!alive || generation != generation_) return;
+  if (state_ == State::Replied) {
+    Deliver();
+    return;
+  }
   if (state_ != State::Initiating && state_ != State::Waiting) return;
   if (Now() < deadline_) return;
   // Not a word in answer to a request: the session may have gone with the server; the next
@@ -611,8 +618,8 @@ void HartIpLink::TakeRequestAnswer(const Parsed& message) {
   }
   reply_.assign(message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles),
                 message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles + scan.length));
-  state_ = State::Holding;
-  if (Now() >= transmitAt_ + options_.minimumReplyMs) Deliver();
+  // Handed on from the pump once this reading is over, never from inside it.
+  state_ = State::Replied;
 }
 
 bool HartIpLink::TakeUnasked(const Parsed& message) {

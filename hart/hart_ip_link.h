@@ -1,6 +1,7 @@
 // HART-IP: the same requests over the network, to a gateway, a multiplexer or a HART-IP
-// transmitter, by UDP or TCP. We open a session as a secondary master, keep it alive, and pass
-// each request frame through; the reply frame comes back the same way. Everything runs from a
+// transmitter, by UDP or TCP. We open a session as a primary master (the reference server takes
+// no other), keep it alive, and pass each request frame through with the primary master bit set
+// to match; the reply frame comes back the same way and is handed on as soon as it has come. Everything runs from a
 // timer of the platform's event loop on non-blocking sockets; a name is looked up on a thread of
 // its own, so nothing on the window's thread ever waits for the network.
 #pragma once
@@ -52,9 +53,6 @@ struct HartIpOptions {
   // The session's inactivity close timer we ask for; a keep-alive goes when nothing else was
   // sent for half of it.
   std::uint32_t inactivityMs = 60000;
-  // A reply is held until this long after its request: the pace the dialogs were made for, so
-  // that a continuous reading keeps its period however fast the network answers.
-  int minimumReplyMs = 400;
   // After a server could not be reached, requests fail at once for this long rather than each
   // waiting its own time-outs (identification polls sixteen addresses).
   int retryPauseMs = 3000;
@@ -89,7 +87,7 @@ class HartIpLink : public Link {
  private:
   class Pump;
   struct Lookup;
-  enum class State { Idle, Starting, Resolving, Connecting, Initiating, Waiting, Holding };
+  enum class State { Idle, Starting, Resolving, Connecting, Initiating, Waiting, Replied };
 
   HartIpLink(HartIpAddress address, HartIpOptions options);
   void Tick();
@@ -164,7 +162,6 @@ class HartIpLink : public Link {
   int attempts_ = 1;
   int attempt_ = 0;
   bool requestSent_ = false;  // in this attempt: the session was there and the request went
-  std::int64_t transmitAt_ = 0;
   std::int64_t sentAt_ = 0;
   std::int64_t deadline_ = 0;
   std::uint16_t awaited_ = 0;

@@ -134,7 +134,7 @@ std::string RefusalText(std::uint8_t status, const std::string& server) {
   const std::string node = "Узел HART-IP " + server;
   switch (status) {
     case kStatusInvalidSelection:
-      return node + " не принимает вторичного мастера.";
+      return node + " не принимает первичного мастера.";
     case kStatusTooFewDataBytes:
       return node + " не понял запрос сеанса: мало байтов данных.";
     case kStatusDeviceSpecific:

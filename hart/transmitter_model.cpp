@@ -246,15 +246,17 @@ std::vector<std::uint8_t> Answer(TransmitterModel& model, std::span<const std::u
 
   Bytes frame;
   if (isLong) {
+    // A slave's reply carries the master bit of the request it answers.
     frame = {kLongReply,
-             static_cast<std::uint8_t>(model.manufacturer & 0x3F),
+             static_cast<std::uint8_t>((model.manufacturer & 0x3F) | (request[1] & 0x80)),
              model.deviceType,
              static_cast<std::uint8_t>(model.deviceId >> 16),
              static_cast<std::uint8_t>(model.deviceId >> 8),
              static_cast<std::uint8_t>(model.deviceId),
              command};
   } else {
-    frame = {kShortReply, model.pollingAddress, command};
+    frame = {kShortReply, static_cast<std::uint8_t>(model.pollingAddress | (request[1] & 0x80)),
+             command};
   }
   frame.push_back(static_cast<std::uint8_t>(out.size() + 2));
   frame.push_back(code);

@@ -77,7 +77,6 @@ class HartIpDialogs : public ::testing::TestWithParam<Transport> {
     hart::HartIpOptions options;
     options.tcp = GetParam() == Transport::Tcp;
     options.replyTimeoutMs = 100;
-    options.minimumReplyMs = 0;
     options.retryPauseMs = 200;
     std::string error;
     link = hart::HartIpLink::Open(server.Address(), options, error);
@@ -138,10 +137,10 @@ TEST_P(HartIpDialogs, IdentificationKeepsWhatTheTransmitterSaid) {
   EXPECT_EQ(server.Messages(hart::hartip::kSessionInitiate).size(), 1u);
   const auto frames = server.Frames();
   ASSERT_EQ(frames.size(), 6u);
-  EXPECT_EQ(frames[0], (Bytes{0x02, 0x00, 0x00, 0x00, 0x02}));
+  EXPECT_EQ(frames[0], (Bytes{0x02, 0x80, 0x00, 0x00, 0x82}));
   const Bytes commands{15, 14, 12, 13, 16};
   for (std::size_t i = 0; i < commands.size(); ++i) {
-    EXPECT_EQ(frames[i + 1], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, commands[i], 0}));
+    EXPECT_EQ(frames[i + 1], WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, commands[i], 0}));
   }
   // Each frame behind its HART-IP header, both ways.
   EXPECT_EQ(capture.Count("HART-IP TX version=1 type=0 id=3 "), 6u);
@@ -174,10 +173,10 @@ TEST_P(HartIpDialogs, AHart7TransmitterIsIdentifiedAndTakesAUnitChangeByItsLongA
   const Bytes address{0x24, 0xA7, 0x0A, 0x1B, 0x2C};
   auto frames = server.Frames();
   ASSERT_EQ(frames.size(), 6u);
-  EXPECT_EQ(frames[0], (Bytes{0x02, 0x00, 0x00, 0x00, 0x02}));
+  EXPECT_EQ(frames[0], (Bytes{0x02, 0x80, 0x00, 0x00, 0x82}));
   const Bytes commands{15, 14, 12, 13, 16};
   for (std::size_t i = 0; i < commands.size(); ++i) {
-    EXPECT_EQ(frames[i + 1], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, commands[i], 0}));
+    EXPECT_EQ(frames[i + 1], WithChecksum({0x82, 0xA4, 0xA7, 0x0A, 0x1B, 0x2C, commands[i], 0}));
   }
 
   // A unit change from the identified record: written, confirmed and read back, every frame to
@@ -199,9 +198,9 @@ TEST_P(HartIpDialogs, AHart7TransmitterIsIdentifiedAndTakesAUnitChangeByItsLongA
   EXPECT_TRUE(platform->MessageBoxes().empty());
   frames = server.Frames();
   ASSERT_EQ(frames.size(), 3u);
-  EXPECT_EQ(frames[0], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 44, 1, kBar}));
-  EXPECT_EQ(frames[1], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 14, 0}));
-  EXPECT_EQ(frames[2], WithChecksum({0x82, 0x24, 0xA7, 0x0A, 0x1B, 0x2C, 15, 0}));
+  EXPECT_EQ(frames[0], WithChecksum({0x82, 0xA4, 0xA7, 0x0A, 0x1B, 0x2C, 44, 1, kBar}));
+  EXPECT_EQ(frames[1], WithChecksum({0x82, 0xA4, 0xA7, 0x0A, 0x1B, 0x2C, 14, 0}));
+  EXPECT_EQ(frames[2], WithChecksum({0x82, 0xA4, 0xA7, 0x0A, 0x1B, 0x2C, 15, 0}));
   EXPECT_EQ(transmitter.Model().unit, kBar);
   EXPECT_EQ(identified.At(0).unitCode, kBar);
   // 400 and 600 kPa read back in bars.
@@ -225,9 +224,9 @@ TEST_P(HartIpDialogs, UnitChangeTakesTheConfirmedUnitAndTheValuesReadBack) {
 
   const auto frames = server.Frames();
   ASSERT_EQ(frames.size(), 3u);
-  EXPECT_EQ(frames[0], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 44, 1, 12}));
-  EXPECT_EQ(frames[1], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 14, 0}));
-  EXPECT_EQ(frames[2], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 15, 0}));
+  EXPECT_EQ(frames[0], WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, 44, 1, 12}));
+  EXPECT_EQ(frames[1], WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, 14, 0}));
+  EXPECT_EQ(frames[2], WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, 15, 0}));
   const TDaneIPPC& record = db.At(0);
   EXPECT_TRUE(changed);
   EXPECT_EQ(record.unitCode, 12);
@@ -261,7 +260,7 @@ TEST_P(HartIpDialogs, ContinuousReadingSendsTheNextRequestOnEveryReply) {
   TReadPV dialog(nullptr, db, changed, memory, settings, nullptr);
   dialog.Execute();
   for (const Bytes& frame : server.Frames()) {
-    EXPECT_EQ(frame, WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 3, 0}));
+    EXPECT_EQ(frame, WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, 3, 0}));
   }
   EXPECT_TRUE(platform->MessageBoxes().empty());
 }
@@ -470,7 +469,7 @@ TEST(HartIpCommandLine, ReadPrintsTheReadingsOfTheTransmitterOverTheNetwork) {
     if (frame.size() > 6 && frame[0] == hart::kLongDelimiter && frame[6] == 3) reads.push_back(frame);
   }
   ASSERT_EQ(reads.size(), 2u);
-  EXPECT_EQ(reads[0], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 3, 0}));
+  EXPECT_EQ(reads[0], WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, 3, 0}));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ constexpr std::uint8_t kInitiate = 0;
 constexpr std::uint8_t kClose = 1;
 constexpr std::uint8_t kKeepAlive = 2;
 constexpr std::uint8_t kPassThrough = 3;
+constexpr std::uint8_t kPrimaryMaster = 1;
 constexpr std::uint8_t kSessionClosed = 0;
 constexpr std::uint8_t kServiceUnavailable = 2;
 constexpr std::uint8_t kTooFewDataBytes = 5;
@@ -91,6 +92,11 @@ void HartIpServer::SetBehaviour(Behaviour behaviour, int count, std::uint8_t sta
 void HartIpServer::SetInactivityLimit(std::uint32_t ms) {
   const std::lock_guard lock(mutex_);
   inactivityLimit_ = ms;
+}
+
+void HartIpServer::SetReplyDelay(int ms) {
+  const std::lock_guard lock(mutex_);
+  replyDelayMs_ = ms;
 }
 
 std::vector<HartIpServer::Message> HartIpServer::Messages() const {
@@ -260,6 +266,9 @@ std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& sess
         return Compose(kResponse, kInitiate, behaviourStatus_, seq, {});
       }
       if (m.body.size() < 5) return Compose(kResponse, kInitiate, kTooFewDataBytes, seq, {});
+      // As FieldComm Group's reference server: a session for a primary master only, and any other
+      // master type is not answered at all.
+      if (m.body[0] != kPrimaryMaster) return {};
       if (session.open) {
         session.lastMs = now;
         return Compose(kResponse, kInitiate, kAlreadyEstablished, seq, m.body);
@@ -305,6 +314,12 @@ std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& sess
       const bool unfit = Applies(Behaviour::Unfit);
       const Bytes frame = answer_(m.body);
       if (frame.empty()) return {};
+      int delay = 0;
+      {
+        const std::lock_guard lock(mutex_);
+        delay = replyDelayMs_;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       return Compose(kResponse, kPassThrough, 0, static_cast<std::uint16_t>(seq + (wrongSequence ? 1 : 0)),
                      frame, unfit ? 2 : kVersion);
     }

@@ -1,5 +1,6 @@
 // A HART-IP server for the tests: on the loopback interface, at a port the system picks, over
-// UDP or TCP, served on a thread of its own. It opens sessions as a gateway would and answers each
+// UDP or TCP, served on a thread of its own. It opens sessions as a gateway would (for a primary
+// master only, as the reference server does) and answers each
 // pass-through frame with what its answer function gives: in the tests, the transmitter model
 // through the model answerer, as the pseudo-terminal test transmitter answers. A test can make
 // it refuse sessions, drop one, answer with another sequence number, a NAK, an error message or
@@ -59,6 +60,9 @@ class HartIpServer {
   void SetBehaviour(Behaviour behaviour, int count = -1, std::uint8_t status = 0);
   // Sessions end after this long without a message, whatever the client asked for (0: as asked).
   void SetInactivityLimit(std::uint32_t ms);
+  // Each pass-through answer goes this long after its request (the server does nothing else
+  // meanwhile).
+  void SetReplyDelay(int ms);
 
   // Every message that came, oldest first, and those with one message id.
   std::vector<Message> Messages() const;
@@ -104,6 +108,7 @@ class HartIpServer {
   int behaviourCount_ = -1;
   std::uint8_t behaviourStatus_ = 0;
   std::uint32_t inactivityLimit_ = 0;
+  int replyDelayMs_ = 0;
   std::vector<Message> messages_;
   std::map<std::string, Session> udpSessions_;
   std::map<std::string, int> udpClients_;
