@@ -306,14 +306,13 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       // A duration shorter than a period still gets the reading it asked for; the trend's own
       // watchdog ends a transaction that never comes back.
       if (taken() == 0) platform->RunUntil([&] { return stopped() || taken() > 0; }, kRealStartUpMs);
-      // A file that could no longer be written ends the run; the trend window said why.
-      if (trend.Log() == nullptr) {
-        const auto& boxes = platform->MessageBoxes();
-        for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
-          std::fprintf(err, "%s\n", boxes[i].text.c_str());
-        }
-        status = 1;
+      // What the run had to say (a file that could no longer be written, a link that gave up on
+      // its peer) goes to the error stream; a lost file ends the run.
+      const auto& boxes = platform->MessageBoxes();
+      for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
+        std::fprintf(err, "%s\n", boxes[i].text.c_str());
       }
+      if (trend.Log() == nullptr) status = 1;
       trend.EndDialog(ui::kIdCancel);
       std::fputs(summary.Line().c_str(), summaryOut);
       std::fflush(summaryOut);

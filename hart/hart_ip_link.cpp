@@ -35,6 +35,17 @@ constexpr int kPumpMs = 5;
 constexpr int kLongestIdleTickMs = 1000;
 constexpr std::size_t kShortResponseCode = 4;
 constexpr std::uint8_t kResponseCodeBusy = 32;
+// The most one tick reads: a peer that streams can neither hold the window's thread nor make us
+// hold more than this.
+constexpr std::size_t kTickReadBytes = 64 * 1024;
+// Unasked messages (publications, the server's own requests, what does not fit) in one second
+// beyond any real gateway's: a multiplexer with 32 loops in burst mode publishes some hundred.
+// Implementer's choice: ten times that, then the session is given up.
+constexpr int kMaxUnaskedPerSecond = 1000;
+constexpr int kTracedUnaskedPerSecond = 50;
+// The server's inactivity timer is taken within these.
+constexpr std::uint32_t kMinInactivityMs = 1000;
+constexpr std::uint32_t kMaxInactivityMs = 3600 * 1000;
 
 std::string Decimal(long value) {
   char buffer[24];
@@ -381,7 +392,8 @@ bool HartIpLink::OpenSocket() {
   }
   fd_ = fd;
   sessionOpen_ = false;
-  inbound_.clear();
+  inboundSize_ = 0;
+  unasked_ = 0;
   ++socketEpoch_;
   // A connected datagram socket takes only the server's datagrams, and hears of a closed port.
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0) {
@@ -456,12 +468,17 @@ bool HartIpLink::Send(const std::vector<std::uint8_t>& message, THartProtokol* t
   return false;
 }
 
-void HartIpLink::CloseSession() {
+void HartIpLink::CloseSession(bool drain) {
   if (fd_ >= 0 && sessionOpen_ && !connecting_) {
-    if (options_.tcp) {
-      // Unread bytes would make closing the connection a reset that may drop the message.
+    if (options_.tcp && drain) {
+      // Unread bytes would make closing the connection a reset that may drop the message; a
+      // peer that never stops sending gets no more than a tick's worth read.
       std::uint8_t buffer[512];
-      while (::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+      std::size_t drained = 0;
+      ssize_t n = 0;
+      while (drained < kTickReadBytes &&
+             (n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+        drained += static_cast<std::size_t>(n);
       }
     }
     const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionClose, ++sequence_, {});
@@ -478,7 +495,7 @@ void HartIpLink::CloseSocket() {
   fd_ = -1;
   connecting_ = false;
   sessionOpen_ = false;
-  inbound_.clear();
+  inboundSize_ = 0;
   ++socketEpoch_;
 }
 
@@ -503,61 +520,117 @@ void HartIpLink::Receive() {
 }
 
 bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
-  std::vector<std::vector<std::uint8_t>> messages;
+  // A handler that runs an event loop of its own (a message box) must not read under our feet:
+  // the messages it was handed lie in the buffer.
+  if (reading_) return true;
+  reading_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{reading_};
+
+  const unsigned epoch = socketEpoch_;
+  std::size_t budget = kTickReadBytes;
   int failure = 0;
-  std::uint8_t buffer[hartip::kMaxMessageSize + 1];
-  for (;;) {
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+  bool more = true;  // `take` wants the next message
+  while (more && budget > 0 && failure == 0) {
+    // A datagram is one message, read whole into the buffer's start; a stream is read on behind
+    // what is left of a message.
+    const std::size_t kept = options_.tcp ? inboundSize_ : 0;
+    std::uint8_t* into = inbound_->data() + kept;
+    const ssize_t n = ::recv(fd_, into, inbound_->size() - kept, MSG_DONTWAIT);
     if (n < 0) {
       if (!Temporary(errno)) failure = errno;
       break;
     }
-    if (!options_.tcp) {
-      messages.emplace_back(buffer, buffer + n);
-      continue;
-    }
-    if (n == 0) {
+    if (n == 0 && options_.tcp) {
       failure = ECONNRESET;  // the server closed the connection
       break;
     }
-    inbound_.insert(inbound_.end(), buffer, buffer + n);
-  }
-  if (options_.tcp) {
+    // Even an answer that does not fit shows the server is there.
+    heard_ = true;
+    budget -= std::min(budget, std::max<std::size_t>(static_cast<std::size_t>(n), 1));
+    if (!options_.tcp) {
+      const std::span<const std::uint8_t> datagram(into, static_cast<std::size_t>(n));
+      more = Hand(hartip::ParseDatagram(datagram), datagram, take);
+      if (epoch != socketEpoch_) return true;
+      continue;
+    }
+    inboundSize_ += static_cast<std::size_t>(n);
     std::size_t at = 0;
-    for (;;) {
-      const Parsed parsed = hartip::ParseStream(std::span(inbound_).subspan(at));
+    while (more) {
+      const std::span<const std::uint8_t> rest(inbound_->data() + at, inboundSize_ - at);
+      const Parsed parsed = hartip::ParseStream(rest);
       if (parsed.state == Parsed::State::Incomplete) break;
       if (parsed.state == Parsed::State::Unfit) {
         // Out of step: no later message of this stream can be found.
-        messages.emplace_back(inbound_.begin() + static_cast<std::ptrdiff_t>(at), inbound_.end());
-        at = inbound_.size();
+        TraceReceived(rest, true);
+        at = inboundSize_;
         failure = EPROTO;
         break;
       }
-      messages.emplace_back(inbound_.begin() + static_cast<std::ptrdiff_t>(at),
-                            inbound_.begin() + static_cast<std::ptrdiff_t>(at + parsed.size));
       at += parsed.size;
+      more = Hand(parsed, parsed.whole, take);
+      if (epoch != socketEpoch_) return true;
     }
-    inbound_.erase(inbound_.begin(), inbound_.begin() + static_cast<std::ptrdiff_t>(at));
+    // What is left of a message goes to the front, for the rest of it to follow.
+    std::memmove(inbound_->data(), inbound_->data() + at, inboundSize_ - at);
+    inboundSize_ -= at;
   }
-
-  // Even an answer that does not fit shows the server is there.
-  if (!messages.empty()) heard_ = true;
-  const unsigned epoch = socketEpoch_;
-  for (const auto& bytes : messages) {
-    const Parsed parsed = options_.tcp ? hartip::ParseStream(bytes) : hartip::ParseDatagram(bytes);
-    if (parsed.state != Parsed::State::Complete) {
-      // A header that does not fit answers nothing.
-      TraceReceived(bytes, true);
-      continue;
-    }
-    if (!take(parsed) || epoch != socketEpoch_) return true;
-  }
-  if (failure != 0 && epoch == socketEpoch_) {
+  // What follows may ask the operator, and the link may be wanted meanwhile.
+  reading_ = false;
+  if (failure != 0) {
     SocketFailed(failure);
     return false;
   }
+  if (flooded_) {
+    GiveUpOnFlood();
+    return false;
+  }
   return true;
+}
+
+bool HartIpLink::Hand(const Parsed& parsed, std::span<const std::uint8_t> bytes,
+                      const std::function<bool(const Parsed&)>& take) {
+  if (parsed.state == Parsed::State::Complete) return take(parsed) && !flooded_;
+  // A header that does not fit answers nothing.
+  if (!CountUnasked()) TraceReceived(bytes, true);
+  return !flooded_;
+}
+
+bool HartIpLink::CountUnasked() {
+  const std::int64_t now = Now();
+  if (now - unaskedSince_ >= 1000) {
+    unaskedSince_ = now;
+    unasked_ = 0;
+  }
+  if (++unasked_ > kMaxUnaskedPerSecond) flooded_ = true;
+  // Traced while few, so that a flood cannot fill the disk with the trace either.
+  return unasked_ > kTracedUnaskedPerSecond;
+}
+
+void HartIpLink::GiveUpOnFlood() {
+  flooded_ = false;
+  unasked_ = 0;
+  if (FrameTrace* trace = TraceOf(TraceTarget())) {
+    trace->HartIpNote(Now(), "more than " + Decimal(kMaxUnaskedPerSecond) +
+                                 " unasked messages in a second: session closed");
+  }
+  CloseSession(false);
+  CloseSocket();
+  const State awaiting = state_;
+  const unsigned generation = generation_;
+  if (!floodReported_ && TraceTarget() != nullptr) {
+    floodReported_ = true;
+    TraceTarget()->MessageBox("Узел HART-IP " + server_ +
+                                  " шлёт сообщения без запроса чаще, чем шлёт любой шлюз.\n"
+                                  "Сеанс с ним закрыт.",
+                              "", ui::kMbOk | ui::kMbIconStop);
+  }
+  // The answer awaited went with the session; the next attempt opens another.
+  if (generation == generation_ && (awaiting == State::Initiating || awaiting == State::Waiting)) {
+    AttemptFailed();
+  }
 }
 
 void HartIpLink::TakeAnswer(const Parsed& message) {
@@ -566,7 +639,8 @@ void HartIpLink::TakeAnswer(const Parsed& message) {
   const std::uint8_t awaitedId =
       state_ == State::Initiating ? hartip::kSessionInitiate : hartip::kPassThrough;
   const hartip::Verdict verdict = hartip::Judge(header, awaitedId, awaited_);
-  if (verdict != hartip::Verdict::Answer || state_ == State::Initiating) {
+  const bool traced = verdict != hartip::Verdict::Unrelated || !CountUnasked();
+  if (traced && (verdict != hartip::Verdict::Answer || state_ == State::Initiating)) {
     TraceReceived(message.whole, true);
   }
   const bool closed = hartip::ClosesSession(header, message.body);
@@ -600,10 +674,19 @@ void HartIpLink::TakeSessionAnswer(const Parsed& message) {
   sessionOpen_ = true;
   failureReported_ = false;
   retryAfter_ = -1;
-  // The server may have set its own timer (a warning status); its word counts.
+  // The server may have set its own timer (a warning status); its word counts, within bounds
+  // that keep keep-alives and new sessions from flooding it, or it from forgetting us for days.
   const auto parameters = hartip::ReadInitiateBody(message.body);
-  inactivityMs_ = parameters && parameters->inactivityMs > 0 ? parameters->inactivityMs
-                                                              : options_.inactivityMs;
+  const std::uint32_t granted = parameters && parameters->inactivityMs > 0
+                                    ? parameters->inactivityMs
+                                    : options_.inactivityMs;
+  inactivityMs_ = std::clamp(granted, kMinInactivityMs, kMaxInactivityMs);
+  if (inactivityMs_ != granted) {
+    if (FrameTrace* trace = TraceOf(TraceTarget())) {
+      trace->HartIpNote(Now(), "inactivity timer " + Decimal(granted) + " ms taken as " +
+                                   Decimal(inactivityMs_) + " ms");
+    }
+  }
   SendRequest();
 }
 
@@ -623,7 +706,7 @@ void HartIpLink::TakeRequestAnswer(const Parsed& message) {
 }
 
 bool HartIpLink::TakeUnasked(const Parsed& message) {
-  TraceReceived(message.whole, true);
+  if (!CountUnasked()) TraceReceived(message.whole, true);
   if (hartip::ClosesSession(message.header, message.body)) SessionClosedByServer(message.header);
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include <sys/socket.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -104,12 +105,23 @@ class HartIpLink : public Link {
   void SendKeepAlive();
   // False when the socket failed (and that was dealt with).
   bool Send(const std::vector<std::uint8_t>& message, THartProtokol* traceTo);
-  void CloseSession();
+  // Says Session Close to the server; `drain` first reads what is left, so that closing the
+  // connection is not a reset.
+  void CloseSession(bool drain = true);
   void CloseSocket();
   void Receive();
   // Reads what has come and hands each message to `take` until it returns false. False when the
   // socket failed (and that was dealt with).
+  // At most a bounded number of bytes a tick, parsed where they lie.
   bool ReadMessages(const std::function<bool(const hartip::Parsed&)>& take);
+  // One message read, or what came and does not fit; false once no more is wanted.
+  bool Hand(const hartip::Parsed& parsed, std::span<const std::uint8_t> bytes,
+            const std::function<bool(const hartip::Parsed&)>& take);
+  // Counts a message nobody asked for; true when there have been too many this second to trace
+  // it. More than any gateway sends marks the peer as flooding.
+  bool CountUnasked();
+  // The peer floods: the session is closed and the operator told once.
+  void GiveUpOnFlood();
   void TakeAnswer(const hartip::Parsed& message);
   void TakeSessionAnswer(const hartip::Parsed& message);
   void TakeRequestAnswer(const hartip::Parsed& message);
@@ -144,7 +156,16 @@ class HartIpLink : public Link {
   std::uint32_t inactivityMs_ = 0;
   std::uint16_t sequence_ = 0;
   std::int64_t lastSentAt_ = 0;
-  std::vector<std::uint8_t> inbound_;  // TCP: what has come of the stream and is not yet read
+  // What has come and is not yet read: a datagram, or of a stream the start of a message. Never
+  // reallocated, so that a message handed on stays where it is.
+  std::unique_ptr<std::array<std::uint8_t, 2 * hartip::kMaxMessageSize>> inbound_ =
+      std::make_unique<std::array<std::uint8_t, 2 * hartip::kMaxMessageSize>>();
+  std::size_t inboundSize_ = 0;
+  bool reading_ = false;
+  int unasked_ = 0;
+  std::int64_t unaskedSince_ = 0;
+  bool flooded_ = false;
+  bool floodReported_ = false;
   std::int64_t retryAfter_ = -1;
   bool failureReported_ = false;
 

@@ -32,6 +32,9 @@ constexpr std::uint8_t kTooFewDataBytes = 5;
 constexpr std::uint8_t kNearestValue = 8;
 constexpr std::uint8_t kAlreadyEstablished = 16;
 constexpr int kPollMs = 10;
+constexpr std::uint8_t kPublish = 2;
+// Far beyond any gateway's publications in a second.
+constexpr int kFloodMessages = 3000;
 
 Bytes Compose(std::uint8_t type, std::uint8_t id, std::uint8_t status, std::uint16_t sequence,
               const Bytes& body, std::uint8_t version = kVersion) {
@@ -167,6 +170,7 @@ void HartIpServer::ServeUdp() {
     }
     bool close = false;
     const Bytes answer = Handle(Bytes(buffer, buffer + n), udpSessions_[key], client, close);
+    SendFlood(fd_, &from, length);
     if (!answer.empty()) {
       ::sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
     }
@@ -217,12 +221,30 @@ void HartIpServer::ServeTcp() {
         const Bytes message(c.inbound.begin(), c.inbound.begin() + static_cast<std::ptrdiff_t>(size));
         c.inbound.erase(c.inbound.begin(), c.inbound.begin() + static_cast<std::ptrdiff_t>(size));
         const Bytes answer = Handle(message, c.session, c.client, close);
+        SendFlood(c.fd, nullptr, 0);
         if (!answer.empty()) ::send(c.fd, answer.data(), answer.size(), MSG_NOSIGNAL);
       }
       if (close) drop(i - 1);
     }
   }
   for (const Connection& c : connections) ::close(c.fd);
+}
+
+void HartIpServer::SendFlood(int fd, const void* to, unsigned length) {
+  if (floodPending_ == 0) return;
+  const Bytes publication = Compose(kPublish, kPassThrough, 0, 0, {});
+  if (to == nullptr) {
+    Bytes all;
+    for (int i = 0; i < floodPending_; ++i) all.insert(all.end(), publication.begin(), publication.end());
+    // A stream the client gives up on takes no more; what it took is enough.
+    ::send(fd, all.data(), all.size(), MSG_NOSIGNAL);
+  } else {
+    for (int i = 0; i < floodPending_; ++i) {
+      ::sendto(fd, publication.data(), publication.size(), 0, static_cast<const sockaddr*>(to),
+               length);
+    }
+  }
+  floodPending_ = 0;
 }
 
 std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& session, int client,
@@ -282,6 +304,11 @@ std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& sess
         status = kNearestValue;
       }
       session = {true, inactivity, now};
+      // Said, not kept: the session lasts as asked.
+      if (Applies(Behaviour::TinyTimer)) {
+        inactivity = 1;
+        status = kNearestValue;
+      }
       {
         const std::lock_guard lock(mutex_);
         ++openSessions_;
@@ -308,6 +335,7 @@ std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& sess
         close = true;
         return Compose(kError, kPassThrough, 0, seq, {kSessionClosed});
       }
+      if (Applies(Behaviour::Flood)) floodPending_ = kFloodMessages;
       if (Applies(Behaviour::Nak)) return Compose(kNak, kPassThrough, 0, seq, {});
       if (Applies(Behaviour::Error)) return Compose(kError, kPassThrough, 0, seq, {kServiceUnavailable});
       const bool wrongSequence = Applies(Behaviour::WrongSequence);

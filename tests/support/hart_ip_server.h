@@ -34,6 +34,8 @@ class HartIpServer {
     Error,          // pass-through: an error message, "service unavailable"
     Unfit,          // pass-through: answered under a header of version 2
     Silent,         // any request: no answer at all
+    Flood,          // pass-through: thousands of publications ahead of the answer
+    TinyTimer,      // session initiates: the server says it closes a session quiet for 1 ms
   };
 
   struct Message {
@@ -91,6 +93,8 @@ class HartIpServer {
   // The answer to one message from a client, or nothing; `close` asks for the connection to end.
   std::vector<std::uint8_t> Handle(const std::vector<std::uint8_t>& bytes, Session& session,
                                    int client, bool& close);
+  // A flood Handle asked for, sent ahead of its answer: `count` publications.
+  void SendFlood(int fd, const void* to, unsigned length);
   // Whether the behaviour set is this one, counting it off.
   bool Applies(Behaviour behaviour);
   std::int64_t NowMs() const;
@@ -109,6 +113,7 @@ class HartIpServer {
   std::uint8_t behaviourStatus_ = 0;
   std::uint32_t inactivityLimit_ = 0;
   int replyDelayMs_ = 0;
+  int floodPending_ = 0;  // the serving thread's own
   std::vector<Message> messages_;
   std::map<std::string, Session> udpSessions_;
   std::map<std::string, int> udpClients_;
