@@ -55,9 +55,9 @@ class Waker : public ui::Window {
 };
 
 bool TakesValue(std::string_view option) {
-  return option == "--port" || option == "--hart-ip" || option == "--trace" ||
-         option == "--period" || option == "--count" || option == "--duration" ||
-         option == "--csv" || option == "-o";
+  return option == "--port" || option == "--hart-ip" || option == "--psk-file" ||
+         option == "--trace" || option == "--period" || option == "--count" ||
+         option == "--duration" || option == "--csv" || option == "-o";
 }
 
 std::int64_t SystemClockMs() {
@@ -114,6 +114,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
       args.hartIp = value;
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--psk-file") {
+      args.pskFile = value;
     } else if (arg == "--trace") {
       args.trace = value;
     } else if (arg == "--csv") {
@@ -165,6 +167,10 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--tcp относится к --hart-ip";
     return std::nullopt;
   }
+  if (!args.pskFile.empty() && args.hartIp.empty()) {
+    error = "--psk-file относится к --hart-ip";
+    return std::nullopt;
+  }
   return args;
 }
 
@@ -172,7 +178,7 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp]\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ]\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
@@ -221,7 +227,7 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     if (onLine) {
       openedLink = args.hartIp.empty()
                        ? hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error)
-                       : OpenHartIpLink(args.hartIp, args.tcp, error);
+                       : OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
       if (!openedLink) {
         std::fprintf(err, "%s\n", error.c_str());
         CloseTrace(traceFile);

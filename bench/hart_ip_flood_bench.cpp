@@ -1,8 +1,9 @@
 // `kestrel7 read` over HART-IP by TCP on the loopback interface against a peer that floods every
 // session with Publish messages, for a minute of wall time: the resident memory of the process
 // (sampled each 100 ms, and its peak), and the readings the CSV got, period by period.
-// Two peers: "steady" floods each session from its start, so that every reply lies behind the
-// flood; "after" answers each request at once and floods after it.
+// Two peers, each letting identification through and flooding from the first reading on:
+// "steady" floods every later session from its start, so that every reply lies behind the flood;
+// "after" answers each request at once and floods after it.
 // Run: build/bench/bench/hart_ip_flood_bench [steady|after] [SECONDS]
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -138,7 +139,7 @@ class FloodingPeer {
           case 0:  // Session Initiate
             ++sessions_;
             send(Message(1, 0, sequence, body));
-            if (steady_) flooding = true;
+            if (steady_ && readingsBegun_) flooding = true;
             break;
           case 3: {  // pass-through
             Bytes frame;
@@ -148,7 +149,10 @@ class FloodingPeer {
             }
             send(Message(1, 3, sequence, frame));
             // Identification goes through; the readings meet the flood.
-            if (body.size() > 6 && body[0] == 0x82 && body[6] == 3) flooding = true;
+            if (body.size() > 6 && body[0] == 0x82 && body[6] == 3) {
+              readingsBegun_ = true;
+              flooding = true;
+            }
             break;
           }
           default:
@@ -168,6 +172,7 @@ class FloodingPeer {
   int fd_ = -1;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> readingsBegun_{false};
   std::atomic<long> sessions_{0};
   std::atomic<long long> floodBytes_{0};
   std::thread acceptor_;

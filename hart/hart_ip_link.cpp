@@ -262,6 +262,7 @@ void HartIpLink::Tick() {
     case State::Connecting: CheckConnect(); break;
     case State::Initiating:
     case State::Waiting: Receive(); break;
+    case State::Securing: Secure(); break;
     case State::Replied: Deliver(); break;
   }
   Schedule();
@@ -284,6 +285,7 @@ void HartIpLink::Schedule() {
     case State::Resolving: period = kPumpMs; break;
     case State::Connecting:
     case State::Initiating:
+    case State::Securing:
     case State::Waiting:
       period = Now() - sentAt_ < kFastWindowMs ? kFastPumpMs : kPumpMs;
       break;
@@ -432,7 +434,8 @@ void HartIpLink::CheckConnect() {
 void HartIpLink::SendInitiate() {
   awaited_ = ++sequence_;
   const auto body = hartip::InitiateBody({hartip::kPrimaryMaster, options_.inactivityMs});
-  const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionInitiate, awaited_, body);
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionInitiate, awaited_, body,
+                                      0, Version());
   state_ = State::Initiating;
   sentAt_ = Now();
   deadline_ = sentAt_ + options_.replyTimeoutMs;
@@ -440,9 +443,58 @@ void HartIpLink::SendInitiate() {
   Send(message, dialog_);
 }
 
+void HartIpLink::Secure() {
+  const TlsChannel::Step step = tls_->Handshake();
+  if (step == TlsChannel::Step::Again && Now() < deadline_) return;
+  if (step != TlsChannel::Step::Done) {
+    const bool certificate = tls_->CertificateOffered();
+    const std::string identity = options_.key->identity;
+    CloseSocket();
+    Unreachable(certificate
+                    ? "Узел HART-IP " + server_ +
+                          " предъявил сертификат вместо общего ключа: такой сеанс не поддерживается."
+                    : "Узел HART-IP " + server_ + " не принял ключ HART-IP (идентификатор " +
+                          identity + "): защищённый сеанс не открыт.");
+    return;
+  }
+  secured_ = true;
+  sessionOpen_ = true;
+  if (FrameTrace* trace = TraceOf(TraceTarget())) trace->HartIpNote(Now(), tls_->Description());
+  SendRequest();
+}
+
+bool HartIpLink::AnsweredInVersionOne(std::span<const std::uint8_t> bytes) {
+  if (!options_.key || state_ != State::Initiating || bytes.size() < hartip::kHeaderSize ||
+      bytes[0] != hartip::kVersion || bytes[2] != hartip::kSessionInitiate) {
+    return false;
+  }
+  TraceReceived(bytes.first(hartip::kHeaderSize), false);
+  CloseSocket();
+  Unreachable("Узел HART-IP " + server_ +
+              " отвечает только по версии 1 протокола HART-IP, без защиты: с ключом сеанс с ним "
+              "не открыт.");
+  return true;
+}
+
+ssize_t HartIpLink::SendBytes(const std::uint8_t* bytes, std::size_t size) {
+  if (secured_) return tls_->Send(bytes, size);
+  return ::send(fd_, bytes, size, MSG_NOSIGNAL);
+}
+
+ssize_t HartIpLink::ReceiveBytes(std::uint8_t* into, std::size_t room) {
+  if (secured_) return tls_->Receive(into, room);
+  // Nothing of the handshake may be read as a message before the channel is up.
+  if (tls_) {
+    errno = EAGAIN;
+    return -1;
+  }
+  return ::recv(fd_, into, room, MSG_DONTWAIT);
+}
+
 void HartIpLink::SendRequest() {
   awaited_ = ++sequence_;
-  const auto message = hartip::Encode(hartip::kRequest, hartip::kPassThrough, awaited_, request_);
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kPassThrough, awaited_, request_, 0,
+                                      Version());
   state_ = State::Waiting;
   requestSent_ = true;
   sentAt_ = Now();
@@ -452,13 +504,14 @@ void HartIpLink::SendRequest() {
 }
 
 void HartIpLink::SendKeepAlive() {
-  const auto message = hartip::Encode(hartip::kRequest, hartip::kKeepAlive, ++sequence_, {});
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kKeepAlive, ++sequence_, {}, 0,
+                                      Version());
   Send(message, TraceTarget());
 }
 
 bool HartIpLink::Send(const std::vector<std::uint8_t>& message, THartProtokol* traceTo) {
   TraceSent(message, traceTo);
-  const ssize_t n = ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+  const ssize_t n = SendBytes(message.data(), message.size());
   lastSentAt_ = Now();
   if (n == static_cast<ssize_t>(message.size())) return true;
   // A datagram the host could not take is as good as one lost on the way: the attempt runs out.
@@ -477,20 +530,24 @@ void HartIpLink::CloseSession(bool drain) {
       std::size_t drained = 0;
       ssize_t n = 0;
       while (drained < kTickReadBytes &&
-             (n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+             (n = ReceiveBytes(buffer, sizeof buffer)) > 0) {
         drained += static_cast<std::size_t>(n);
       }
     }
-    const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionClose, ++sequence_, {});
+    const auto message =
+        hartip::Encode(hartip::kRequest, hartip::kSessionClose, ++sequence_, {}, 0, Version());
     TraceSent(message, TraceTarget());
     // Said once and not waited for: the server closes the session in time anyway.
-    if (::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) > 0) lastSentAt_ = Now();
+    if (SendBytes(message.data(), message.size()) > 0) lastSentAt_ = Now();
   }
   sessionOpen_ = false;
   if (options_.tcp) CloseSocket();
 }
 
 void HartIpLink::CloseSocket() {
+  if (tls_ && secured_) tls_->Shutdown();
+  tls_.reset();
+  secured_ = false;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   connecting_ = false;
@@ -538,7 +595,7 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
     // what is left of a message.
     const std::size_t kept = options_.tcp ? inboundSize_ : 0;
     std::uint8_t* into = inbound_->data() + kept;
-    const ssize_t n = ::recv(fd_, into, inbound_->size() - kept, MSG_DONTWAIT);
+    const ssize_t n = ReceiveBytes(into, inbound_->size() - kept);
     if (n < 0) {
       if (!Temporary(errno)) failure = errno;
       break;
@@ -552,7 +609,7 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
     budget -= std::min(budget, std::max<std::size_t>(static_cast<std::size_t>(n), 1));
     if (!options_.tcp) {
       const std::span<const std::uint8_t> datagram(into, static_cast<std::size_t>(n));
-      more = Hand(hartip::ParseDatagram(datagram), datagram, take);
+      more = Hand(hartip::ParseDatagram(datagram, Version()), datagram, take);
       if (epoch != socketEpoch_) return true;
       continue;
     }
@@ -560,9 +617,10 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
     std::size_t at = 0;
     while (more) {
       const std::span<const std::uint8_t> rest(inbound_->data() + at, inboundSize_ - at);
-      const Parsed parsed = hartip::ParseStream(rest);
+      const Parsed parsed = hartip::ParseStream(rest, Version());
       if (parsed.state == Parsed::State::Incomplete) break;
       if (parsed.state == Parsed::State::Unfit) {
+        if (AnsweredInVersionOne(rest)) return false;
         // Out of step: no later message of this stream can be found.
         TraceReceived(rest, true);
         at = inboundSize_;
@@ -593,6 +651,7 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
 bool HartIpLink::Hand(const Parsed& parsed, std::span<const std::uint8_t> bytes,
                       const std::function<bool(const Parsed&)>& take) {
   if (parsed.state == Parsed::State::Complete) return take(parsed) && !flooded_;
+  if (AnsweredInVersionOne(bytes)) return false;
   // A header that does not fit answers nothing.
   if (!CountUnasked()) TraceReceived(bytes, true);
   return !flooded_;
@@ -668,7 +727,21 @@ void HartIpLink::TakeSessionAnswer(const Parsed& message) {
   const std::uint8_t status = message.header.status;
   if (hartip::JudgeSessionStatus(status) == hartip::SessionStatus::Refused) {
     CloseSocket();
-    Unreachable(hartip::RefusalText(status, server_));
+    Unreachable(hartip::RefusalText(status, server_, Version()));
+    return;
+  }
+  if (options_.key && !secured_) {
+    std::string error;
+    tls_ = TlsChannel::Client(fd_, !options_.tcp, *options_.key, error);
+    if (!tls_) {
+      CloseSocket();
+      Unreachable(error);
+      return;
+    }
+    state_ = State::Securing;
+    sentAt_ = Now();
+    deadline_ = sentAt_ + options_.replyTimeoutMs;
+    // Taken up from the pump: the session's answer is still being read.
     return;
   }
   sessionOpen_ = true;
@@ -714,9 +787,9 @@ bool HartIpLink::TakeUnasked(const Parsed& message) {
 void HartIpLink::SessionClosedByServer(const hartip::Header& header) {
   if (header.type == hartip::kRequest && sessionOpen_ && fd_ >= 0) {
     const auto answer =
-        hartip::Encode(hartip::kResponse, hartip::kSessionClose, header.sequence, {});
+        hartip::Encode(hartip::kResponse, hartip::kSessionClose, header.sequence, {}, 0, Version());
     TraceSent(answer, TraceTarget());
-    ::send(fd_, answer.data(), answer.size(), MSG_NOSIGNAL);
+    SendBytes(answer.data(), answer.size());
   }
   sessionOpen_ = false;
   if (options_.tcp) CloseSocket();
@@ -736,6 +809,7 @@ void HartIpLink::SocketFailed(int error) {
   switch (state_) {
     case State::Connecting:
     case State::Initiating:
+    case State::Securing:
       if (error == ECONNREFUSED) {
         Unreachable("Узел HART-IP " + server_ + " отказал в соединении.");
       } else if (NoWay(error)) {

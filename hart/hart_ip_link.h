@@ -18,7 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#include "hart/hart_ip_key.h"
 #include "hart/hart_ip_message.h"
+#include "hart/hart_ip_tls.h"
 #include "hart/frame_trace.h"
 #include "hart/link.h"
 
@@ -61,6 +63,9 @@ struct HartIpOptions {
   int resolveTimeoutMs = 10000;
   // Null: the system's resolver.
   HartIpResolver resolver;
+  // With a key, every session is one of version 2, secured by TLS (DTLS over UDP) with it, and
+  // nothing less is ever taken; without, version 1.
+  std::optional<HartIpKey> key;
 };
 
 class HartIpLink : public Link {
@@ -88,7 +93,7 @@ class HartIpLink : public Link {
  private:
   class Pump;
   struct Lookup;
-  enum class State { Idle, Starting, Resolving, Connecting, Initiating, Waiting, Replied };
+  enum class State { Idle, Starting, Resolving, Connecting, Initiating, Securing, Waiting, Replied };
 
   HartIpLink(HartIpAddress address, HartIpOptions options);
   void Tick();
@@ -101,6 +106,17 @@ class HartIpLink : public Link {
   bool OpenSocket();
   void CheckConnect();
   void SendInitiate();
+  // One step of the TLS handshake after the session was initiated.
+  void Secure();
+  // A key was given and the answer to the initiate came in a header of version 1: said and
+  // given up, never taken. False when `bytes` is no such answer.
+  bool AnsweredInVersionOne(std::span<const std::uint8_t> bytes);
+  std::uint8_t Version() const {
+    return options_.key ? hartip::kSecuredVersion : hartip::kVersion;
+  }
+  // The socket, or the TLS channel over it once the session is secured.
+  ssize_t SendBytes(const std::uint8_t* bytes, std::size_t size);
+  ssize_t ReceiveBytes(std::uint8_t* into, std::size_t room);
   void SendRequest();
   void SendKeepAlive();
   // False when the socket failed (and that was dealt with).
@@ -150,6 +166,8 @@ class HartIpLink : public Link {
   std::int64_t lookupDeadline_ = 0;
 
   int fd_ = -1;
+  std::unique_ptr<TlsChannel> tls_;
+  bool secured_ = false;  // the handshake is done: every byte goes through tls_
   unsigned socketEpoch_ = 0;
   bool connecting_ = false;
   bool sessionOpen_ = false;

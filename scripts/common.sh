@@ -3,7 +3,7 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-translations-l10n
-          fonts-dejavu-core fonts-liberation locales poppler-utils)
+          fonts-dejavu-core fonts-liberation locales poppler-utils libssl-dev)
 
 install_missing() {
   local missing=()
@@ -103,7 +103,7 @@ check_package() {
   local depends
   depends="$(dpkg-deb -f "$deb" Depends)"
   echo "Depends: $depends"
-  for name in libqt6widgets6 libqt6printsupport6 qt6-translations-l10n; do
+  for name in libqt6widgets6 libqt6printsupport6 qt6-translations-l10n libssl3; do
     grep -q "\b$name\b" <<<"$depends" || package_fault "Depends lacks $name"
   done
   if grep -q -- '-dev\b' <<<"$depends"; then package_fault "Depends names a -dev package"; fi

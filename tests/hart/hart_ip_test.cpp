@@ -3,6 +3,7 @@
 // the event loop waits for it on the wall clock, and each wait ends as soon as its condition
 // holds. Time-outs are cut short so that the failure paths take a fraction of a second.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <future>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hart/hart_ip_key.h"
 #include "hart/hart_ip_link.h"
 #include "hart/hart_ip_message.h"
 #include "hart/komendy.h"
@@ -134,6 +136,8 @@ TEST(HartIpMessage, OnlyTheResponseOfTheAwaitedRequestAnswersIt) {
 TEST(HartIpMessage, EachSessionStatusOpensOrIsSaidInRussian) {
   using Status = hartip::SessionStatus;
   const std::string server = "10.1.2.3:5094";
+  const std::string kKeyNeeded =
+      "\nОн настроен на защищённый сеанс (HART-IP версии 2): нужен ключ HART-IP (--psk-file).";
   struct Case {
     std::uint8_t status;
     Status judged;
@@ -146,7 +150,9 @@ TEST(HartIpMessage, EachSessionStatusOpensOrIsSaidInRussian) {
       {2, Status::Refused, "Узел HART-IP 10.1.2.3:5094 не принимает первичного мастера."},
       {5, Status::Refused, "Узел HART-IP 10.1.2.3:5094 не понял запрос сеанса: мало байтов данных."},
       {6, Status::Refused, "Узел HART-IP 10.1.2.3:5094 отказал в сеансе: ошибка устройства."},
-      {14, Status::Refused, "Узел HART-IP 10.1.2.3:5094 не поддерживает версию 1 протокола HART-IP."},
+      {14, Status::Refused,
+       "Узел HART-IP 10.1.2.3:5094 не поддерживает версию 1 протокола HART-IP." + kKeyNeeded},
+      {9, Status::Refused, "Узел HART-IP 10.1.2.3:5094 не открыл сеанс без ключа." + kKeyNeeded},
       {15, Status::Refused,
        "Узел HART-IP 10.1.2.3:5094: все сеансы заняты.\nЗакрой связь с ним в другой программе или "
        "подожди."},
@@ -454,7 +460,8 @@ TEST_P(HartIp, ARefusedSessionIsSaidWithItsStatus) {
   };
   const Case cases[] = {
       {15, ": все сеансы заняты.\nЗакрой связь с ним в другой программе или подожди."},
-      {14, " не поддерживает версию 1 протокола HART-IP."},
+      {14, " не поддерживает версию 1 протокола HART-IP.\nОн настроен на защищённый сеанс (HART-IP "
+           "версии 2): нужен ключ HART-IP (--psk-file)."},
       {2, " не принимает первичного мастера."},
   };
   for (const Case& c : cases) {
@@ -601,6 +608,121 @@ TEST_P(HartIp, AForgottenDialogHearsNothingAndTheNextRequestIsAnsweredForItself)
   EXPECT_EQ(second.events, (std::vector<unsigned>{kEvReply}));
   EXPECT_EQ(second.Reply()[6], 13);
   EXPECT_EQ(second.Reply()[hart::kReplyData + 20], transmitter.Model().year);
+}
+
+hart::HartIpKey Key(const char* identity, Bytes bytes) {
+  hart::HartIpKey key;
+  key.identity = identity;
+  key.key = std::move(bytes);
+  return key;
+}
+
+TEST_P(HartIp, ASecuredSessionTakesTheServersKeyAndNeverLess) {
+  const Bytes slot{0x3C, 0xA1, 0x07, 0x5E, 0x99, 0x12, 0xF0, 0x0D,
+                   0x42, 0x6B, 0xC8, 0x1E, 0x77, 0x30, 0xAB, 0x54};
+  Bytes wrong = slot;
+  wrong.back() ^= 1;
+  const bool tcp = GetParam() == Transport::Tcp;
+  struct Case {
+    const char* what;
+    bool provisioned;  // for version 2, with the key slot K7-0001 = slot
+    std::optional<hart::HartIpKey> key;
+    std::string says;  // the operator is told; empty: the reply came
+  };
+  const std::string refused = " не принял ключ HART-IP (идентификатор ";
+  const Case cases[] = {
+      {"the right key", true, Key("K7-0001", slot), ""},
+      {"a wrong key", true, Key("K7-0001", wrong), refused + "K7-0001): защищённый сеанс не открыт."},
+      {"a wrong identity", true, Key("K7-0002", slot),
+       refused + "K7-0002): защищённый сеанс не открыт."},
+      {"no key to a server of version 2", true, std::nullopt,
+       " не открыл сеанс без ключа.\nОн настроен на защищённый сеанс (HART-IP версии 2): нужен "
+       "ключ HART-IP (--psk-file)."},
+      {"a key to a server of version 1", false, Key("K7-0001", slot),
+       " отвечает только по версии 1 протокола HART-IP, без защиты: с ключом сеанс с ним не "
+       "открыт."},
+  };
+  for (const Case& c : cases) {
+    platform->ClearMessageBoxes();
+    HartIpServer secured(GetParam(), transmitter.Function());
+    if (c.provisioned) secured.SetKey("K7-0001", slot);
+    hart::HartIpOptions options = Options();
+    // A datagram of the handshake that fails its check is dropped unanswered: the time-out ends it.
+    options.replyTimeoutMs = 400;
+    options.key = c.key;
+    auto link = Open(options, secured.Address());
+    Probe probe(Settings(link.get()));
+    ASSERT_TRUE(probe.CreateModeless());
+    Run(probe);
+    if (!c.says.empty()) {
+      EXPECT_EQ(probe.events, (std::vector<unsigned>{kEvNoAnswer})) << c.what;
+      EXPECT_EQ(Boxes(), (std::vector<std::string>{"Узел HART-IP " + secured.Address() + c.says}));
+      EXPECT_TRUE(secured.Frames().empty()) << c.what;
+      continue;
+    }
+
+    // Twice through one session, every message of version 2, the key never in the trace.
+    Run(probe);
+    EXPECT_EQ(probe.events, (std::vector<unsigned>{kEvReply})) << c.what;
+    EXPECT_EQ(secured.Frames(), (std::vector<Bytes>{Request3(), Request3()}));
+    EXPECT_EQ(secured.Messages(hartip::kSessionInitiate).size(), 1u);
+    for (const auto& m : secured.Messages()) EXPECT_EQ(m.version, 2) << c.what;
+    EXPECT_EQ(capture.Count(tcp ? "HART-IP TLS 1.3 PSK, identity K7-0001 (TLS_AES_128_GCM_SHA256)"
+                                : "HART-IP DTLS 1.2 PSK, identity K7-0001 (PSK-AES128-GCM-SHA256)"),
+              1u);
+    for (const std::string& line : capture.Lines()) {
+      EXPECT_EQ(line.find(Hex(Bytes(slot.begin(), slot.begin() + 4))), std::string::npos) << line;
+    }
+  }
+}
+
+TEST(HartIpKeyFile, OnlyTheUsersOwnUnreadableFileWithAKeyIsTaken) {
+  const std::string path = ::testing::TempDir() + "k7_hart_ip.key";
+  const std::string good = "# gateway 1\nidentity=K7-0001\nkey=3C A1 07 5E 99 12 F0 0D 42 6B C8 1E 77 30 AB 54\n";
+  const std::string file = "Файл ключа HART-IP " + path;
+  struct Case {
+    mode_t mode;
+    std::string text;
+    std::string error;  // empty: taken
+  };
+  const Case cases[] = {
+      {0600, good, ""},
+      {0400, good, ""},
+      {0644, good,
+       file + " доступен не только владельцу (права 0644): ключ не принят.\nНужны права 0600: "
+              "chmod 600 " + path},
+      {0620, good, file + " доступен не только владельцу (права 0620): ключ не принят.\nНужны права "
+                          "0600: chmod 600 " + path},
+      {0600, "identity=K7-0001\n", file + ": нужны строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ."},
+      {0600, "identity=K7-0001\nkey=3CA1075E\n",
+       file + ": Ключ HART-IP — от 16 до 64 байтов шестнадцатеричными цифрами, по две на байт."},
+      {0600, good + "password=3CA1075E\n",
+       file + ": непонятная строка 4.\nНужны строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ."},
+  };
+  for (const Case& c : cases) {
+    std::remove(path.c_str());
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(c.text.c_str(), f);
+    std::fclose(f);
+    ::chmod(path.c_str(), c.mode);
+    std::string error;
+    const auto key = hart::LoadHartIpKey(path, error);
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(key.has_value(), c.error.empty()) << c.error;
+    if (key) {
+      EXPECT_EQ(key->identity, "K7-0001");
+      EXPECT_EQ(Hex(key->key), "3C A1 07 5E 99 12 F0 0D 42 6B C8 1E 77 30 AB 54");
+      // Saved again, it is read back the same and readable by its owner alone.
+      std::remove(path.c_str());
+      ASSERT_TRUE(hart::SaveHartIpKey(path, *key, error)) << error;
+      struct stat st {};
+      ::stat(path.c_str(), &st);
+      EXPECT_EQ(st.st_mode & 0777, 0600u);
+      EXPECT_EQ(hart::LoadHartIpKey(path, error)->key, key->key);
+    }
+  }
+  std::remove(path.c_str());
 }
 
 // A window that notes when its timer fires.

@@ -5,7 +5,11 @@
 // through the model answerer, as the pseudo-terminal test transmitter answers. A test can make
 // it refuse sessions, drop one, answer with another sequence number, a NAK, an error message or
 // a header of another version, or stay silent. It reads and writes the header with its own code,
-// so that the program's is checked against it.
+// so that the program's is checked against it. Given a key it is provisioned for version 2:
+// version 1 is refused ("security not initialized"), and a session initiated in version 2 goes on
+// in TLS (DTLS over UDP) with the same OpenSSL the program uses, the identity as the client
+// identifier of its one key slot. Unprovisioned, it answers a version-2 initiate as a server of
+// version 1 does: "version not supported".
 #pragma once
 
 #include <atomic>
@@ -16,6 +20,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace testhart {
 
@@ -60,6 +67,9 @@ class HartIpServer {
 
   // For the next `count` messages it applies to (all when negative); then it answers properly.
   void SetBehaviour(Behaviour behaviour, int count = -1, std::uint8_t status = 0);
+  // Provisions the server for version 2 with this key slot (before the first client).
+  void SetKey(std::string identity, std::vector<std::uint8_t> key);
+
   // Sessions end after this long without a message, whatever the client asked for (0: as asked).
   void SetInactivityLimit(std::uint32_t ms);
   // Each pass-through answer goes this long after its request (the server does nothing else
@@ -85,7 +95,11 @@ class HartIpServer {
     int client = 0;
     std::vector<std::uint8_t> inbound;
     Session session;
+    SSL* ssl = nullptr;  // once secured
   };
+  // Takes the handshake on `fd` (connected, blocking); null when it fails.
+  SSL* Accept(int fd, bool datagram, const void* peer);
+  SSL_CTX* Context(bool datagram);
 
   void Serve();
   void ServeUdp();
@@ -114,6 +128,10 @@ class HartIpServer {
   std::uint32_t inactivityLimit_ = 0;
   int replyDelayMs_ = 0;
   int floodPending_ = 0;  // the serving thread's own
+  bool securePending_ = false;  // the serving thread's own: a version-2 session was initiated
+  std::string identity_;
+  std::vector<std::uint8_t> key_;
+  SSL_CTX* context_ = nullptr;
   std::vector<Message> messages_;
   std::map<std::string, Session> udpSessions_;
   std::map<std::string, int> udpClients_;
