@@ -359,6 +359,8 @@ void HartIpLink::BeginAttempt() {
   ++attempt_;
   requestSent_ = false;
   // Whatever came while nobody was waiting: late answers, or the server closing the session.
+  // A handshake left unfinished (its dialog went) cannot be taken up again.
+  if (tls_ && !secured_) CloseSocket();
   if (fd_ >= 0 && !connecting_) ReadMessages([this](const Parsed& m) { return TakeUnasked(m); });
   const std::int64_t now = Now();
   // Quiet for most of the inactivity time: the server may have closed the session already.
@@ -541,7 +543,7 @@ void HartIpLink::CloseSession(bool drain) {
     if (SendBytes(message.data(), message.size()) > 0) lastSentAt_ = Now();
   }
   sessionOpen_ = false;
-  if (options_.tcp) CloseSocket();
+  if (SessionOwnsSocket()) CloseSocket();
 }
 
 void HartIpLink::CloseSocket() {
@@ -792,7 +794,7 @@ void HartIpLink::SessionClosedByServer(const hartip::Header& header) {
     SendBytes(answer.data(), answer.size());
   }
   sessionOpen_ = false;
-  if (options_.tcp) CloseSocket();
+  if (SessionOwnsSocket()) CloseSocket();
 }
 
 void HartIpLink::IdleTick() {

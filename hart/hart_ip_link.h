@@ -111,6 +111,8 @@ class HartIpLink : public Link {
   // A key was given and the answer to the initiate came in a header of version 1: said and
   // given up, never taken. False when `bytes` is no such answer.
   bool AnsweredInVersionOne(std::span<const std::uint8_t> bytes);
+  // A stream, or a secured channel, ends with its session: the next one starts afresh.
+  bool SessionOwnsSocket() const { return options_.tcp || options_.key.has_value(); }
   std::uint8_t Version() const {
     return options_.key ? hartip::kSecuredVersion : hartip::kVersion;
   }

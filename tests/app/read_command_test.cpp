@@ -18,8 +18,6 @@
 #include "app/command_line.h"
 #include "app/read_command.h"
 #include "tests/support/fake_link.h"
-#include "tests/support/hart_ip_server.h"
-#include "tests/support/model_answerer.h"
 
 namespace {
 
@@ -277,36 +275,6 @@ TEST_F(ReadCommand, NotOneReadingIsAFailureAndAShortDurationStillReadsOnce) {
     EXPECT_EQ(RunRead(*args, csv.file, summary.file, seams), c.status) << c.summary;
     EXPECT_EQ(summary.Text().rfind(c.summary, 0), 0u) << summary.Text();
   }
-}
-
-// With --psk-file the whole run goes through one secured session of version 2, over UDP and TCP;
-// without --hart-ip the key belongs nowhere.
-TEST_F(ReadCommand, OverASecuredSessionWithTheKeyFile) {
-  const std::string key = ::testing::TempDir() + "k7_secured.key";
-  std::FILE* keyFile = std::fopen(key.c_str(), "w");
-  std::fputs("identity=K7-0001\nkey=3CA1075E9912F00D426BC81E7730AB54\n", keyFile);
-  std::fclose(keyFile);
-  chmod(key.c_str(), 0600);
-  for (const auto transport : {testhart::HartIpServer::Transport::Udp,
-                               testhart::HartIpServer::Transport::Tcp}) {
-    testhart::ModelAnswerer transmitter(testhart::TestModel());
-    testhart::HartIpServer server(transport, transmitter.Function());
-    server.SetKey("K7-0001", {0x3C, 0xA1, 0x07, 0x5E, 0x99, 0x12, 0xF0, 0x0D, 0x42, 0x6B, 0xC8,
-                              0x1E, 0x77, 0x30, 0xAB, 0x54});
-    const std::string address = server.Address();
-    const bool tcp = transport == testhart::HartIpServer::Transport::Tcp;
-    Capture csv;
-    Capture summary;
-    const char* argv[] = {"kestrel7", "read",     "--hart-ip", address.c_str(), "--psk-file",
-                          key.c_str(), "--count", "1",         "--tcp"};
-    EXPECT_EQ(RunRead(tcp ? 9 : 8, argv, csv.file, summary.file), 0) << summary.Text();
-    EXPECT_EQ(summary.Text().rfind("Показаний: 1, сбоев: 0;", 0), 0u) << summary.Text();
-    EXPECT_EQ(server.Messages(0).size(), 1u);
-    for (const auto& m : server.Messages()) EXPECT_EQ(m.version, 2);
-  }
-  std::remove(key.c_str());
-  const char* stray[] = {"kestrel7", "identify", "--psk-file", "k7.key"};
-  EXPECT_EQ(ParseCommandLine(4, stray).error, "--psk-file относится к --hart-ip");
 }
 
 TEST_F(ReadCommand, FilesAndPortsThatFailAreToldAndNothingIsRead) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <chrono>
 #include <stdexcept>
+#include <utility>
 
 namespace testhart {
 namespace {
@@ -66,33 +67,18 @@ int SlotIndex() {
 }
 
 unsigned int FindKey(SSL* ssl, const char* identity, unsigned char* psk, unsigned int maxPsk) {
-  const auto* server = static_cast<const std::pair<std::string, Bytes>*>(
+  const auto* slot = static_cast<const std::pair<std::string, Bytes>*>(
       SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), SlotIndex()));
-  if (server == nullptr || identity == nullptr || server->first != identity ||
-      server->second.size() > maxPsk) {
-    return 0;
-  }
-  std::memcpy(psk, server->second.data(), server->second.size());
-  return static_cast<unsigned int>(server->second.size());
-}
-
-// A cookie the client must give back before the server does any work for it; the same for all,
-// which is all a test needs of it.
-int MakeCookie(SSL*, unsigned char* cookie, unsigned int* length) {
-  std::memcpy(cookie, "k7-cookie", 9);
-  *length = 9;
-  return 1;
-}
-int CheckCookie(SSL*, const unsigned char* cookie, unsigned int length) {
-  return length == 9 && std::memcmp(cookie, "k7-cookie", 9) == 0 ? 1 : 0;
+  if (identity == nullptr || slot->first != identity || slot->second.size() > maxPsk) return 0;
+  std::memcpy(psk, slot->second.data(), slot->second.size());
+  return static_cast<unsigned int>(slot->second.size());
 }
 
 }  // namespace
 
 void HartIpServer::SetKey(std::string identity, std::vector<std::uint8_t> key) {
   const std::lock_guard lock(mutex_);
-  identity_ = std::move(identity);
-  key_ = std::move(key);
+  slot_ = {std::move(identity), std::move(key)};
 }
 
 SSL_CTX* HartIpServer::Context(bool datagram) {
@@ -100,20 +86,22 @@ SSL_CTX* HartIpServer::Context(bool datagram) {
   context_ = SSL_CTX_new(datagram ? DTLS_server_method() : TLS_server_method());
   if (datagram) {
     SSL_CTX_set_min_proto_version(context_, DTLS1_2_VERSION);
-    SSL_CTX_set_cookie_generate_cb(context_, MakeCookie);
-    SSL_CTX_set_cookie_verify_cb(context_, CheckCookie);
+    // A cookie the client must give back before the server does any work for it; one for all
+    // is all a test needs.
+    SSL_CTX_set_cookie_generate_cb(context_, [](SSL*, unsigned char* cookie, unsigned int* n) {
+      *n = static_cast<unsigned int>(std::strlen(std::strcpy(reinterpret_cast<char*>(cookie), "k7")));
+      return 1;
+    });
+    SSL_CTX_set_cookie_verify_cb(context_, [](SSL*, const unsigned char* cookie, unsigned int n) {
+      return n == 2 && std::memcmp(cookie, "k7", 2) == 0 ? 1 : 0;
+    });
   } else {
     SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
     SSL_CTX_set_ciphersuites(context_, "TLS_AES_128_GCM_SHA256:TLS_CHACHA20_POLY1305_SHA256");
   }
   SSL_CTX_set_cipher_list(context_, "PSK-AES128-GCM-SHA256");
   SSL_CTX_set_psk_server_callback(context_, FindKey);
-  static thread_local std::pair<std::string, Bytes> slot;
-  {
-    const std::lock_guard lock(mutex_);
-    slot = {identity_, key_};
-  }
-  SSL_CTX_set_ex_data(context_, SlotIndex(), &slot);
+  SSL_CTX_set_ex_data(context_, SlotIndex(), &slot_);
   return context_;
 }
 
@@ -243,20 +231,7 @@ void HartIpServer::ServeUdp() {
     for (const Connection& c : secured) polls.push_back({c.fd, POLLIN, 0});
     if (::poll(polls.data(), polls.size(), kPollMs) <= 0) continue;
     for (std::size_t i = polls.size() - 1; i >= 1; --i) {
-      if ((polls[i].revents & POLLIN) == 0) continue;
-      Connection& c = secured[i - 1];
-      std::uint8_t buffer[2048];
-      const int n = SSL_read(c.ssl, buffer, sizeof buffer);
-      bool close = n <= 0;
-      if (!close) {
-        const Bytes answer = Handle(Bytes(buffer, buffer + n), c.session, c.client, close);
-        if (!answer.empty()) SSL_write(c.ssl, answer.data(), static_cast<int>(answer.size()));
-      }
-      if (close) {
-        SSL_free(c.ssl);
-        ::close(c.fd);
-        secured.erase(secured.begin() + static_cast<std::ptrdiff_t>(i - 1));
-      }
+      if ((polls[i].revents & POLLIN) != 0 && !ServeConnection(secured[i - 1])) Drop(secured, i - 1);
     }
     if ((polls[0].revents & POLLIN) == 0) continue;
     std::uint8_t buffer[2048];
@@ -276,7 +251,6 @@ void HartIpServer::ServeUdp() {
     bool close = false;
     Session& session = udpSessions_[key];
     const Bytes answer = Handle(Bytes(buffer, buffer + n), session, client, close);
-    SendFlood(fd_, &from, length);
     int own = -1;
     if (securePending_) {
       // Connected to the client before it hears the answer, so that its handshake comes here.
@@ -306,23 +280,58 @@ void HartIpServer::ServeUdp() {
       udpSessions_.erase(key);
     }
   }
-  for (const Connection& c : secured) {
-    SSL_free(c.ssl);
-    ::close(c.fd);
+  while (!secured.empty()) Drop(secured, 0);
+}
+
+void HartIpServer::Drop(std::vector<Connection>& connections, std::size_t i) {
+  if (connections[i].ssl != nullptr) SSL_free(connections[i].ssl);
+  ::close(connections[i].fd);
+  if (connections[i].session.open) {
+    const std::lock_guard lock(mutex_);
+    --openSessions_;
   }
+  connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
+}
+
+bool HartIpServer::ServeConnection(Connection& c) {
+  std::uint8_t buffer[2048];
+  const auto read = [&] {
+    return c.ssl != nullptr ? SSL_read(c.ssl, buffer, sizeof buffer)
+                            : static_cast<int>(::recv(c.fd, buffer, sizeof buffer, 0));
+  };
+  int n = read();
+  if (n <= 0) return false;
+  do {
+    c.inbound.insert(c.inbound.end(), buffer, buffer + n);
+  } while (c.ssl != nullptr && SSL_pending(c.ssl) > 0 && (n = read()) > 0);
+  bool close = false;
+  while (!close && c.inbound.size() >= 8) {
+    const std::size_t size = static_cast<std::size_t>(c.inbound[6] << 8 | c.inbound[7]);
+    if ((c.inbound[0] != kVersion && c.inbound[0] != kSecuredVersion) || size < 8) {
+      return false;  // a stream out of step cannot be read on
+    }
+    if (c.inbound.size() < size) break;
+    const Bytes message(c.inbound.begin(), c.inbound.begin() + static_cast<std::ptrdiff_t>(size));
+    c.inbound.erase(c.inbound.begin(), c.inbound.begin() + static_cast<std::ptrdiff_t>(size));
+    const Bytes answer = Handle(message, c.session, c.client, close);
+    SendFlood(c.fd);
+    if (!answer.empty() && c.ssl != nullptr) {
+      SSL_write(c.ssl, answer.data(), static_cast<int>(answer.size()));
+    } else if (!answer.empty()) {
+      ::send(c.fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+    }
+    // A stream goes on in TLS from the answer to its initiate on.
+    if (std::exchange(securePending_, false) && c.ssl == nullptr) {
+      c.ssl = Accept(c.fd, false, nullptr);
+      if (c.ssl == nullptr) close = true;
+      c.inbound.clear();
+    }
+  }
+  return !close;
 }
 
 void HartIpServer::ServeTcp() {
   std::vector<Connection> connections;
-  auto drop = [&](std::size_t i) {
-    if (connections[i].ssl != nullptr) SSL_free(connections[i].ssl);
-    ::close(connections[i].fd);
-    if (connections[i].session.open) {
-      const std::lock_guard lock(mutex_);
-      --openSessions_;
-    }
-    connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
-  };
   while (!stop_) {
     std::vector<pollfd> polls{{fd_, POLLIN, 0}};
     for (const Connection& c : connections) polls.push_back({c.fd, POLLIN, 0});
@@ -338,64 +347,21 @@ void HartIpServer::ServeTcp() {
     }
     for (std::size_t i = polls.size() - 1; i >= 1; --i) {
       if ((polls[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      Connection& c = connections[i - 1];
-      std::uint8_t buffer[2048];
-      ssize_t n = c.ssl != nullptr ? SSL_read(c.ssl, buffer, sizeof buffer)
-                                   : ::recv(c.fd, buffer, sizeof buffer, 0);
-      if (n <= 0) {
-        drop(i - 1);
-        continue;
-      }
-      c.inbound.insert(c.inbound.end(), buffer, buffer + n);
-      while (c.ssl != nullptr && SSL_pending(c.ssl) > 0 &&
-             (n = SSL_read(c.ssl, buffer, sizeof buffer)) > 0) {
-        c.inbound.insert(c.inbound.end(), buffer, buffer + n);
-      }
-      bool close = false;
-      while (!close && c.inbound.size() >= 8) {
-        const std::size_t size = static_cast<std::size_t>(c.inbound[6] << 8 | c.inbound[7]);
-        if ((c.inbound[0] != kVersion && c.inbound[0] != kSecuredVersion) || size < 8) {
-          close = true;  // a stream out of step cannot be read on
-          break;
-        }
-        if (c.inbound.size() < size) break;
-        const Bytes message(c.inbound.begin(), c.inbound.begin() + static_cast<std::ptrdiff_t>(size));
-        c.inbound.erase(c.inbound.begin(), c.inbound.begin() + static_cast<std::ptrdiff_t>(size));
-        const Bytes answer = Handle(message, c.session, c.client, close);
-        SendFlood(c.fd, nullptr, 0);
-        if (!answer.empty() && c.ssl != nullptr) {
-          SSL_write(c.ssl, answer.data(), static_cast<int>(answer.size()));
-        } else if (!answer.empty()) {
-          ::send(c.fd, answer.data(), answer.size(), MSG_NOSIGNAL);
-        }
-        if (securePending_) {
-          securePending_ = false;
-          c.ssl = Accept(c.fd, false, nullptr);
-          if (c.ssl == nullptr) close = true;
-          c.inbound.clear();
-        }
-      }
-      if (close) drop(i - 1);
+      if (!ServeConnection(connections[i - 1])) Drop(connections, i - 1);
     }
   }
-  for (const Connection& c : connections) ::close(c.fd);
+  while (!connections.empty()) Drop(connections, 0);
 }
 
-void HartIpServer::SendFlood(int fd, const void* to, unsigned length) {
+void HartIpServer::SendFlood(int fd) {
   if (floodPending_ == 0) return;
   const Bytes publication = Compose(kPublish, kPassThrough, 0, 0, {});
-  if (to == nullptr) {
-    Bytes all;
-    for (int i = 0; i < floodPending_; ++i) all.insert(all.end(), publication.begin(), publication.end());
-    // A stream the client gives up on takes no more; what it took is enough.
-    ::send(fd, all.data(), all.size(), MSG_NOSIGNAL);
-  } else {
-    for (int i = 0; i < floodPending_; ++i) {
-      ::sendto(fd, publication.data(), publication.size(), 0, static_cast<const sockaddr*>(to),
-               length);
-    }
+  Bytes all;
+  for (; floodPending_ > 0; --floodPending_) {
+    all.insert(all.end(), publication.begin(), publication.end());
   }
-  floodPending_ = 0;
+  // A client that gives up on the stream takes no more; what it took is enough.
+  ::send(fd, all.data(), all.size(), MSG_NOSIGNAL);
 }
 
 std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& session, int client,
@@ -421,7 +387,7 @@ std::vector<std::uint8_t> HartIpServer::Handle(const Bytes& bytes, Session& sess
   bool provisioned = false;
   {
     const std::lock_guard lock(mutex_);
-    provisioned = !key_.empty();
+    provisioned = !slot_.second.empty();
   }
   const std::uint8_t version = provisioned ? kSecuredVersion : kVersion;
   if (m.type == kRequest && m.id == kInitiate && m.version != version) {

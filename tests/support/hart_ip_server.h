@@ -41,7 +41,7 @@ class HartIpServer {
     Error,          // pass-through: an error message, "service unavailable"
     Unfit,          // pass-through: answered under a header of version 2
     Silent,         // any request: no answer at all
-    Flood,          // pass-through: thousands of publications ahead of the answer
+    Flood,          // pass-through, TCP: thousands of publications ahead of the answer
     TinyTimer,      // session initiates: the server says it closes a session quiet for 1 ms
   };
 
@@ -107,8 +107,12 @@ class HartIpServer {
   // The answer to one message from a client, or nothing; `close` asks for the connection to end.
   std::vector<std::uint8_t> Handle(const std::vector<std::uint8_t>& bytes, Session& session,
                                    int client, bool& close);
-  // A flood Handle asked for, sent ahead of its answer: `count` publications.
-  void SendFlood(int fd, const void* to, unsigned length);
+  // A flood Handle asked for, sent on a stream ahead of its answer.
+  void SendFlood(int fd);
+  // Reads what came on a connection (a stream, or a secured client's datagrams) and answers each
+  // whole message; false when the connection is to end.
+  bool ServeConnection(Connection& c);
+  void Drop(std::vector<Connection>& connections, std::size_t i);
   // Whether the behaviour set is this one, counting it off.
   bool Applies(Behaviour behaviour);
   std::int64_t NowMs() const;
@@ -129,8 +133,7 @@ class HartIpServer {
   int replyDelayMs_ = 0;
   int floodPending_ = 0;  // the serving thread's own
   bool securePending_ = false;  // the serving thread's own: a version-2 session was initiated
-  std::string identity_;
-  std::vector<std::uint8_t> key_;
+  std::pair<std::string, std::vector<std::uint8_t>> slot_;  // identity and key
   SSL_CTX* context_ = nullptr;
   std::vector<Message> messages_;
   std::map<std::string, Session> udpSessions_;
