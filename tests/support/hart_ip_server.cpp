@@ -74,6 +74,20 @@ unsigned int FindKey(SSL* ssl, const char* identity, unsigned char* psk, unsigne
   return static_cast<unsigned int>(slot->second.size());
 }
 
+// A datagram socket of the loopback interface at the server's port, beside its own.
+int Bind(std::uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const int on = 1;
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  ::setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  return fd;
+}
+
 }  // namespace
 
 void HartIpServer::SetKey(std::string identity, std::vector<std::uint8_t> key) {
@@ -254,15 +268,7 @@ void HartIpServer::ServeUdp() {
     int own = -1;
     if (securePending_) {
       // Connected to the client before it hears the answer, so that its handshake comes here.
-      own = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-      const int on = 1;
-      ::setsockopt(own, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-      ::setsockopt(own, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
-      sockaddr_in here{};
-      here.sin_family = AF_INET;
-      here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      here.sin_port = htons(port_);
-      ::bind(own, reinterpret_cast<sockaddr*>(&here), sizeof here);
+      own = Bind(port_);
       ::connect(own, reinterpret_cast<sockaddr*>(&from), length);
     }
     if (!answer.empty()) {
