@@ -555,6 +555,9 @@ void HartIpLink::CloseSocket() {
   connecting_ = false;
   sessionOpen_ = false;
   inboundSize_ = 0;
+  // A flood ends with its socket: the next one starts with a clean count.
+  flooded_ = false;
+  unasked_ = 0;
   ++socketEpoch_;
 }
 
