@@ -626,20 +626,25 @@ TEST_P(HartIp, ASecuredSessionTakesTheServersKeyAndNeverLess) {
   const bool tcp = GetParam() == Transport::Tcp;
   struct Case {
     const char* what;
-    bool provisioned;  // for version 2, with the key slot K7-0001 = slot
+    int provisioned;  // for version 2, with the key slot K7-0001 = slot; 2: and a certificate
     std::optional<hart::HartIpKey> key;
     std::string says;  // the operator is told; empty: the reply came
   };
   const std::string refused = " не принял ключ HART-IP (идентификатор ";
   const Case cases[] = {
-      {"the right key", true, Key("K7-0001", slot), ""},
-      {"a wrong key", true, Key("K7-0001", wrong), refused + "K7-0001): защищённый сеанс не открыт."},
-      {"a wrong identity", true, Key("K7-0002", slot),
+      {"the right key", 1, Key("K7-0001", slot), ""},
+      {"a wrong key", 1, Key("K7-0001", wrong), refused + "K7-0001): защищённый сеанс не открыт."},
+      {"a wrong identity", 1, Key("K7-0002", slot),
        refused + "K7-0002): защищённый сеанс не открыт."},
-      {"no key to a server of version 2", true, std::nullopt,
+      {"no key to a server of version 2", 1, std::nullopt,
        " не открыл сеанс без ключа.\nОн настроен на защищённый сеанс (HART-IP версии 2): нужен "
        "ключ HART-IP (--psk-file)."},
-      {"a key to a server of version 1", false, Key("K7-0001", slot),
+      // TLS 1.3 lets the server prove itself with a certificate instead; never taken. Over DTLS
+      // 1.2 the client offers no cipher suite that a certificate could serve.
+      {"a certificate", 2, Key("K7-0009", slot),
+       tcp ? " предъявил сертификат вместо общего ключа: такой сеанс не поддерживается."
+           : refused + "K7-0009): защищённый сеанс не открыт."},
+      {"a key to a server of version 1", 0, Key("K7-0001", slot),
        " отвечает только по версии 1 протокола HART-IP, без защиты: с ключом сеанс с ним не "
        "открыт."},
   };
@@ -647,6 +652,7 @@ TEST_P(HartIp, ASecuredSessionTakesTheServersKeyAndNeverLess) {
     platform->ClearMessageBoxes();
     HartIpServer secured(GetParam(), transmitter.Function());
     if (c.provisioned) secured.SetKey("K7-0001", slot);
+    if (c.provisioned == 2) secured.SetCertificate();
     hart::HartIpOptions options = Options();
     // A datagram of the handshake that fails its check is dropped unanswered: the time-out ends it.
     options.replyTimeoutMs = 400;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>
@@ -115,6 +116,20 @@ SSL_CTX* HartIpServer::Context(bool datagram) {
   }
   SSL_CTX_set_cipher_list(context_, "PSK-AES128-GCM-SHA256");
   SSL_CTX_set_psk_server_callback(context_, FindKey);
+  if (certified_) {
+    EVP_PKEY* key = EVP_EC_gen("P-256");
+    X509* certificate = X509_new();
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+    X509_gmtime_adj(X509_getm_notBefore(certificate), 0);
+    X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+    X509_set_pubkey(certificate, key);
+    X509_set_issuer_name(certificate, X509_get_subject_name(certificate));
+    X509_sign(certificate, key, EVP_sha256());
+    SSL_CTX_use_certificate(context_, certificate);
+    SSL_CTX_use_PrivateKey(context_, key);
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+  }
   SSL_CTX_set_ex_data(context_, SlotIndex(), &slot_);
   return context_;
 }

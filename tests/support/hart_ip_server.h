@@ -69,6 +69,8 @@ class HartIpServer {
   void SetBehaviour(Behaviour behaviour, int count = -1, std::uint8_t status = 0);
   // Provisions the server for version 2 with this key slot (before the first client).
   void SetKey(std::string identity, std::vector<std::uint8_t> key);
+  // Also holds a certificate of its own, shown to a client whose identity it does not know.
+  void SetCertificate() { certified_ = true; }
 
   // Sessions end after this long without a message, whatever the client asked for (0: as asked).
   void SetInactivityLimit(std::uint32_t ms);
@@ -132,6 +134,7 @@ class HartIpServer {
   std::uint32_t inactivityLimit_ = 0;
   int replyDelayMs_ = 0;
   int floodPending_ = 0;  // the serving thread's own
+  bool certified_ = false;
   bool securePending_ = false;  // the serving thread's own: a version-2 session was initiated
   std::pair<std::string, std::vector<std::uint8_t>> slot_;  // identity and key
   SSL_CTX* context_ = nullptr;
