@@ -358,9 +358,9 @@ void HartIpLink::BeginAttempt() {
   state_ = State::Starting;
   ++attempt_;
   requestSent_ = false;
-  // Whatever came while nobody was waiting: late answers, or the server closing the session.
   // A handshake left unfinished (its dialog went) cannot be taken up again.
   if (tls_ && !secured_) CloseSocket();
+  // Whatever came while nobody was waiting: late answers, or the server closing the session.
   if (fd_ >= 0 && !connecting_) ReadMessages([this](const Parsed& m) { return TakeUnasked(m); });
   const std::int64_t now = Now();
   // Quiet for most of the inactivity time: the server may have closed the session already.
@@ -595,7 +595,32 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
   std::size_t budget = kTickReadBytes;
   int failure = 0;
   bool more = true;  // `take` wants the next message
-  while (more && budget > 0 && failure == 0) {
+  while (more && failure == 0) {
+    if (options_.tcp) {
+      // The whole messages of the stream first, those left from before included.
+      std::size_t at = 0;
+      while (more) {
+        const std::span<const std::uint8_t> rest(inbound_->data() + at, inboundSize_ - at);
+        const Parsed parsed = hartip::ParseStream(rest, Version());
+        if (parsed.state == Parsed::State::Incomplete) break;
+        if (parsed.state == Parsed::State::Unfit) {
+          if (AnsweredInVersionOne(rest)) return false;
+          // Out of step: no later message of this stream can be found.
+          TraceReceived(rest, true);
+          at = inboundSize_;
+          failure = EPROTO;
+          break;
+        }
+        at += parsed.size;
+        more = Hand(parsed, parsed.whole, take);
+        if (epoch != socketEpoch_) return true;
+      }
+      // What is left of a message goes to the front, for the rest of it to follow.
+      std::memmove(inbound_->data(), inbound_->data() + at, inboundSize_ - at);
+      inboundSize_ -= at;
+      if (!more || failure != 0) break;
+    }
+    if (budget == 0) break;
     // A datagram is one message, read whole into the buffer's start; a stream is read on behind
     // what is left of a message.
     const std::size_t kept = options_.tcp ? inboundSize_ : 0;
@@ -612,33 +637,13 @@ bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
     // Even an answer that does not fit shows the server is there.
     heard_ = true;
     budget -= std::min(budget, std::max<std::size_t>(static_cast<std::size_t>(n), 1));
-    if (!options_.tcp) {
-      const std::span<const std::uint8_t> datagram(into, static_cast<std::size_t>(n));
-      more = Hand(hartip::ParseDatagram(datagram, Version()), datagram, take);
-      if (epoch != socketEpoch_) return true;
+    if (options_.tcp) {
+      inboundSize_ += static_cast<std::size_t>(n);
       continue;
     }
-    inboundSize_ += static_cast<std::size_t>(n);
-    std::size_t at = 0;
-    while (more) {
-      const std::span<const std::uint8_t> rest(inbound_->data() + at, inboundSize_ - at);
-      const Parsed parsed = hartip::ParseStream(rest, Version());
-      if (parsed.state == Parsed::State::Incomplete) break;
-      if (parsed.state == Parsed::State::Unfit) {
-        if (AnsweredInVersionOne(rest)) return false;
-        // Out of step: no later message of this stream can be found.
-        TraceReceived(rest, true);
-        at = inboundSize_;
-        failure = EPROTO;
-        break;
-      }
-      at += parsed.size;
-      more = Hand(parsed, parsed.whole, take);
-      if (epoch != socketEpoch_) return true;
-    }
-    // What is left of a message goes to the front, for the rest of it to follow.
-    std::memmove(inbound_->data(), inbound_->data() + at, inboundSize_ - at);
-    inboundSize_ -= at;
+    const std::span<const std::uint8_t> datagram(into, static_cast<std::size_t>(n));
+    more = Hand(hartip::ParseDatagram(datagram, Version()), datagram, take);
+    if (epoch != socketEpoch_) return true;
   }
   // What follows may ask the operator, and the link may be wanted meanwhile.
   reading_ = false;
