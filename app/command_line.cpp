@@ -124,6 +124,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       takeValue(args.hartIp, arg, "адрес узла HART-IP");
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--psk-file") {
+      takeValue(args.pskFile, arg);
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -166,18 +168,30 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   } else if (args.tcp && args.hartIp.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "--tcp относится к --hart-ip";
+  } else if (!args.pskFile.empty() && args.hartIp.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--psk-file относится к --hart-ip";
   }
   return args;
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
-  return OpenHartIpLink(args.hartIp, args.tcp, error);
+  return OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
                                            std::string& error) {
+  return OpenHartIpLink(address, tcp, "", error);
+}
+
+std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
+                                           const std::string& pskFile, std::string& error) {
   hart::HartIpOptions options;
   options.tcp = tcp;
+  if (!pskFile.empty()) {
+    options.key = hart::LoadHartIpKey(pskFile, error);
+    if (!options.key) return nullptr;
+  }
   return hart::HartIpLink::Open(address, options, error);
 }
 
@@ -221,7 +235,10 @@ std::string HelpText() {
          "--hart-ip УЗЕЛ[:ПОРТ] связывается с преобразователем по сети через шлюз,\n"
          "мультиплексор или преобразователь HART-IP (порт по умолчанию 5094), по UDP;\n"
          "--tcp — по TCP.\n"
-         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp].\n";
+         "--psk-file ФАЙЛ открывает защищённый сеанс HART-IP версии 2 (TLS, по UDP — DTLS)\n"
+         "с общим ключом из ФАЙЛа: строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ (шестнадцатеричный);\n"
+         "файл должен принадлежать вам и быть закрыт для других (права 0600).\n"
+         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ].\n";
 }
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }

@@ -19,6 +19,7 @@ struct CommandLine {
   bool switchRts = true;  // --no-rts: the modem switches by itself
   std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
+  std::string pskFile;  // --psk-file: the key of a secured HART-IP session (version 2)
   std::string error;   // what was wrong with the arguments
 };
 
@@ -35,11 +36,13 @@ int RunUsageError(const CommandLine& args, std::FILE* err);
 namespace hart {
 class Link;
 }
-// The HART-IP link of --hart-ip and --tcp: null, with the operator's text in `error`, when the
-// address is not one.
+// The HART-IP link of --hart-ip, --tcp and --psk-file: null, with the operator's text in `error`,
+// when the address is not one or the key file cannot be taken (then nothing was sent).
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
                                            std::string& error);
+std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
+                                           const std::string& pskFile, std::string& error);
 
 // Prints a printout into a PDF file with no window; false when it could not.
 using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;

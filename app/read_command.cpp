@@ -55,9 +55,9 @@ class Waker : public ui::Window {
 };
 
 bool TakesValue(std::string_view option) {
-  return option == "--port" || option == "--hart-ip" || option == "--trace" ||
-         option == "--period" || option == "--count" || option == "--duration" ||
-         option == "--csv" || option == "-o";
+  return option == "--port" || option == "--hart-ip" || option == "--psk-file" ||
+         option == "--trace" || option == "--period" || option == "--count" ||
+         option == "--duration" || option == "--csv" || option == "-o";
 }
 
 std::int64_t SystemClockMs() {
@@ -114,6 +114,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
       args.hartIp = value;
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--psk-file") {
+      args.pskFile = value;
     } else if (arg == "--trace") {
       args.trace = value;
     } else if (arg == "--csv") {
@@ -165,6 +167,10 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--tcp относится к --hart-ip";
     return std::nullopt;
   }
+  if (!args.pskFile.empty() && args.hartIp.empty()) {
+    error = "--psk-file относится к --hart-ip";
+    return std::nullopt;
+  }
   return args;
 }
 
@@ -172,7 +178,7 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp]\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ]\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
@@ -221,7 +227,7 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     if (onLine) {
       openedLink = args.hartIp.empty()
                        ? hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error)
-                       : OpenHartIpLink(args.hartIp, args.tcp, error);
+                       : OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
       if (!openedLink) {
         std::fprintf(err, "%s\n", error.c_str());
         CloseTrace(traceFile);
@@ -299,23 +305,25 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       }
       trend.CreateModeless();
       const std::int64_t limit = args.durationMs.value_or(INT64_MAX / 4);
-      platform->RunUntil(
-          [&] {
-            return interrupted != 0 || trend.Log() == nullptr ||
-                   (args.count && summary.Readings() + summary.Failures() >= *args.count);
-          },
-          limit);
-      // A file that could no longer be written ends the run; the trend window said why.
-      if (trend.Log() == nullptr) {
-        const auto& boxes = platform->MessageBoxes();
-        for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
-          std::fprintf(err, "%s\n", boxes[i].text.c_str());
-        }
-        status = 1;
+      const auto taken = [&] { return summary.Readings() + summary.Failures(); };
+      const auto stopped = [&] { return interrupted != 0 || trend.Log() == nullptr; };
+      platform->RunUntil([&] { return stopped() || (args.count && taken() >= *args.count); },
+                         limit);
+      // A duration shorter than a period still gets the reading it asked for; the trend's own
+      // watchdog ends a transaction that never comes back.
+      if (taken() == 0) platform->RunUntil([&] { return stopped() || taken() > 0; }, kRealStartUpMs);
+      // What the run had to say (a file that could no longer be written, a link that gave up on
+      // its peer) goes to the error stream; a lost file ends the run.
+      const auto& boxes = platform->MessageBoxes();
+      for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
+        std::fprintf(err, "%s\n", boxes[i].text.c_str());
       }
+      if (trend.Log() == nullptr) status = 1;
       trend.EndDialog(ui::kIdCancel);
       std::fputs(summary.Line().c_str(), summaryOut);
       std::fflush(summaryOut);
+      // Not one reading taken is a failure, however many were tried.
+      if (summary.Readings() == 0) status = 1;
     }
     window.Destroy();
   }

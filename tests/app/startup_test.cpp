@@ -263,7 +263,7 @@ TEST_F(StartUp, TheToolbarsTrendIsOneModelessWindowOfTheIdentifiedTransmitter) {
   ASSERT_EQ(trend->Series().Readings(), 3);
   // The simulated transmitter's reply, as the wire carries it, in the identified record's kPa.
   const calib::PvReading last = trend->Series().LastReading()->ToReading();
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(last.pv), 0x43183A00u);
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(last.pv), 0x43183AE1u);
   EXPECT_EQ(last.unitCode, 12);
   EXPECT_EQ(trend->PlotUnit(), 12);
 
