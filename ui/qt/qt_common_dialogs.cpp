@@ -15,11 +15,16 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "ui/printing.h"
 #include "ui/qt/qt_context.h"
+#include "ui/qt/qt_file_names.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/qt_window_table.h"
+#include "ui/safe_file.h"
 
 namespace ui::qt {
 namespace {
@@ -189,7 +194,7 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   const QStringList filters = QtFilters(data.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(QString::fromStdString(data.defaultExt).toLower());
-  const QString start = QString::fromStdString(data.fileName);
+  const QString start = ToQtName(data.fileName);
   QString presetName;
   if (start.isEmpty()) {
     dialog.setDirectory(QDir::currentPath());
@@ -221,8 +226,8 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
         if (label->isVisible() && !label->text().isEmpty()) shown.labels.push_back(WithoutMnemonic(label->text()));
       }
       // The dialog would refuse a missing file with a box of its own; that answer is Cancel.
-      if (answer && !(mustExist && !QFileInfo::exists(QString::fromStdString(*answer)))) {
-        dialog.selectFile(QString::fromStdString(*answer));
+      if (answer && !(mustExist && ::access(answer->c_str(), F_OK) != 0)) {
+        dialog.selectFile(ToQtName(*answer));
         static_cast<QDialog&>(dialog).accept();
       }
       if (dialog.result() != QDialog::Accepted) dialog.reject();
@@ -232,7 +237,14 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   shown.accepted = accepted;
   fileDialogs_.push_back(shown);
   if (!accepted) return false;
-  data.fileName = dialog.selectedFiles().front().toStdString();
+  const std::optional<std::string> chosen = FromQtName(dialog.selectedFiles().front());
+  if (!chosen) {
+    MessageBox(owner, "В этом каталоге несколько файлов с таким именем, различающихся только "
+               "знаками не в кодировке UTF-8: выберите файл под другим именем.", "",
+               kMbOk | kMbIconExclamation);
+    return false;
+  }
+  data.fileName = *chosen;
   return true;
 }
 
@@ -251,7 +263,7 @@ bool QtPlatform::Print(Window* owner, Printout& printout, bool prompt) {
       // The dialog shows the printer's output as it finds it: the file goes in first.
       if (*answer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(**answer));
+        printer.setOutputFileName(ToQtName(**answer));
       }
     }
     printDialogs_.push_back(shown);
@@ -274,6 +286,16 @@ bool QtPlatform::Print(Window* owner, Printout& printout, bool prompt) {
       });
     }
     if (dialog.exec() != QDialog::Accepted) return false;
+  }
+  // A PDF file is written by the program's own checked writer, whole or not at all.
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    const std::optional<std::string> path = FromQtName(printer.outputFileName());
+    std::string pdf;
+    std::string reason = FileErrorText(EIO);
+    if (path && RenderPdf(printer, printout, pdf) && ReplaceFile(*path, pdf, reason)) return true;
+    MessageBox(owner, "Не удалось напечатать рапорт в файл: " + path.value_or("") + "\n" + reason,
+               "", kMbOk | kMbIconStop);
+    return false;
   }
   return PrintPages(printer, printout);
 }
