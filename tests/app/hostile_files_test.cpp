@@ -60,6 +60,11 @@ TDane Records() {
   return db;
 }
 
+const auto kRender = [](ui::Printout&, std::string& pdf) {
+  pdf = "%PDF-1.4\n" + std::string(3000, 'x') + "\n%%EOF\n";
+  return true;
+};
+
 const std::vector<Writer>& Writers() {
   static const std::vector<Writer> writers{
       {"data file", true,
@@ -72,11 +77,7 @@ const std::vector<Writer>& Writers() {
          CommandLine args;
          args.file = input;
          args.output = path;
-         const auto render = [](ui::Printout&, std::string& pdf) {
-           pdf = "%PDF-1.4\n" + std::string(3000, 'x') + "\n%%EOF\n";
-           return true;
-         };
-         return Saying(said, [&](std::FILE* err) { return RunReport(args, render, err) == 0; });
+         return Saying(said, [&](std::FILE* err) { return RunReport(args, kRender, err) == 0; });
        }},
       {"trace", false,
        [](const std::string& path, std::string& said) {
@@ -94,85 +95,37 @@ const std::vector<Writer>& Writers() {
   return writers;
 }
 
-// A file size limit stands in for a full disk: writes beyond it fail.
-class FullDisk {
- public:
-  FullDisk() {
-    handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limited = old_;
-    limited.rlim_cur = 30;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FullDisk() {
-    ::setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, handler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*handler_)(int) = nullptr;
-};
-
 struct Situation {
   const char* name;
-  // Makes the situation in `folder`; returns the name to write.
+  // Makes the situation in `folder`, beside old.out; returns the name to write.
   std::function<std::string(const fs::path& folder)> make;
   bool written;
-  std::function<void(const std::string& path, const Writer& writer)> check = {};
   bool fullDisk = false;
 };
 
 std::string Planted(const fs::path& folder, uid_t owner) {
-  std::ofstream(folder / "victim") << kVictim;
   fs::permissions(folder, fs::perms::all | fs::perms::sticky_bit);
-  const fs::path link = folder / "planted.out";
-  fs::create_symlink(folder / "victim", link);
-  EXPECT_EQ(::lchown(link.c_str(), owner, owner), 0);
-  return link;
+  fs::create_symlink(folder / "old.out", folder / "link.out");
+  EXPECT_EQ(::lchown((folder / "link.out").c_str(), owner, owner), 0);
+  return folder / "link.out";
 }
 
 TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
-  if (::geteuid() != 0) GTEST_SKIP() << "links of another user need root";
+  if (::geteuid() != 0) GTEST_SKIP() << "links and files of another user need root";
   const std::vector<Situation> situations{
       {"a link planted by another user in a sticky folder",
-       [](const fs::path& folder) { return Planted(folder, kOtherUser); }, false,
-       [](const std::string&, const Writer&) {}},
+       [](const fs::path& folder) { return Planted(folder, kOtherUser); }, false},
       {"our own link in a sticky folder",
-       [](const fs::path& folder) { return Planted(folder, ::geteuid()); }, true,
-       [](const std::string& path, const Writer&) {
-         EXPECT_TRUE(fs::is_symlink(path));
-         EXPECT_NE(Contents(path), kVictim);
-       }},
-      {"a full disk",
-       [](const fs::path& folder) {
-         std::ofstream(folder / "old.out") << kVictim;
-         return folder / "old.out";
-       },
-       false, {}, true},
+       [](const fs::path& folder) { return Planted(folder, ::geteuid()); }, true},
+      {"a full disk", [](const fs::path& folder) { return folder / "old.out"; }, false, true},
       {"/dev/full", [](const fs::path&) { return std::string("/dev/full"); }, false},
       {"set-user-ID bits and another owner",
-       [](const fs::path& folder) {
-         std::ofstream(folder / "old.out") << kVictim;
-         EXPECT_EQ(::chown((folder / "old.out").c_str(), kOtherUser, kOtherGroup), 0);
-         EXPECT_EQ(::chmod((folder / "old.out").c_str(), 06750), 0);
-         return folder / "old.out";
-       },
-       true,
-       [](const std::string& path, const Writer& writer) {
-         struct stat st {};
-         ASSERT_EQ(::stat(path.c_str(), &st), 0);
-         EXPECT_EQ(st.st_uid, kOtherUser);
-         EXPECT_EQ(st.st_gid, kOtherGroup);
-         if (writer.replaces) {
-           EXPECT_EQ(st.st_mode & 07777, 0750u);
-         }
-       }},
+       [](const fs::path& folder) { return folder / "old.out"; }, true},
       {"the old temporary names planted",
        [](const fs::path& folder) {
          for (int i = 0; i < 100; ++i) {
-           const std::string name = ".x.out." + std::to_string(::getpid()) + "." + std::to_string(i);
-           fs::create_directory(folder / (name + ".tmp"));
+           fs::create_directory(folder / (".x.out." + std::to_string(::getpid()) + "." +
+                                          std::to_string(i) + ".tmp"));
          }
          return folder / "x.out";
        },
@@ -180,6 +133,7 @@ TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
       {"a name of 250 bytes",
        [](const fs::path& folder) { return folder / (std::string(246, 'n') + ".out"); }, true},
   };
+  std::signal(SIGXFSZ, SIG_IGN);
   std::string pattern = (fs::path(testing::TempDir()) / "k7hostileXXXXXX").string();
   const fs::path top = ::mkdtemp(pattern.data());
   ASSERT_TRUE(datafile::WriteDatabaseFile(top / "input.pom", Records()));
@@ -187,34 +141,34 @@ TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
     for (const Writer& writer : Writers()) {
       SCOPED_TRACE(std::string(situation.name) + ", " + writer.name);
       const fs::path folder = top / "w";
+      const fs::path old = folder / "old.out";
       fs::remove_all(folder);
       fs::create_directory(folder);
+      std::ofstream(old) << kVictim;
+      ASSERT_EQ(::chown(old.c_str(), kOtherUser, kOtherGroup), 0);
+      ASSERT_EQ(::chmod(old.c_str(), 06750), 0);
       const std::string path = situation.make(folder);
       const std::size_t before = Names(folder).size();
       const bool existed = fs::exists(fs::symlink_status(path));
+      // A file size limit stands in for a full disk: writes beyond it fail.
+      rlimit unlimited{};
+      ::getrlimit(RLIMIT_FSIZE, &unlimited);
+      rlimit limited{situation.fullDisk ? 30 : unlimited.rlim_cur, unlimited.rlim_max};
+      ::setrlimit(RLIMIT_FSIZE, &limited);
       std::string said;
-      bool ok = false;
-      if (situation.fullDisk) {
-        FullDisk full;
-        ok = writer.write(path, said);
-      } else {
-        ok = writer.write(path, said);
-      }
+      const bool ok = writer.write(path, said);
+      ::setrlimit(RLIMIT_FSIZE, &unlimited);
       EXPECT_EQ(ok, situation.written) << said;
+      EXPECT_EQ(said.empty(), ok) << said;
       // Whatever happened, no temporary file stays behind.
       EXPECT_EQ(Names(folder).size(), before + (ok && !existed ? 1 : 0));
-      if (!situation.written) {
-        EXPECT_FALSE(said.empty());
-        if (fs::exists(folder / "victim")) {
-          EXPECT_EQ(Contents(folder / "victim"), kVictim);
-        }
-        if (writer.replaces && fs::is_regular_file(path)) {
-          EXPECT_EQ(Contents(path), kVictim);
-        }
-      } else if (path != "/dev/full") {
-        EXPECT_GT(Contents(path).size(), kVictim.size());
-      }
-      if (situation.check) situation.check(path, writer);
+      if (!ok && (writer.replaces || !situation.fullDisk)) { EXPECT_EQ(Contents(old), kVictim); }
+      if (ok && fs::is_regular_file(path)) { EXPECT_GT(Contents(path).size(), kVictim.size()); }
+      // The file replaced keeps its owner and group, and only its permission bits.
+      struct stat st {};
+      ASSERT_EQ(::stat(old.c_str(), &st), 0);
+      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(kOtherUser, kOtherGroup));
+      if (writer.replaces && Contents(old) != kVictim) { EXPECT_EQ(st.st_mode & 07777, 0750u); }
     }
   }
   fs::remove_all(top);
@@ -227,10 +181,7 @@ TEST(HostileFiles, AReportNeverReplacesItsOwnDataFile) {
   CommandLine args;
   args.file = input;  // the output's default name is the input's own
   std::string said;
-  EXPECT_FALSE(Saying(said, [&](std::FILE* err) {
-    return RunReport(args, [](ui::Printout&, std::string& pdf) { return !(pdf = "%PDF").empty(); },
-                     err) == 0;
-  }));
+  EXPECT_FALSE(Saying(said, [&](std::FILE* err) { return RunReport(args, kRender, err) == 0; }));
   EXPECT_EQ(said, "Рапорт не записывается на место своего файла данных: " + input.string() + "\n");
   EXPECT_EQ(Contents(input), before);
   fs::remove(input);
