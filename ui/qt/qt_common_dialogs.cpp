@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -226,7 +225,7 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
         if (label->isVisible() && !label->text().isEmpty()) shown.labels.push_back(WithoutMnemonic(label->text()));
       }
       // The dialog would refuse a missing file with a box of its own; that answer is Cancel.
-      if (answer && !(mustExist && ::access(answer->c_str(), F_OK) != 0)) {
+      if (answer && !(mustExist && !QFileInfo::exists(ToQtName(*answer)))) {
         dialog.selectFile(ToQtName(*answer));
         static_cast<QDialog&>(dialog).accept();
       }
