@@ -20,32 +20,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uid_t kOtherUser = 4242;
-constexpr gid_t kOtherGroup = 4243;
+constexpr uid_t kOtherUser = 4242;  // and group
 const std::string kVictim = "victim\n";
 
 std::string Contents(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> Names(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+const std::string kInput = testing::TempDir() + "k7_hostile_input.pdf";
 
-// Runs `write` with what it says on a stream in `said`.
-bool Saying(std::string& said, const std::function<bool(std::FILE*)>& write) {
+// A report of `input` into `output` (its default name when empty); `said`: its error stream.
+bool Report(const std::string& output, std::string& said) {
+  CommandLine args;
+  args.file = kInput;
+  args.output = output;
   char* text = nullptr;
   std::size_t size = 0;
   std::FILE* err = ::open_memstream(&text, &size);
-  const bool ok = write(err);
+  const auto render = [](ui::Printout&, std::string& pdf) {
+    return !(pdf = "%PDF-1.4\n" + std::string(3000, 'x')).empty();
+  };
+  const bool ok = RunReport(args, render, err) == 0;
   std::fclose(err);
   said.assign(text, size);
   std::free(text);
   return ok;
+}
+
+TDane Records() {
+  TDane db;
+  db.Append(UnlikeDefaultsRecord());
+  return db;
 }
 
 struct Writer {
@@ -54,46 +60,24 @@ struct Writer {
   std::function<bool(const std::string& path, std::string& said)> write;
 };
 
-TDane Records() {
-  TDane db;
-  db.Append(UnlikeDefaultsRecord());
-  return db;
-}
-
-const auto kRender = [](ui::Printout&, std::string& pdf) {
-  pdf = "%PDF-1.4\n" + std::string(3000, 'x') + "\n%%EOF\n";
-  return true;
+const Writer kWriters[] = {
+    {"data file", true,
+     [](const std::string& path, std::string& said) {
+       return datafile::WriteDatabaseFile(path, Records(), &said);
+     }},
+    {"report", true, Report},
+    {"trace", false,
+     [](const std::string& path, std::string& said) {
+       std::FILE* trace = OpenTrace(path, said);
+       if (trace != nullptr) std::fputs(std::string(3000, '>').c_str(), trace);
+       return trace != nullptr && CloseTrace(trace, said);
+     }},
+    {"CSV", false,
+     [](const std::string& path, std::string& said) {
+       auto log = calib::ReadingLog::Create(path, said);
+       return log != nullptr && log->Write(calib::PvReading{}, said);
+     }},
 };
-
-const std::vector<Writer>& Writers() {
-  static const std::vector<Writer> writers{
-      {"data file", true,
-       [](const std::string& path, std::string& said) {
-         return datafile::WriteDatabaseFile(path, Records(), &said);
-       }},
-      {"report", true,
-       [](const std::string& path, std::string& said) {
-         const std::string input = fs::path(path).parent_path().parent_path() / "input.pom";
-         CommandLine args;
-         args.file = input;
-         args.output = path;
-         return Saying(said, [&](std::FILE* err) { return RunReport(args, kRender, err) == 0; });
-       }},
-      {"trace", false,
-       [](const std::string& path, std::string& said) {
-         std::FILE* trace = OpenTrace(path, said);
-         if (trace == nullptr) return false;
-         std::fputs(std::string(3000, '>').c_str(), trace);
-         return CloseTrace(trace, said);
-       }},
-      {"CSV", false,
-       [](const std::string& path, std::string& said) {
-         auto log = calib::ReadingLog::Create(path, said);
-         return log != nullptr && log->Write(calib::PvReading{}, said);
-       }},
-  };
-  return writers;
-}
 
 struct Situation {
   const char* name;
@@ -136,19 +120,20 @@ TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
   std::signal(SIGXFSZ, SIG_IGN);
   std::string pattern = (fs::path(testing::TempDir()) / "k7hostileXXXXXX").string();
   const fs::path top = ::mkdtemp(pattern.data());
-  ASSERT_TRUE(datafile::WriteDatabaseFile(top / "input.pom", Records()));
+  ASSERT_TRUE(datafile::WriteDatabaseFile(kInput, Records()));
   for (const Situation& situation : situations) {
-    for (const Writer& writer : Writers()) {
+    for (const Writer& writer : kWriters) {
       SCOPED_TRACE(std::string(situation.name) + ", " + writer.name);
       const fs::path folder = top / "w";
       const fs::path old = folder / "old.out";
       fs::remove_all(folder);
       fs::create_directory(folder);
       std::ofstream(old) << kVictim;
-      ASSERT_EQ(::chown(old.c_str(), kOtherUser, kOtherGroup), 0);
+      ASSERT_EQ(::chown(old.c_str(), kOtherUser, kOtherUser), 0);
       ASSERT_EQ(::chmod(old.c_str(), 06750), 0);
       const std::string path = situation.make(folder);
-      const std::size_t before = Names(folder).size();
+      const auto names = [&] { return std::distance(fs::directory_iterator(folder), {}); };
+      const auto before = names();
       const bool existed = fs::exists(fs::symlink_status(path));
       // A file size limit stands in for a full disk: writes beyond it fail.
       rlimit unlimited{};
@@ -161,13 +146,13 @@ TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
       EXPECT_EQ(ok, situation.written) << said;
       EXPECT_EQ(said.empty(), ok) << said;
       // Whatever happened, no temporary file stays behind.
-      EXPECT_EQ(Names(folder).size(), before + (ok && !existed ? 1 : 0));
+      EXPECT_EQ(names(), before + (ok && !existed ? 1 : 0));
       if (!ok && (writer.replaces || !situation.fullDisk)) { EXPECT_EQ(Contents(old), kVictim); }
       if (ok && fs::is_regular_file(path)) { EXPECT_GT(Contents(path).size(), kVictim.size()); }
       // The file replaced keeps its owner and group, and only its permission bits.
       struct stat st {};
       ASSERT_EQ(::stat(old.c_str(), &st), 0);
-      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(kOtherUser, kOtherGroup));
+      EXPECT_EQ(std::make_pair(st.st_uid, st.st_gid), std::make_pair(kOtherUser, kOtherUser));
       if (writer.replaces && Contents(old) != kVictim) { EXPECT_EQ(st.st_mode & 07777, 0750u); }
     }
   }
@@ -175,16 +160,11 @@ TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
 }
 
 TEST(HostileFiles, AReportNeverReplacesItsOwnDataFile) {
-  const fs::path input = fs::path(testing::TempDir()) / "k7_report_input.pdf";
-  ASSERT_TRUE(datafile::WriteDatabaseFile(input, Records()));
-  const std::string before = Contents(input);
-  CommandLine args;
-  args.file = input;  // the output's default name is the input's own
+  ASSERT_TRUE(datafile::WriteDatabaseFile(kInput, Records()));
   std::string said;
-  EXPECT_FALSE(Saying(said, [&](std::FILE* err) { return RunReport(args, kRender, err) == 0; }));
-  EXPECT_EQ(said, "Рапорт не записывается на место своего файла данных: " + input.string() + "\n");
-  EXPECT_EQ(Contents(input), before);
-  fs::remove(input);
+  EXPECT_FALSE(Report("", said));  // the default name is the input's own
+  EXPECT_EQ(said, "Рапорт не записывается на место своего файла данных: " + kInput + "\n");
+  EXPECT_EQ(Contents(kInput), datafile::DatabaseText(Records()));
 }
 
 }  // namespace

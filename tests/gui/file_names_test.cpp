@@ -4,18 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ui/printing.h"
+#include "data/report.h"
 #include "ui/qt/desktop.h"
 #include "ui/qt/qt_platform.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-struct BlankPage : ui::Printout {
-  BlankPage() : ui::Printout("Рапорт") {}
-  void PrintPage(ui::DeviceContext&, int) override {}
-};
 
 TEST(QtFileNames, NamesThatAreNotUtf8ReachTheDiskUnchangedOrAreRefused) {
   ui::qt::QtPlatform platform;
@@ -25,8 +18,8 @@ TEST(QtFileNames, NamesThatAreNotUtf8ReachTheDiskUnchangedOrAreRefused) {
   fs::create_directory(folder);
   const std::string chosen = folder / "r\xFF.pom";
   std::ofstream(chosen) << "1\n";
-  ui::FileDialogData data{"Файл измерений (*.pom)|*.pom|", "POM", 0x1004, ""};
   // Qt's open dialog finds no such file; saving over it replaces that very file.
+  ui::FileDialogData data{"", "POM", 0x1004, ""};
   platform.answerFileDialog = [&](const ui::qt::FileDialogShown&) { return chosen; };
   EXPECT_TRUE(platform.SaveFileDialog(nullptr, data));
   EXPECT_EQ(data.fileName, chosen);
@@ -35,12 +28,10 @@ TEST(QtFileNames, NamesThatAreNotUtf8ReachTheDiskUnchangedOrAreRefused) {
   platform.answerMessageBox = [](const ui::qt::MessageBoxShown&) { return ui::kIdOk; };
   EXPECT_FALSE(platform.SaveFileDialog(nullptr, data));
   EXPECT_EQ(platform.MessageBoxes().size(), 1u);
-
-  BlankPage report;
+  TDane db;
+  db.Append(TDaneIPPC{});
+  TDrukuj report(db);
   ASSERT_TRUE(ui::qt::PrintToPdf(report, folder / "r\xFF.pdf"));
   EXPECT_TRUE(fs::exists(folder / "r\xFF.pdf"));
   ui::SetPlatform(nullptr);
-  fs::remove_all(folder);
 }
-
-}  // namespace
