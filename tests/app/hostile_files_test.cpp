@@ -48,11 +48,7 @@ bool Report(const std::string& output, std::string& said) {
   return ok;
 }
 
-TDane Records() {
-  TDane db;
-  db.Append(UnlikeDefaultsRecord());
-  return db;
-}
+TDane Records() { TDane db; db.Append(UnlikeDefaultsRecord()); return db; }
 
 struct Writer {
   const char* name;
@@ -107,13 +103,10 @@ TEST(HostileFiles, EveryWriterWritesWholeOrSaysWhyAndLeavesNothing) {
        [](const fs::path& folder) { return folder / "old.out"; }, true},
       {"the old temporary names planted",
        [](const fs::path& folder) {
-         for (int i = 0; i < 100; ++i) {
-           fs::create_directory(folder / (".x.out." + std::to_string(::getpid()) + "." +
-                                          std::to_string(i) + ".tmp"));
-         }
+         const std::string old = ".x.out." + std::to_string(::getpid()) + ".";
+         for (int i = 0; i < 100; ++i) fs::create_directory(folder / (old + std::to_string(i) + ".tmp"));
          return folder / "x.out";
-       },
-       true},
+       }, true},
       {"a name of 250 bytes",
        [](const fs::path& folder) { return folder / (std::string(246, 'n') + ".out"); }, true},
   };
