@@ -225,15 +225,6 @@ std::string FileErrorText(int error) {
   }
 }
 
-std::optional<std::string> WriteTarget(const std::string& path, std::string& reason) {
-  Target target;
-  if (const int error = Resolve(path, target); error != 0) {
-    reason = ReasonFor(error);
-    return std::nullopt;
-  }
-  return target.path;
-}
-
 bool ReplaceFile(const std::string& path, std::string_view content, std::string& reason) {
   Target target;
   int error = Resolve(path, target);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,10 +11,9 @@ namespace ui {
 // The operator's words for a failed system call (an errno value): one Russian sentence.
 std::string FileErrorText(int error);
 
-// The file a write to `path` lands on, every link followed; nullopt, with the reason in `reason`,
-// when a link on the way is one the kernel's protected-symlink rule would not follow: in a
-// sticky, world-writable folder, owned neither by us nor by the folder's owner.
-std::optional<std::string> WriteTarget(const std::string& path, std::string& reason);
+// Both writers below follow links as the kernel does, but refuse one that the kernel's
+// protected-symlink rule would not follow, whatever the system's setting: a link in a sticky,
+// world-writable folder (/tmp) owned neither by us nor by the folder's owner.
 
 // Writes `content` to a new file of a random name beside the target, flushes it to the disk and
 // renames it over the target; the file replaced keeps its permission bits, owner and group.

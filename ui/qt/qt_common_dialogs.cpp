@@ -238,9 +238,7 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   if (!accepted) return false;
   const std::optional<std::string> chosen = FromQtName(dialog.selectedFiles().front());
   if (!chosen) {
-    MessageBox(owner, "В этом каталоге несколько файлов с таким именем, различающихся только "
-               "знаками не в кодировке UTF-8: выберите файл под другим именем.", "",
-               kMbOk | kMbIconExclamation);
+    MessageBox(owner, kAmbiguousName, "", kMbOk | kMbIconExclamation);
     return false;
   }
   data.fileName = *chosen;
@@ -290,7 +288,7 @@ bool QtPlatform::Print(Window* owner, Printout& printout, bool prompt) {
   if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
     const std::optional<std::string> path = FromQtName(printer.outputFileName());
     std::string pdf;
-    std::string reason = FileErrorText(EIO);
+    std::string reason = path ? FileErrorText(EIO) : kAmbiguousName;
     if (path && RenderPdf(printer, printout, pdf) && ReplaceFile(*path, pdf, reason)) return true;
     MessageBox(owner, "Не удалось напечатать рапорт в файл: " + path.value_or("") + "\n" + reason,
                "", kMbOk | kMbIconStop);

@@ -14,5 +14,8 @@ QString ToQtName(const std::string& path);
 // The name on the disk of one Qt gives back: where Qt shows U+FFFD, the one entry of the folder
 // that Qt shows alike; nullopt when several are alike.
 std::optional<std::string> FromQtName(const QString& name);
+constexpr const char* kAmbiguousName =
+    "В этом каталоге несколько файлов с таким именем, различающихся только знаками не в "
+    "кодировке UTF-8: выберите файл под другим именем.";
 
 }  // namespace ui::qt
