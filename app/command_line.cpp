@@ -211,6 +211,16 @@ std::string HelpText() {
          "  kestrel7 show ФАЙЛ                           данные всех записей файла данных\n"
          "  kestrel7 report ФАЙЛ [-o ВЫХОД.pdf]          рапорт первой записи в PDF\n"
          "                                               (по умолчанию ФАЙЛ с расширением .pdf)\n"
+         "  kestrel7 compare ФАЙЛ [СВЯЗЬ] [--record N]    конфигурация преобразователя против\n"
+         "                                               записи N файла данных, поле за полем\n"
+         "  kestrel7 apply ФАЙЛ [СВЯЗЬ] [--record N] [--force]\n"
+         "                                               конфигурация записи N файла данных\n"
+         "                                               записывается в преобразователь\n"
+         "  kestrel7 journal [--device НОМЕР | --tag ТЕГ] [--since ДАТА] [--csv ФАЙЛ]\n"
+         "                                               журнал изменений: всё, что программа\n"
+         "                                               записала в приборы\n"
+         "  kestrel7 journal --verify                    не изменён ли журнал задним числом\n"
+         "                                               (kestrel7 journal --help)\n"
          "  kestrel7 --help                              эта справка\n"
          "  kestrel7 --version                           версия программы\n"
          "\n"
@@ -342,9 +352,13 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     } else {
       PrintDatabase(out, db);
     }
+    if (trace.Condition().burstMode) std::fprintf(out, "%s\n", hart::kBurstModeText);
     if (deviceStatus != 0) {
       std::fprintf(out, "%s%s\n", TMyWindow::kDeviceStatusText,
                    hart::DeviceStatusText(deviceStatus).c_str());
+    }
+    if (!trace.Condition().moreStatus.empty()) {
+      std::fprintf(out, "Дополнительный статус: %s\n", trace.Condition().moreStatus.c_str());
     }
     // Said even when identifying went no further: it is who answered.
     if (identity) std::fprintf(out, "%s\n", hart::IdentityLine(*identity).c_str());

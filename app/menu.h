@@ -29,6 +29,8 @@ enum MenuCommand : int {
   kCmdPassword = 138,
   // The toolbar's alone: the menu stays as it always was.
   kCmdTrend = 139,
+  kCmdJournal = 140,
+  kCmdCompare = 141,
   kCmdExit = 24310,
 };
 
