@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "app/command_line.h"
+#include "app/journal_command.h"
 #include "calib/reading_log.h"
 #include "data/data_file.h"
 #include "tests/support/fixture_records.h"
@@ -68,6 +69,8 @@ const Writer kWriters[] = {
        if (trace != nullptr) std::fputs(std::string(3000, '>').c_str(), trace);
        return trace != nullptr && CloseTrace(trace, said);
      }},
+    {"journal CSV", true,
+     [](const std::string& path, std::string& said) { return WriteJournalCsv(path, {}, said); }},
     {"CSV", false,
      [](const std::string& path, std::string& said) {
        auto log = calib::ReadingLog::Create(path, said);
