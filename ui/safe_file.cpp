@@ -239,6 +239,8 @@ bool ReplaceFile(const std::string& path, std::string_view content, std::string&
   const std::string folder = FolderOf(target.path);
   std::string temporary;
   int fd = -1;
+  // Our own random names rather than mkstemp's: created 0666, a new file gets the umask's
+  // permissions as any other would, where mkstemp's stay 0600.
   for (int attempt = 0; attempt < 10 && fd < 0; ++attempt) {
     temporary = TemporaryName(folder, target.path.substr(folder.size() + (folder == "/" ? 0 : 1)));
     if (temporary.empty()) break;
