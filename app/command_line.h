@@ -44,15 +44,16 @@ std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
                                            const std::string& pskFile, std::string& error);
 
-// Prints a printout into a PDF file with no window; false when it could not.
-using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
+// Prints a printout as PDF into `pdf` with no window; false when it could not.
+using PdfRenderer = std::function<bool(ui::Printout&, std::string& pdf)>;
 
 // Each returns the process exit status. Identify prints the device status the transmitter
 // reported, when it reported any, and ends with a line naming the transmitter that answered:
 // "HART 7, изготовитель 0x00F9, тип 0xF9FD, номер 1, адрес 0".
 int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err);
-int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err);
+// Report writes the PDF whole or not at all, never over its own data file.
+int RunReport(const CommandLine& args, const PdfRenderer& render, std::FILE* err);
 
 // Today's date from the computer's clock, in local time.
 ui::Date LocalToday();
@@ -61,3 +62,7 @@ ui::Date LocalToday();
 // opened (then `error` says why). Standard error is never closed.
 std::FILE* OpenTrace(const std::string& name, std::string& error);
 void CloseTrace(std::FILE* file);
+// False, with `error` saying why, when any line of the trace was not written.
+bool CloseTrace(std::FILE* file, std::string& error);
+// False, after saying why on `err`, when anything written to `out` was lost (a full disk).
+bool FinishOutput(std::FILE* out, std::FILE* err);

@@ -67,7 +67,10 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
         link.reset();
       });
   trace.reset();
-  CloseTrace(traceFile);
+  if (!CloseTrace(traceFile, traceError)) {
+    std::fprintf(stderr, "%s\n", traceError.c_str());
+    return 1;
+  }
   return portFailed ? 1 : status;
 }
 
@@ -93,7 +96,9 @@ int main(int argc, char** argv) {
     case CommandLine::Command::Show:
       return RunShow(args, stdout, stderr);
     case CommandLine::Command::Report:
-      return RunReport(args, ui::qt::PrintToPdf, stderr);
+      return RunReport(
+          args, [](ui::Printout& report, std::string& pdf) { return ui::qt::RenderPdf(report, pdf); },
+          stderr);
     case CommandLine::Command::Desktop:
       break;
   }

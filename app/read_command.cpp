@@ -97,6 +97,11 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
         return std::nullopt;
       }
       value = argv[++i];
+      // An unset variable in a script gives an empty name: no file is no screen either.
+      if (value.empty() && (arg == "--csv" || arg == "--trace" || arg == "-o")) {
+        error = "после " + std::string(arg) + " нужно имя файла";
+        return std::nullopt;
+      }
     }
     if (arg == "read" && !commandSeen) {
       commandSeen = true;
@@ -327,6 +332,9 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     }
     window.Destroy();
   }
-  CloseTrace(traceFile);
+  if (!CloseTrace(traceFile, error)) {
+    std::fprintf(err, "%s\n", error.c_str());
+    status = 1;
+  }
   return status;
 }

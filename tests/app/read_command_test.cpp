@@ -149,6 +149,7 @@ TEST(ReadArguments, TakesWhatIdentifyTakesAndSaysWhatIsWrongInRussian) {
       {{"read", "--no-rts"}, "--no-rts относится к --port"},
       {{"read", "--period"}, "после --period нужно число секунд"},
       {{"read", "--csv"}, "после --csv нужно имя файла"},
+      {{"read", "--csv", ""}, "после --csv нужно имя файла"},
       {{"read", "--hart-ip"}, "после --hart-ip нужно адрес узла HART-IP"},
       {{"read", "--tcp"}, "--tcp относится к --hart-ip"},
       {{"read", "--psk-file", "k7.key"}, "--psk-file относится к --hart-ip"},
