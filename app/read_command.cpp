@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/reach_options.h"
 #include "app/menu.h"
 #include "calib/reading_log.h"
 #include "calib/trend_window.h"
@@ -85,6 +86,10 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
   bool commandSeen = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (IsReachOption(arg)) {
+      if (!TakeReachOption(argc, argv, i, args.reach, error)) return std::nullopt;
+      continue;
+    }
     std::string value;
     if (TakesValue(arg)) {
       if (i + 1 >= argc) {
@@ -165,6 +170,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--tcp относится к --hart-ip";
     return std::nullopt;
   }
+  error = ReachUsageError(args.reach, !args.hartIp.empty());
+  if (!error.empty()) return std::nullopt;
   return args;
 }
 
@@ -249,6 +256,10 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
 
     std::optional<hart::FrameTrace> trace;
     if (traceFile != nullptr) trace.emplace(traceFile);
+    // --address, --tag, --sub: the window and the readings reach the device alike.
+    const std::unique_ptr<hart::ReachLink> reached =
+        ReachingLink(*link, args.reach, !args.hartIp.empty());
+    if (reached) link = reached.get();
     TMyWindow window(trace ? &*trace : nullptr, link);
     window.Create();
     platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& dialog) {

@@ -86,6 +86,8 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
       trace_->Flush();
     }
     receivedLength_ = 0;
+    message = link_->Arrived(*this, message);
+    if (message == 0) return 0;
     ui::LResult result = 0;
     switch (message) {
       case kEvReply: result = EvReply(); break;

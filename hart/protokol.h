@@ -60,12 +60,16 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   ui::Window* panelWindow;
   int replyTimerId = 0;
   int closeTimerId = 0;
+  // A scan's poll: an attempt that met a silent line is the last; where anything was heard (a
+  // damaged frame, a busy line) the usual attempts go on.
+  bool oneAttemptIfSilent = false;
 
   // Hands the request in `frame` to the link: every request leaves through here.
   void StartReplyTimer();
   // A link that answers through the dialog's own reply timer arms it.
   void ArmReplyTimer();
   hart::FrameTrace* Trace() const { return trace_; }
+  hart::Link& LinkInUse() const { return *link_; }
   // The record whose transmitter the dialog addresses, where it has one.
   virtual const TDaneIPPC* AddressedRecord() const { return nullptr; }
   // A link, just before it raises an event, says what it received: the length of the frame in

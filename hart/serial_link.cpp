@@ -387,7 +387,8 @@ void SerialLink::Drain() {
 }
 
 void SerialLink::AttemptFailed() {
-  if (attempt_ < attempts_) {
+  const bool silent = received_.empty();
+  if (attempt_ < attempts_ && !(silent && dialog_ != nullptr && dialog_->oneAttemptIfSilent)) {
     BeginAttempt();
   } else {
     Finish(kEvNoAnswer);

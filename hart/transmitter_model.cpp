@@ -68,6 +68,16 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
       out = IdentityOf(m);
       if (rules.anonymousByTag) std::fill(out.begin(), out.end(), std::uint8_t{0});
       return 0;
+    case 20:
+    case 21:
+      // The long tag is HART 6's; an older transmitter does not know either command.
+      if (m.universalRevision < 6) break;
+      if (command == 21) {
+        out = IdentityOf(m);
+      } else {
+        out.assign(m.longTag.begin(), m.longTag.end());
+      }
+      return 0;
     case 1:
       out.push_back(m.unit);
       PutFloat(out, m.pressure);
@@ -177,7 +187,7 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
 
 bool Addressed(const TransmitterModel& m, std::span<const std::uint8_t> request, bool isLong,
                std::uint8_t command, std::span<const std::uint8_t> data) {
-  if (!isLong) return command == 0 && (request[1] & 0x0F) == m.pollingAddress;
+  if (!isLong) return command == 0 && (request[1] & 0x3F) == m.pollingAddress;
   const bool own = (request[1] & 0x3F) == (m.manufacturer & 0x3F) &&
                    request[2] == m.deviceType && request[3] == (m.deviceId >> 16 & 0xFF) &&
                    request[4] == (m.deviceId >> 8 & 0xFF) && request[5] == (m.deviceId & 0xFF);
@@ -186,7 +196,9 @@ bool Addressed(const TransmitterModel& m, std::span<const std::uint8_t> request,
                                      [](std::uint8_t b) { return b == 0; });
   const bool ownTag = command == 11 && data.size() >= m.tag.size() &&
                       std::equal(m.tag.begin(), m.tag.end(), data.begin());
-  return own || (broadcast && ownTag);
+  const bool ownLongTag = command == 21 && data.size() >= m.longTag.size() &&
+                          std::equal(m.longTag.begin(), m.longTag.end(), data.begin());
+  return own || (broadcast && (ownTag || ownLongTag));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -51,6 +52,10 @@ class TestTransmitter {
   // On by default: replies carry the primary master's bit in their address byte.
   void SetMasterBit(bool on);
 
+  // Another transmitter on the same loop (multidrop), answering at its own address; those added
+  // hear what the first does not answer.
+  void AddDevice(const hart::TransmitterModel& model);
+
   hart::TransmitterModel Model() const { return answerer_.Model(); }
   void SetModel(const hart::TransmitterModel& model) { answerer_.SetModel(model); }
 
@@ -78,6 +83,7 @@ class TestTransmitter {
   std::atomic<bool> stop_{false};
 
   ModelAnswerer answerer_;
+  std::vector<std::unique_ptr<ModelAnswerer>> loop_;
   // Guards what follows; the model is the answerer's to guard.
   mutable std::mutex mutex_;
   bool masterBit_ = true;

@@ -1,0 +1,158 @@
+// Every device on the loop and behind the gateway: one table of loop set-ups, each met by scan,
+// by identify and read reaching one device (by address, tag or sub-device), over the pty test
+// transmitter and the HART-IP test server.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/read_command.h"
+#include "app/scan_command.h"
+#include "data/data_file.h"
+#include "record/packed_text.h"
+#include "tests/support/gateway_model.h"
+#include "tests/support/hart_ip_server.h"
+#include "tests/support/test_transmitter.h"
+#include "ui/headless/headless_platform.h"
+
+namespace {
+
+struct Capture {
+  std::FILE* file = std::tmpfile();
+  ~Capture() { std::fclose(file); }
+  std::string Text() {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
+    return text;
+  }
+};
+
+hart::TransmitterModel Device(std::uint8_t revision, std::uint8_t address, std::uint32_t id,
+                              const char* tag = "", const char* longTag = "") {
+  hart::TransmitterModel m = testhart::TestModel(revision);
+  m.pollingAddress = address;
+  m.deviceId = id;
+  m.pressure = static_cast<float>(id % 1000) + 0.5f;
+  packed::EncodeFromEntry(tag, 8, m.tag);
+  std::fill(m.longTag.begin(), m.longTag.end(), std::uint8_t{' '});
+  for (std::size_t i = 0; longTag[i] != 0; ++i) m.longTag[i] = static_cast<std::uint8_t>(longTag[i]);
+  return m;
+}
+
+struct Loop {
+  const char* name;
+  std::vector<hart::TransmitterModel> devices;  // on the pty line; none: the test gateway
+  int from, to;
+  std::vector<std::uint32_t> scanned;     // device ids, in the order found
+  std::vector<const char*> reach;         // the option that reaches one device
+  std::uint32_t reached;
+};
+
+const Loop kLoops[] = {
+    {"PointToPoint", {Device(5, 0, 0x000101, "PT-1")}, 0, 1, {0x000101}, {"--tag", "PT-1"},
+     0x000101},
+    {"Multidrop3And7", {Device(5, 3, 0x000103, "PT-3"), Device(6, 7, 0x000107, "PT-7")}, 2, 8,
+     {0x000103, 0x000107}, {"--address", "7"}, 0x000107},
+    {"Hart7At40", {Device(7, 40, 0x000140, "", "PRESSURE AT FORTY")}, 40, 41, {0x000140},
+     {"--tag", "PRESSURE AT FORTY"}, 0x000140},
+    {"GatewayOfThree", {}, 0, 63, {0x000105, 0x000206, 0x000307}, {"--sub", "3"}, 0x000307},
+};
+
+class Devices : public ::testing::TestWithParam<Loop> {
+ protected:
+  void SetUp() override {
+    const Loop& loop = GetParam();
+    if (loop.devices.empty()) {
+      server_ = std::make_unique<testhart::HartIpServer>(testhart::HartIpServer::Transport::Udp,
+                                                         gateway_.Function());
+      link_ = {"--hart-ip", server_->Address()};
+    } else {
+      pty_.SetModel(loop.devices[0]);
+      for (std::size_t i = 1; i < loop.devices.size(); ++i) pty_.AddDevice(loop.devices[i]);
+      link_ = {"--port", pty_.Device()};
+    }
+  }
+  // argv of kestrel7 with the command, the link and `more`.
+  std::vector<const char*> Argv(const char* command, std::vector<const char*> more) {
+    std::vector<const char*> argv{"kestrel7", command, link_[0].c_str(), link_[1].c_str()};
+    argv.insert(argv.end(), more.begin(), more.end());
+    return argv;
+  }
+  std::vector<std::uint32_t> IdsIn(const std::string& path) {
+    ui::ScopedHeadlessPlatform platform;
+    TDane db;
+    EXPECT_TRUE(datafile::ReadDatabaseFile(path, db));
+    std::vector<std::uint32_t> ids;
+    for (std::size_t i = 0; i < db.Count(); ++i) ids.push_back(static_cast<std::uint32_t>(db.At(i).deviceId));
+    return ids;
+  }
+
+  testhart::TestTransmitter pty_;
+  testhart::GatewayModel gateway_;
+  std::unique_ptr<testhart::HartIpServer> server_;
+  std::vector<std::string> link_;
+  std::string file_ = ::testing::TempDir() + "devices_test.pom";
+};
+
+TEST_P(Devices, ScanListsEveryDeviceAndStoresEachIdentified) {
+  const Loop& loop = GetParam();
+  const std::string from = std::to_string(loop.from);
+  const std::string to = std::to_string(loop.to);
+  std::vector<const char*> more{"-o", file_.c_str()};
+  if (!loop.devices.empty()) more.insert(more.end(), {"--from", from.c_str(), "--to", to.c_str()});
+  auto argv = Argv("scan", more);
+  Capture out, err;
+  ASSERT_EQ(RunScan(static_cast<int>(argv.size()), argv.data(), out.file, err.file), 0)
+      << err.Text();
+  EXPECT_EQ(IdsIn(file_), loop.scanned);
+  const std::string lines = out.Text();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'),
+            static_cast<std::ptrdiff_t>(loop.scanned.size())) << lines;
+  for (const hart::TransmitterModel& m : loop.devices) {
+    EXPECT_NE(lines.find("адрес " + std::to_string(m.pollingAddress) + ": HART " +
+                         std::to_string(m.universalRevision)), std::string::npos) << lines;
+  }
+  if (loop.devices.empty()) {
+    EXPECT_NE(lines.find("прибор 3 (карта 1, канал 0): HART 7"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("длинный тег «PT-307 STEAM HEADER PRESSURE»"), std::string::npos);
+  }
+  EXPECT_NE(err.Text().find("из " + std::to_string(loop.devices.empty() ? 3 : loop.to - loop.from + 1)),
+            std::string::npos);
+}
+
+TEST_P(Devices, IdentifyReachesTheOneDeviceAsked) {
+  const Loop& loop = GetParam();
+  auto more = loop.reach;
+  more.insert(more.end(), {"-o", file_.c_str()});
+  auto argv = Argv("identify", more);
+  const CommandLine args = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+  ASSERT_EQ(args.command, CommandLine::Command::Identify) << args.error;
+  Capture out, err;
+  ASSERT_EQ(RunIdentify(args, out.file, err.file), 0) << err.Text();
+  EXPECT_EQ(IdsIn(file_), std::vector<std::uint32_t>{loop.reached});
+}
+
+TEST_P(Devices, ReadReadsTheOneDeviceAsked) {
+  const Loop& loop = GetParam();
+  auto more = loop.reach;
+  more.insert(more.end(), {"--count", "1"});
+  auto argv = Argv("read", more);
+  Capture out, err;
+  ASSERT_EQ(RunRead(static_cast<int>(argv.size()), argv.data(), out.file, err.file), 0)
+      << err.Text();
+  EXPECT_NE(out.Text().find(std::to_string(loop.reached % 1000) + ".5"), std::string::npos)
+      << out.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Loops, Devices, ::testing::ValuesIn(kLoops),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
