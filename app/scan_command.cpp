@@ -230,6 +230,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
       platform->SetRealTime(true);
     } else if (seams.makeLink) {
       inner = seams.makeLink();
+      platform->SetRealTime(true);
     }
     int from = args.from;
     int to = args.to;

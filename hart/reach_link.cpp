@@ -233,8 +233,15 @@ bool ReachLink::DiscoveryReply(THartProtokol& dialog, unsigned event) {
         refused_.emplace_back(nextIndex_, answered ? "ответ 84: код " + std::to_string(code)
                                                    : std::string("нет ответа на команду 84"));
       }
-      if (nextIndex_ >= lastIndex_) return false;
-      ++nextIndex_;
+      if (nextIndex_ >= lastIndex_) {
+        // The index asked for beyond those the gateway counted is asked of 84 too: its answer
+        // says why it is not there.
+        if (reach_.by != Reach::By::SubDevice || reach_.subDevice <= lastIndex_) return false;
+        lastIndex_ = reach_.subDevice;
+        nextIndex_ = reach_.subDevice;
+      } else {
+        ++nextIndex_;
+      }
       Discover(dialog, Step::Summary);
       return true;
     }

@@ -156,3 +156,61 @@ INSTANTIATE_TEST_SUITE_P(Loops, Devices, ::testing::ValuesIn(kLoops),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// Wrong numbers and tags are refused before anything is opened or sent.
+TEST(DevicesUsage, BadAddressTagOrRangeIsAUsageError) {
+  const std::string longTag(33, 'A');
+  const std::vector<std::vector<const char*>> cases{
+      {"kestrel7", "identify", "--address", "64"},
+      {"kestrel7", "identify", "--address", "-1"},
+      {"kestrel7", "--tag", longTag.c_str()},
+      {"kestrel7", "identify", "--tag", "PT-1", "--address", "3"},
+      {"kestrel7", "identify", "--sub", "2"},
+  };
+  for (const auto& argv : cases) {
+    const CommandLine args = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(args.command, CommandLine::Command::Error) << argv[2];
+  }
+  std::string error;
+  const std::vector<const char*> scan{"kestrel7", "scan", "--from", "70"};
+  EXPECT_FALSE(ParseScanArgs(static_cast<int>(scan.size()), scan.data(), error));
+  EXPECT_NE(error.find("от 0 до 63"), std::string::npos);
+}
+
+struct GatewayPeer {
+  testhart::GatewayModel gateway;
+  testhart::HartIpServer server{testhart::HartIpServer::Transport::Udp, gateway.Function()};
+  std::string address = server.Address();
+};
+
+TEST(DevicesGateway, AnIndexTheGatewayRefusesExitsWithUsageAndReachesNoSubDevice) {
+  GatewayPeer peer;
+  const std::vector<const char*> argv{"kestrel7", "identify", "--hart-ip", peer.address.c_str(),
+                                      "--sub", "9"};
+  const CommandLine args = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+  Capture out, err;
+  EXPECT_EQ(RunIdentify(args, out.file, err.file), kExitUsage);
+  EXPECT_NE(err.Text().find("шлюз не знает подчинённого прибора 9 (ответ 84: код 2)"),
+            std::string::npos) << err.Text();
+  for (const auto& frame : peer.server.Frames()) {
+    EXPECT_FALSE(frame.size() > 6 && frame[0] == 0x82 && frame[6] == 77);
+  }
+}
+
+TEST(DevicesGateway, ASubDeviceThe77RefusesIsLeftOutWithItsReason) {
+  GatewayPeer peer;
+  peer.gateway.Refuse77(2, 9);
+  const std::vector<const char*> argv{"kestrel7", "scan", "--hart-ip", peer.address.c_str()};
+  Capture out, err;
+  EXPECT_EQ(RunScan(static_cast<int>(argv.size()), argv.data(), out.file, err.file), 0);
+  const std::string lines = out.Text();
+  EXPECT_NE(lines.find("прибор 1 "), std::string::npos) << lines;
+  EXPECT_NE(lines.find("прибор 3 "), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("прибор 2 "), std::string::npos) << lines;
+  EXPECT_NE(err.Text().find("прибор 2 (карта 0, канал 1): пропущен, прибор на канале не отвечает"),
+            std::string::npos) << err.Text();
+}
+
+}  // namespace
