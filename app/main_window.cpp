@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/devices_window.h"
 #include "app/menu.h"
 #include "app/toolbar.h"
 #include "calib/address_preambles_dialog.h"
@@ -192,6 +193,11 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
     case kCmdTrend:
       OpenTrend();
       break;
+    case kCmdFindDevices: {
+      TDevicesWindow devices(this, database_, dataFile_, settings_, panel_.get());
+      devices.Execute();
+      break;
+    }
     case kCmdAbout: {
       TAboutBox about(this);
       about.Execute();

@@ -29,6 +29,7 @@ enum MenuCommand : int {
   kCmdPassword = 138,
   // The toolbar's alone: the menu stays as it always was.
   kCmdTrend = 139,
+  kCmdFindDevices = 140,
   kCmdExit = 24310,
 };
 

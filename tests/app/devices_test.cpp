@@ -214,3 +214,42 @@ TEST(DevicesGateway, ASubDeviceThe77RefusesIsLeftOutWithItsReason) {
 }
 
 }  // namespace
+
+#include "app/devices_window.h"
+#include "app/main_window.h"
+#include "app/menu.h"
+#include "hart/serial_link.h"
+
+namespace {
+
+TEST(DevicesWindow, FindsTheMultidropLoopAndAddsEachAsARecord) {
+  testhart::TestTransmitter pty;
+  pty.SetModel(Device(5, 0, 0x000100));
+  pty.AddDevice(Device(6, 2, 0x000102));
+  ui::ScopedHeadlessPlatform platform;
+  platform->SetRealTime(true);
+  std::string error;
+  auto link = hart::SerialLink::Open(pty.Device(), {}, error);
+  ASSERT_TRUE(link) << error;
+  TMyWindow window(nullptr, link.get());
+  window.Create();
+  window.KillTimer(TMyWindow::kStartTimerId);
+  std::vector<std::string> listed;
+  platform->OnModal(TDevicesWindow::kResourceId, [&](ui::Dialog& dialog) {
+    auto& devices = dynamic_cast<TDevicesWindow&>(dialog);
+    platform->RunUntil([&] { return devices.Found().size() == 2; }, 20000);
+    devices.SendMessage(ui::kMsgCommand, ui::MakeWParam(TDevicesWindow::kStop, ui::kNotifyClicked));
+    platform->RunUntil([&] { return !devices.Running(); }, 5000);
+    for (const FoundDevice& d : devices.Listed()) listed.push_back(FoundLine(d));
+    devices.SendMessage(ui::kMsgCommand, ui::MakeWParam(TDevicesWindow::kAddAll, ui::kNotifyClicked));
+    dialog.EndDialog(ui::kIdCancel);
+  });
+  window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdFindDevices, 0));
+  ASSERT_EQ(listed.size(), 2u);
+  ASSERT_EQ(window.Database().Count(), 2u);
+  EXPECT_EQ(window.Database().At(0).deviceId, 0x000100);
+  EXPECT_EQ(window.Database().At(1).deviceId, 0x000102);
+  window.Destroy();
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+#include "app/devices_window.h"
+
+#include "app/scan_command.h"
+#include "data/data_panel.h"
+#include "hart/reach_link.h"
+#include "hart/simulated_link.h"
+
+namespace {
+
+// The built-in simulated transmitter answers at any address; it is one device, at 0.
+int LastAddressFor(const TSerialPortSettings& settings) {
+  return dynamic_cast<hart::SimulatedLink*>(settings.link) != nullptr ? 0
+                                                                       : hart::kLastPollingAddress;
+}
+
+ui::ControlTemplate Control(int id, ui::ControlKind kind, const char* text, ui::Rect rect,
+                            std::uint32_t style = ui::kStyleTabStop) {
+  ui::ControlTemplate c;
+  c.id = id;
+  c.kind = kind;
+  c.text = text;
+  c.rect = rect;
+  c.style = style;
+  return c;
+}
+
+}  // namespace
+
+TDevicesWindow::TDevicesWindow(ui::Window* parent, TDane& database, TDataFile& file,
+                               const TSerialPortSettings& settings, ui::Window* panel)
+    : TDeviceScan(parent, BuildTemplate(), settings, 0, LastAddressFor(settings)),
+      database_(database),
+      file_(file),
+      settings_(settings),
+      panel_(panel) {}
+
+ui::DialogTemplate TDevicesWindow::BuildTemplate() {
+  using K = ui::ControlKind;
+  ui::DialogTemplate tpl;
+  tpl.resourceId = kResourceId;
+  tpl.caption = "Поиск приборов";
+  tpl.rect = {20, 20, 330, 196};
+  tpl.controls = {
+      Control(kProgressText, K::Static, "Поиск…", {7, 7, 316, 10}, ui::kStyleNone),
+      Control(kList, K::ListBox, "", {7, 21, 316, 146}, ui::kStyleBorder | ui::kStyleTabStop),
+      Control(kStop, K::PushButton, "Стоп", {7, 174, 60, 14}),
+      Control(kAddChosen, K::PushButton, "Добавить выбранный", {104, 174, 86, 14},
+              ui::kStyleTabStop | ui::kStyleDisabled),
+      Control(kAddAll, K::PushButton, "Добавить все", {194, 174, 66, 14},
+              ui::kStyleTabStop | ui::kStyleDisabled),
+      Control(ui::kIdCancel, K::PushButton, "Закрыть", {264, 174, 59, 14}),
+  };
+  return tpl;
+}
+
+void TDevicesWindow::SetupWindow() {
+  TDeviceScan::SetupWindow();
+  onProgress = [this](int done, int total) {
+    progress_ = total > 0 ? std::to_string(done) + " из " + std::to_string(total) : "";
+    Show();
+  };
+  onFinished = [this] {
+    progress_ = "Поиск окончен.";
+    Show();
+    Item(kStop)->SetEnabled(false);
+    Item(kAddChosen)->SetEnabled(!listed_.empty());
+    Item(kAddAll)->SetEnabled(!listed_.empty());
+  };
+  Begin();
+}
+
+void TDevicesWindow::Show() {
+  listed_.clear();
+  ui::ListBox list(*this, kList);
+  const int chosen = list.Selection();
+  list.Clear();
+  int leftOut = 0;
+  for (const FoundDevice& device : Found()) {
+    if (!device.leftOut.empty()) {
+      ++leftOut;
+      continue;
+    }
+    if (device.identity.universalRevision == 0 && device.identity.deviceId == 0) continue;
+    listed_.push_back(device);
+    list.Add(FoundLine(device));
+  }
+  if (chosen >= 0 && chosen < list.Count()) list.SetSelection(chosen);
+  std::string text = progress_ + "  Найдено приборов: " + std::to_string(listed_.size());
+  if (leftOut > 0) text += ", пропущено шлюзом: " + std::to_string(leftOut);
+  Item(kProgressText)->SetText(text);
+}
+
+void TDevicesWindow::OnCommand(int id, unsigned code) {
+  if (code != ui::kNotifyClicked) return;
+  if (id == kStop) {
+    Stop();
+  } else if (id == kAddAll && !Running()) {
+    Add(listed_);
+  } else if (id == kAddChosen && !Running()) {
+    const int chosen = ui::ListBox(*this, kList).Selection();
+    if (chosen >= 0 && chosen < static_cast<int>(listed_.size())) Add({listed_[chosen]});
+  }
+}
+
+void TDevicesWindow::Add(const std::vector<FoundDevice>& devices) {
+  // Each is identified with the link the window has, reaching it by its own address or index.
+  auto* reaching = dynamic_cast<hart::ReachLink*>(settings_.link);
+  std::optional<hart::ReachLink> around;
+  if (reaching == nullptr) reaching = &around.emplace(*settings_.link, hart::Reach{}, false);
+  TSerialPortSettings settings = settings_;
+  settings.link = reaching;
+  int added = 0;
+  for (const FoundDevice& device : devices) {
+    if (std::optional<TDaneIPPC> record =
+            IdentifyReached(this, settings, *reaching, device.ReachOf())) {
+      if (!database_.Append(*record)) break;
+      ++added;
+    }
+  }
+  if (added > 0) {
+    file_.ChangedFlag() = true;
+    if (auto* panel = dynamic_cast<TMonitorHart*>(panel_)) panel->Refresh();
+  }
+  Item(kProgressText)->SetText("Добавлено записей: " + std::to_string(added));
+}
