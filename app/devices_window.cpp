@@ -10,7 +10,7 @@ namespace {
 // The built-in simulated transmitter answers at any address; it is one device, at 0.
 int LastAddressFor(const TSerialPortSettings& settings) {
   return dynamic_cast<hart::SimulatedLink*>(settings.link) != nullptr ? 0
-                                                                       : hart::kLastPollingAddress;
+                                                                      : hart::kLastPollingAddress;
 }
 
 ui::ControlTemplate Control(int id, ui::ControlKind kind, const char* text, ui::Rect rect,

@@ -10,7 +10,9 @@ bool TakeReachOption(int argc, const char* const* argv, int& i, std::optional<ha
   if (!IsReachOption(arg)) return false;
   if (i + 1 >= argc) {
     error = "после " + std::string(arg) +
-            (arg == "--tag" ? " нужен тег" : arg == "--sub" ? " нужен номер прибора" : " нужен адрес");
+            (arg == "--tag"   ? " нужен тег"
+             : arg == "--sub" ? " нужен номер прибора"
+                              : " нужен адрес");
     return false;
   }
   if (reach) {

@@ -18,8 +18,7 @@ bool IsReachOption(std::string_view arg);
 // The link that reaches the device: `link` itself when nothing asks for more; a gateway (HART-IP)
 // is always wrapped, so that its sub-devices can be listed.
 std::unique_ptr<hart::ReachLink> ReachingLink(hart::Link& link,
-                                              const std::optional<hart::Reach>& reach,
-                                              bool hartIp);
+                                              const std::optional<hart::Reach>& reach, bool hartIp);
 // The error for --sub without --hart-ip, or empty.
 std::string ReachUsageError(const std::optional<hart::Reach>& reach, bool hartIp);
 

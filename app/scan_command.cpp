@@ -156,15 +156,22 @@ std::optional<ScanArgs> ParseScanArgs(int argc, const char* const* argv, std::st
     error = "--from и --to относятся к линии: за шлюзом приборы перечисляет сам шлюз";
   } else if (args.reach && args.reach->by == hart::Reach::By::SubDevice) {
     error = "--sub не относится к scan: scan --hart-ip перечисляет все подчинённые приборы";
+  } else if (args.reach && rangeGiven) {
+    error = "--from и --to не указывают вместе с --address и --tag";
   } else {
+    if (args.reach && args.reach->by == hart::Reach::By::Address) {
+      // One address is the range of one.
+      args.from = args.to = args.reach->address;
+      args.reach.reset();
+    }
     return args;
   }
   return std::nullopt;
 }
 
 std::string ScanUsage() {
-  return "Использование: kestrel7 scan [СВЯЗЬ] [--from A] [--to B] [--tag ТЕГ] [-o ФАЙЛ]\n"
-         "               [--trace ФАЙЛ]\n"
+  return "Использование: kestrel7 scan [СВЯЗЬ] [--from A] [--to B | --address N | --tag ТЕГ]\n"
+         "               [-o ФАЙЛ] [--trace ФАЙЛ]\n"
          "  Ищет приборы на линии по адресам опроса A..B (по умолчанию 0..63) командой 0,\n"
          "  или за шлюзом HART-IP (--hart-ip) — его подчинённые приборы (команды 74, 84, 77),\n"
          "  и выводит строку на каждый: адрес, версию HART, изготовителя, тип, номер, тег и\n"
@@ -279,8 +286,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
       }
       std::fprintf(out, "%s\n", FoundLine(device).c_str());
       if (args.output.empty() || stopAsked()) continue;
-      const hart::Reach reach =
-          args.reach && !device.sub ? *args.reach : device.ReachOf();
+      const hart::Reach reach = args.reach && !device.sub ? *args.reach : device.ReachOf();
       if (std::optional<TDaneIPPC> record = IdentifyReached(nullptr, settings, link, reach)) {
         records.Append(*record);
       } else {

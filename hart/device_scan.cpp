@@ -49,6 +49,7 @@ std::string FoundLine(const FoundDevice& d) {
   std::string line = d.sub ? "прибор " + std::to_string(d.sub->index) + " (карта " +
                                  std::to_string(d.sub->card) + ", канал " +
                                  std::to_string(d.sub->channel) + ")"
+                 : d.byTag ? std::string("по тегу")
                            : "адрес " + std::to_string(d.pollingAddress);
   if (!d.leftOut.empty()) return line + ": пропущен, " + d.leftOut;
   line += ": " + hart::IdentityLine(d.identity);
@@ -84,6 +85,11 @@ void TDeviceScan::Begin() {
     StartReplyTimer();
     return;
   }
+  // A link that finds its device by tag turns every poll into that search: one is enough.
+  const hart::Reach* fixed = LinkInUse().Reaching();
+  byTag_ = fixed != nullptr &&
+           (fixed->by == hart::Reach::By::Tag || fixed->by == hart::Reach::By::LongTag);
+  if (byTag_) to_ = from_;
   total_ = to_ - from_ + 1;
   at_ = from_;
   PollCurrent();
@@ -154,6 +160,7 @@ void TDeviceScan::Take(bool heard) {
       if (gateway_ == nullptr) {
         found_.emplace_back();
         found_.back().pollingAddress = static_cast<std::uint8_t>(at_);
+        found_.back().byTag = byTag_;
       }
       found_.back().identity = *identity;
       if (stopping_) {

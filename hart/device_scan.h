@@ -20,6 +20,8 @@ class ReachLink;
 
 struct FoundDevice {
   std::uint8_t pollingAddress = 0;
+  // Found by the search for its tag (commands 11, 21): its polling address is not known.
+  bool byTag = false;
   // Behind a gateway: what its command 84 said.
   std::optional<hart::gateway::SubDevice> sub;
   hart::Identity identity;
@@ -74,6 +76,7 @@ class TDeviceScan : public THartProtokol {
   int at_ = 0;  // the address, or the index into the gateway's list
   int total_ = 0;
   Step step_ = Step::Poll;
+  bool byTag_ = false;
   bool running_ = false;
   bool stopping_ = false;
   std::vector<FoundDevice> found_;

@@ -100,8 +100,7 @@ std::optional<SubDevice> ReadSubDevice(std::span<const std::uint8_t> data) {
 }
 
 std::vector<std::uint8_t> WrapRequest(std::uint8_t card, std::uint8_t channel,
-                                      std::uint8_t preambles,
-                                      std::span<const std::uint8_t> frame) {
+                                      std::uint8_t preambles, std::span<const std::uint8_t> frame) {
   std::vector<std::uint8_t> out{card, channel, preambles};
   // The frame without its checksum.
   if (!frame.empty()) out.insert(out.end(), frame.begin(), frame.end() - 1);
@@ -118,8 +117,7 @@ std::optional<std::vector<std::uint8_t>> UnwrapReply(std::span<const std::uint8_
 }
 
 std::optional<std::vector<std::uint8_t>> UnwrapRequest(std::span<const std::uint8_t> data,
-                                                       std::uint8_t& card,
-                                                       std::uint8_t& channel) {
+                                                       std::uint8_t& card, std::uint8_t& channel) {
   if (data.size() < 3) return std::nullopt;
   card = data[0];
   channel = data[1];
@@ -137,12 +135,18 @@ std::vector<std::uint8_t> WrapReply(std::uint8_t card, std::uint8_t channel,
 
 std::string RefusalText(std::uint8_t responseCode) {
   switch (responseCode) {
-    case 2: return "шлюз не знает такого канала или прибора (ответ 77: код 2)";
-    case 5: return "шлюз не принял запрос (ответ 77: код 5)";
-    case 9: return "прибор на канале не отвечает (ответ 77: код 9)";
-    case 32: return "шлюз занят (ответ 77: код 32)";
-    case 64: return "шлюз не передаёт команды подчинённым приборам (ответ 77: код 64)";
-    default: return "шлюз отказал (ответ 77: код " + std::to_string(responseCode) + ")";
+    case 2:
+      return "шлюз не знает такого канала или прибора (ответ 77: код 2)";
+    case 5:
+      return "шлюз не принял запрос (ответ 77: код 5)";
+    case 9:
+      return "прибор на канале не отвечает (ответ 77: код 9)";
+    case 32:
+      return "шлюз занят (ответ 77: код 32)";
+    case 64:
+      return "шлюз не передаёт команды подчинённым приборам (ответ 77: код 64)";
+    default:
+      return "шлюз отказал (ответ 77: код " + std::to_string(responseCode) + ")";
   }
 }
 

@@ -60,8 +60,7 @@ std::optional<SubDevice> ReadSubDevice(std::span<const std::uint8_t> data);
 // 77's request data: I/O card, channel, transmit preamble count, then the embedded frame from its
 // delimiter through its data, without the checksum (HART-IP carries it whole).
 std::vector<std::uint8_t> WrapRequest(std::uint8_t card, std::uint8_t channel,
-                                      std::uint8_t preambles,
-                                      std::span<const std::uint8_t> frame);
+                                      std::uint8_t preambles, std::span<const std::uint8_t> frame);
 // 77's reply data: I/O card, channel, the sub-device's reply from its delimiter through its
 // data (response code and status included), without a checksum. The reply as a frame of its own,
 // checksum added; none when the data do not hold one whole.
@@ -69,8 +68,7 @@ std::optional<std::vector<std::uint8_t>> UnwrapReply(std::span<const std::uint8_
 // The inverse of both, for a gateway that answers: the embedded request as a frame with its
 // checksum (none when not whole), and the reply data around a sub-device's reply frame.
 std::optional<std::vector<std::uint8_t>> UnwrapRequest(std::span<const std::uint8_t> data,
-                                                       std::uint8_t& card,
-                                                       std::uint8_t& channel);
+                                                       std::uint8_t& card, std::uint8_t& channel);
 std::vector<std::uint8_t> WrapReply(std::uint8_t card, std::uint8_t channel,
                                     std::span<const std::uint8_t> frame);
 

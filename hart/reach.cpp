@@ -47,8 +47,8 @@ std::optional<Reach> ReachByTag(std::string_view text, std::string& error) {
 std::optional<Reach> ReachSubDevice(std::string_view text, std::string& error) {
   const std::optional<long> value = Number(text);
   if (!value || *value < 1 || *value > 0xFFFF) {
-    error = "номер подчинённого прибора шлюза должен быть числом от 1 до 65535: " +
-            std::string(text);
+    error =
+        "номер подчинённого прибора шлюза должен быть числом от 1 до 65535: " + std::string(text);
     return std::nullopt;
   }
   Reach reach;

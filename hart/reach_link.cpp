@@ -67,8 +67,7 @@ std::vector<std::uint8_t> LongTagBytes(const std::string& utf8Tag) {
 }
 
 ReachLink::ReachLink(std::unique_ptr<Link> inner, Reach reach, bool gateway)
-    : owned_(std::move(inner)), inner_(owned_.get()), reach_(std::move(reach)),
-      gateway_(gateway) {}
+    : owned_(std::move(inner)), inner_(owned_.get()), reach_(std::move(reach)), gateway_(gateway) {}
 
 ReachLink::ReachLink(Link& inner, Reach reach, bool gateway)
     : inner_(&inner), reach_(std::move(reach)), gateway_(gateway) {}
@@ -133,10 +132,10 @@ void ReachLink::Send(THartProtokol& dialog) {
     // 77 adds its own header and three bytes; a request that could not travel inside it within
     // the request area goes as it is (none of ours comes near).
     if (sub != nullptr && now.size() + 11 <= kRequestCapacity) {
-      const std::vector<std::uint8_t> data = gateway::WrapRequest(
-          sub->card, sub->channel,
-          static_cast<std::uint8_t>(std::clamp(dialog.preambleCount, 5, 20)),
-          std::vector<std::uint8_t>(now.begin(), now.end()));
+      const std::vector<std::uint8_t> data =
+          gateway::WrapRequest(sub->card, sub->channel,
+                               static_cast<std::uint8_t>(std::clamp(dialog.preambleCount, 5, 20)),
+                               std::vector<std::uint8_t>(now.begin(), now.end()));
       WriteLong(dialog, gatewayAddress_, gateway::kCmdSendToSubDevice, data);
       wrapped_ = &dialog;
     }
@@ -155,8 +154,7 @@ void ReachLink::Discover(THartProtokol& dialog, Step step) {
   dialog.linkParam2 = THartProtokol::kLinkParam2;
   switch (step) {
     case Step::Identify:
-      dialog.requestLength =
-          WriteShortFrame(std::span(dialog.frame).first(kRequestCapacity), 0, 0);
+      dialog.requestLength = WriteShortFrame(std::span(dialog.frame).first(kRequestCapacity), 0, 0);
       dialog.frameIsLong = 0;
       break;
     case Step::Capabilities:
@@ -199,8 +197,8 @@ bool ReachLink::DiscoveryReply(THartProtokol& dialog, unsigned event) {
   const bool answered = event == kEvReply || event == kEvStatusError;
   switch (step_) {
     case Step::Identify: {
-      const std::optional<Identity> identity = answered ? ReadIdentity(dialog.Reply())
-                                                        : std::nullopt;
+      const std::optional<Identity> identity =
+          answered ? ReadIdentity(dialog.Reply()) : std::nullopt;
       if (!identity) {
         discovering_ = nullptr;
         step_ = Step::Identify;
@@ -218,8 +216,8 @@ bool ReachLink::DiscoveryReply(THartProtokol& dialog, unsigned event) {
       // Not an I/O system (74 refused or not understood): a transmitter of its own, no
       // sub-devices. Its own count is in 74's devices detected, the sub-devices from index 1.
       if (!caps || caps->devicesDetected < 2) return false;
-      lastIndex_ = static_cast<std::uint16_t>(std::min<int>(caps->devicesDetected - 1,
-                                                             kMostSubDevices));
+      lastIndex_ =
+          static_cast<std::uint16_t>(std::min<int>(caps->devicesDetected - 1, kMostSubDevices));
       nextIndex_ = 1;
       Discover(dialog, Step::Summary);
       return true;

@@ -387,8 +387,9 @@ void SerialLink::Drain() {
 }
 
 void SerialLink::AttemptFailed() {
-  const bool silent = received_.empty();
-  if (attempt_ < attempts_ && !(silent && dialog_ != nullptr && dialog_->oneAttemptIfSilent)) {
+  const bool lastForSilence =
+      received_.empty() && dialog_ != nullptr && dialog_->oneAttemptIfSilent;
+  if (attempt_ < attempts_ && !lastForSilence) {
     BeginAttempt();
   } else {
     Finish(kEvNoAnswer);

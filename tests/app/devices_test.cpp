@@ -43,7 +43,8 @@ hart::TransmitterModel Device(std::uint8_t revision, std::uint8_t address, std::
   m.pressure = static_cast<float>(id % 1000) + 0.5f;
   packed::EncodeFromEntry(tag, 8, m.tag);
   std::fill(m.longTag.begin(), m.longTag.end(), std::uint8_t{' '});
-  for (std::size_t i = 0; longTag[i] != 0; ++i) m.longTag[i] = static_cast<std::uint8_t>(longTag[i]);
+  for (std::size_t i = 0; longTag[i] != 0; ++i)
+    m.longTag[i] = static_cast<std::uint8_t>(longTag[i]);
   return m;
 }
 
@@ -51,20 +52,22 @@ struct Loop {
   const char* name;
   std::vector<hart::TransmitterModel> devices;  // on the pty line; none: the test gateway
   int from, to;
-  std::vector<std::uint32_t> scanned;     // device ids, in the order found
-  std::vector<const char*> reach;         // the option that reaches one device
+  std::vector<std::uint32_t> scanned;  // device ids, in the order found
+  std::vector<const char*> reach;      // the option that reaches one device
   std::uint32_t reached;
 };
 
+// clang-format off
 const Loop kLoops[] = {
     {"PointToPoint", {Device(5, 0, 0x000101, "PT-1")}, 0, 1, {0x000101}, {"--tag", "PT-1"},
      0x000101},
-    {"Multidrop3And7", {Device(5, 3, 0x000103, "PT-3"), Device(6, 7, 0x000107, "PT-7")}, 2, 8,
+    {"Multidrop3And7", {Device(5, 3, 0x000103, "PT-3"), Device(6, 7, 0x000107, "PT-7")}, 3, 7,
      {0x000103, 0x000107}, {"--address", "7"}, 0x000107},
     {"Hart7At40", {Device(7, 40, 0x000140, "", "PRESSURE AT FORTY")}, 40, 41, {0x000140},
      {"--tag", "PRESSURE AT FORTY"}, 0x000140},
     {"GatewayOfThree", {}, 0, 63, {0x000105, 0x000206, 0x000307}, {"--sub", "3"}, 0x000307},
 };
+// clang-format on
 
 class Devices : public ::testing::TestWithParam<Loop> {
  protected:
@@ -91,7 +94,8 @@ class Devices : public ::testing::TestWithParam<Loop> {
     TDane db;
     EXPECT_TRUE(datafile::ReadDatabaseFile(path, db));
     std::vector<std::uint32_t> ids;
-    for (std::size_t i = 0; i < db.Count(); ++i) ids.push_back(static_cast<std::uint32_t>(db.At(i).deviceId));
+    for (std::size_t i = 0; i < db.Count(); ++i)
+      ids.push_back(static_cast<std::uint32_t>(db.At(i).deviceId));
     return ids;
   }
 
@@ -115,17 +119,39 @@ TEST_P(Devices, ScanListsEveryDeviceAndStoresEachIdentified) {
   EXPECT_EQ(IdsIn(file_), loop.scanned);
   const std::string lines = out.Text();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'),
-            static_cast<std::ptrdiff_t>(loop.scanned.size())) << lines;
+            static_cast<std::ptrdiff_t>(loop.scanned.size()))
+      << lines;
   for (const hart::TransmitterModel& m : loop.devices) {
     EXPECT_NE(lines.find("адрес " + std::to_string(m.pollingAddress) + ": HART " +
-                         std::to_string(m.universalRevision)), std::string::npos) << lines;
+                         std::to_string(m.universalRevision)),
+              std::string::npos)
+        << lines;
   }
-  if (loop.devices.empty()) {
+  // One poll at each silent address, none repeated; and one more by each identification.
+  const auto requests = pty_.Requests();
+  const auto polls = std::count_if(requests.begin(), requests.end(), [](const auto& r) {
+    return r.size() > 2 && r[0] == hart::kShortDelimiter && r[2] == 0;
+  });
+  if (!loop.devices.empty()) {
+    EXPECT_EQ(polls, loop.to - loop.from + 1 + static_cast<int>(loop.scanned.size()));
+  } else {
     EXPECT_NE(lines.find("прибор 3 (карта 1, канал 0): HART 7"), std::string::npos) << lines;
     EXPECT_NE(lines.find("длинный тег «PT-307 STEAM HEADER PRESSURE»"), std::string::npos);
   }
-  EXPECT_NE(err.Text().find("из " + std::to_string(loop.devices.empty() ? 3 : loop.to - loop.from + 1)),
-            std::string::npos);
+  EXPECT_NE(
+      err.Text().find("из " + std::to_string(loop.devices.empty() ? 3 : loop.to - loop.from + 1)),
+      std::string::npos);
+}
+
+TEST_P(Devices, ScanByAddressOrTagListsTheOneDevice) {
+  const Loop& loop = GetParam();
+  if (loop.devices.empty()) GTEST_SKIP() << "a gateway lists all its sub-devices";
+  auto argv = Argv("scan", loop.reach);
+  Capture out, err;
+  ASSERT_EQ(RunScan(static_cast<int>(argv.size()), argv.data(), out.file, err.file), 0);
+  const std::string lines = out.Text();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
+  EXPECT_NE(lines.find("номер " + std::to_string(loop.reached)), std::string::npos) << lines;
 }
 
 TEST_P(Devices, IdentifyReachesTheOneDeviceAsked) {
@@ -187,13 +213,14 @@ struct GatewayPeer {
 
 TEST(DevicesGateway, AnIndexTheGatewayRefusesExitsWithUsageAndReachesNoSubDevice) {
   GatewayPeer peer;
-  const std::vector<const char*> argv{"kestrel7", "identify", "--hart-ip", peer.address.c_str(),
-                                      "--sub", "9"};
+  const std::vector<const char*> argv{"kestrel7",           "identify", "--hart-ip",
+                                      peer.address.c_str(), "--sub",    "9"};
   const CommandLine args = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
   Capture out, err;
   EXPECT_EQ(RunIdentify(args, out.file, err.file), kExitUsage);
   EXPECT_NE(err.Text().find("шлюз не знает подчинённого прибора 9 (ответ 84: код 2)"),
-            std::string::npos) << err.Text();
+            std::string::npos)
+      << err.Text();
   for (const auto& frame : peer.server.Frames()) {
     EXPECT_FALSE(frame.size() > 6 && frame[0] == 0x82 && frame[6] == 77);
   }
@@ -210,7 +237,8 @@ TEST(DevicesGateway, ASubDeviceThe77RefusesIsLeftOutWithItsReason) {
   EXPECT_NE(lines.find("прибор 3 "), std::string::npos) << lines;
   EXPECT_EQ(lines.find("прибор 2 "), std::string::npos) << lines;
   EXPECT_NE(err.Text().find("прибор 2 (карта 0, канал 1): пропущен, прибор на канале не отвечает"),
-            std::string::npos) << err.Text();
+            std::string::npos)
+      << err.Text();
 }
 
 }  // namespace
@@ -241,7 +269,8 @@ TEST(DevicesWindow, FindsTheMultidropLoopAndAddsEachAsARecord) {
     devices.SendMessage(ui::kMsgCommand, ui::MakeWParam(TDevicesWindow::kStop, ui::kNotifyClicked));
     platform->RunUntil([&] { return !devices.Running(); }, 5000);
     for (const FoundDevice& d : devices.Listed()) listed.push_back(FoundLine(d));
-    devices.SendMessage(ui::kMsgCommand, ui::MakeWParam(TDevicesWindow::kAddAll, ui::kNotifyClicked));
+    devices.SendMessage(ui::kMsgCommand,
+                        ui::MakeWParam(TDevicesWindow::kAddAll, ui::kNotifyClicked));
     dialog.EndDialog(ui::kIdCancel);
   });
   window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdFindDevices, 0));
