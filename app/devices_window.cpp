@@ -39,16 +39,16 @@ ui::DialogTemplate TDevicesWindow::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Поиск приборов";
-  tpl.rect = {20, 20, 330, 196};
+  tpl.rect = {20, 20, 380, 196};
   tpl.controls = {
-      Control(kProgressText, K::Static, "Поиск…", {7, 7, 316, 10}, ui::kStyleNone),
-      Control(kList, K::ListBox, "", {7, 21, 316, 146}, ui::kStyleBorder | ui::kStyleTabStop),
-      Control(kStop, K::PushButton, "Стоп", {7, 174, 60, 14}),
-      Control(kAddChosen, K::PushButton, "Добавить выбранный", {104, 174, 86, 14},
+      Control(kProgressText, K::Static, "Поиск…", {7, 7, 366, 10}, ui::kStyleNone),
+      Control(kList, K::ListBox, "", {7, 21, 366, 146}, ui::kStyleBorder | ui::kStyleTabStop),
+      Control(kStop, K::PushButton, "Стоп", {7, 174, 56, 14}),
+      Control(kAddChosen, K::PushButton, "Добавить выбранный", {118, 174, 104, 14},
               ui::kStyleTabStop | ui::kStyleDisabled),
-      Control(kAddAll, K::PushButton, "Добавить все", {194, 174, 66, 14},
+      Control(kAddAll, K::PushButton, "Добавить все", {226, 174, 80, 14},
               ui::kStyleTabStop | ui::kStyleDisabled),
-      Control(ui::kIdCancel, K::PushButton, "Закрыть", {264, 174, 59, 14}),
+      Control(ui::kIdCancel, K::PushButton, "Закрыть", {310, 174, 63, 14}),
   };
   return tpl;
 }

@@ -1,5 +1,7 @@
 #include "hart/device_scan.h"
 
+#include <algorithm>
+
 #include "hart/reach_link.h"
 #include "hart/reply_data.h"
 #include "record/packed_text.h"
@@ -52,7 +54,10 @@ std::string FoundLine(const FoundDevice& d) {
                  : d.byTag ? std::string("по тегу")
                            : "адрес " + std::to_string(d.pollingAddress);
   if (!d.leftOut.empty()) return line + ": пропущен, " + d.leftOut;
-  line += ": " + hart::IdentityLine(d.identity);
+  // The address the line starts with is the one the identity line ends with.
+  std::string identity = hart::IdentityLine(d.identity);
+  identity.erase(std::min(identity.rfind(", адрес "), identity.size()));
+  line += ": " + identity;
   line += ", тег «" + d.tag + "»";
   if (d.identity.universalRevision >= kHart6) line += ", длинный тег «" + d.longTag + "»";
   return line;

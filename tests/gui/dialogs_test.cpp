@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/about_dialog.h"
+#include "app/devices_window.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "calib/address_preambles_dialog.h"
@@ -100,6 +101,16 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   panel.CreateModeless();
   panel.Refresh();
   Render(panel, "700_panel");
+  // With the device the simulated transmitter is found.
+  hart::SimulatedLink simulated;
+  TSerialPortSettings withLink = settings_;
+  withLink.link = &simulated;
+  TDataFile file(db_);
+  TDevicesWindow devices(nullptr, db_, file, withLink, nullptr);
+  devices.CreateModeless();
+  platform_.RunFor(1500);
+  Check(devices, "975_devices");
+  devices.EndDialog(ui::kIdCancel);
 }
 
 double Luminance(ui::Color c) {
