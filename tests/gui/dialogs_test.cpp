@@ -253,7 +253,8 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   }
   EXPECT_LE(right, bars->toolbar.x + bars->toolbar.width);
   EXPECT_EQ(tooltips, (std::vector<std::string>{
-                          "Идентификация преобразователя (F5)", "Новый рапорт (Ctrl+N)",
+                          "Идентификация преобразователя (F5)", "Поиск приборов (Ctrl+F)",
+                          "Новый рапорт (Ctrl+N)",
                           "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
                           "Действительное давление и напряжение", "Тренд давления и тока",
                           "Печатай рапорт (Ctrl+P)"}));
