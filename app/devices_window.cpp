@@ -13,6 +13,11 @@ int LastAddressFor(const TSerialPortSettings& settings) {
                                                                       : hart::kLastPollingAddress;
 }
 
+bool SameDevice(const TDaneIPPC& a, const TDaneIPPC& b) {
+  return a.manufacturerId == b.manufacturerId && a.deviceType == b.deviceType &&
+         a.deviceId == b.deviceId;
+}
+
 ui::ControlTemplate Control(int id, ui::ControlKind kind, const char* text, ui::Rect rect,
                             std::uint32_t style = ui::kStyleTabStop) {
   ui::ControlTemplate c;
@@ -113,7 +118,15 @@ void TDevicesWindow::Add(const std::vector<FoundDevice>& devices) {
   for (const FoundDevice& device : devices) {
     if (std::optional<TDaneIPPC> record =
             IdentifyReached(this, settings, *reaching, device.ReachOf())) {
-      if (!database_.Append(*record)) break;
+      // A device the database already holds (the same long address) has its record renewed
+      // rather than a second one beside it.
+      std::size_t at = 0;
+      while (at < database_.Count() && !SameDevice(database_.At(at), *record)) ++at;
+      if (at < database_.Count()) {
+        database_.At(at) = *record;
+      } else if (!database_.Append(*record)) {
+        break;
+      }
       ++added;
     }
   }
@@ -121,5 +134,5 @@ void TDevicesWindow::Add(const std::vector<FoundDevice>& devices) {
     file_.ChangedFlag() = true;
     if (auto* panel = dynamic_cast<TMonitorHart*>(panel_)) panel->Refresh();
   }
-  Item(kProgressText)->SetText("Добавлено записей: " + std::to_string(added));
+  Item(kProgressText)->SetText("Записано в базу данных: " + std::to_string(added));
 }
