@@ -2,6 +2,9 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/compare_command.h"
+#include "app/journal_command.h"
+#include "app/journal_session.h"
 #include "app/main_window.h"
 #include "app/read_command.h"
 #include "app/scan_command.h"
@@ -29,6 +32,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   auto trace = std::make_unique<hart::FrameTrace>(traceFile);
   std::unique_ptr<hart::Link> link;
   std::unique_ptr<TMyWindow> window;
+  std::unique_ptr<JournalSession> journal;
   bool portFailed = false;
   const int status = ui::qt::RunDesktop(
       argc, argv,
@@ -58,10 +62,17 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
         window = std::make_unique<TMyWindow>(trace.get(), link.get());
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
+        journal = std::make_unique<JournalSession>(
+            LinkName(args.port, args.hartIp, args.tcp), [&](const std::string& warning) {
+              std::fprintf(stderr, "%s\n", warning.c_str());
+              if (window) window->ShowJournalWarning(warning);
+            });
+        window->SetJournal(journal->Journal());
         window->Show(true);
       },
       [&] {
         window.reset();
+        journal.reset();
         link.reset();
       });
   trace.reset();
@@ -74,6 +85,9 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
 int main(int argc, char** argv) {
   if (IsReadCommand(argc, argv)) return RunRead(argc, argv, stdout, stderr);
   if (IsScanCommand(argc, argv)) return RunScan(argc, argv, stdout, stderr);
+  if (IsJournalCommand(argc, argv)) return RunJournal(argc, argv, stdout, stderr);
+  if (IsCompareCommand(argc, argv)) return RunCompare(argc, argv, stdout, stderr);
+  if (IsApplyCommand(argc, argv)) return RunApply(argc, argv, stdout, stderr);
   const CommandLine args = ParseCommandLine(argc, argv);
   switch (args.command) {
     case CommandLine::Command::Help:

@@ -29,7 +29,9 @@ enum MenuCommand : int {
   kCmdPassword = 138,
   // The toolbar's alone: the menu stays as it always was.
   kCmdTrend = 139,
-  kCmdFindDevices = 140,
+  kCmdJournal = 140,
+  kCmdCompare = 141,
+  kCmdFindDevices = 142,
   kCmdExit = 24310,
 };
 

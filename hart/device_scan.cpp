@@ -69,7 +69,7 @@ TDeviceScan::TDeviceScan(ui::Window* parent, ui::DialogTemplate tpl,
 
 ui::DialogTemplate TDeviceScan::QuietTemplate() {
   ui::DialogTemplate tpl;
-  tpl.resourceId = 970;
+  tpl.resourceId = 976;
   tpl.rect = {0, 0, 100, 40};
   return tpl;
 }

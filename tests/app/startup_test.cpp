@@ -188,6 +188,8 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
                                                                 {kCmdRecreatePanel, ""},
                                                                 {kCmdReadPv, ""},
                                                                 {kCmdTrend, ""},
+                                                                {kCmdCompare, ""},
+                                                                {kCmdJournal, ""},
                                                                 {kCmdPrint, "Ctrl+P"}}));
 
   window.Create();
