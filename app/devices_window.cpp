@@ -1,9 +1,13 @@
 #include "app/devices_window.h"
 
+#include <algorithm>
+
 #include "app/scan_command.h"
 #include "data/data_panel.h"
 #include "hart/reach_link.h"
 #include "hart/simulated_link.h"
+#include "ui/device_context.h"
+#include "ui/platform.h"
 
 namespace {
 
@@ -12,6 +16,10 @@ int LastAddressFor(const TSerialPortSettings& settings) {
   return dynamic_cast<hart::SimulatedLink*>(settings.link) != nullptr ? 0
                                                                       : hart::kLastPollingAddress;
 }
+
+constexpr int kWidthDu = 380;
+constexpr int kHeightDu = 196;
+constexpr ui::Rect kBarDu{7, 19, 366, 6};
 
 bool SameDevice(const TDaneIPPC& a, const TDaneIPPC& b) {
   return a.manufacturerId == b.manufacturerId && a.deviceType == b.deviceType &&
@@ -44,10 +52,10 @@ ui::DialogTemplate TDevicesWindow::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Поиск приборов";
-  tpl.rect = {20, 20, 380, 196};
+  tpl.rect = {20, 20, kWidthDu, kHeightDu};
   tpl.controls = {
       Control(kProgressText, K::Static, "Поиск…", {7, 7, 366, 10}, ui::kStyleNone),
-      Control(kList, K::ListBox, "", {7, 21, 366, 146}, ui::kStyleBorder | ui::kStyleTabStop),
+      Control(kList, K::ListBox, "", {7, 29, 366, 138}, ui::kStyleBorder | ui::kStyleTabStop),
       Control(kStop, K::PushButton, "Стоп", {7, 174, 56, 14}),
       Control(kAddChosen, K::PushButton, "Добавить выбранный", {118, 174, 104, 14},
               ui::kStyleTabStop | ui::kStyleDisabled),
@@ -62,7 +70,10 @@ void TDevicesWindow::SetupWindow() {
   TDeviceScan::SetupWindow();
   onProgress = [this](int done, int total) {
     progress_ = total > 0 ? std::to_string(done) + " из " + std::to_string(total) : "";
+    done_ = done;
+    total_ = total;
     Show();
+    Invalidate();
   };
   onFinished = [this] {
     progress_ = "Поиск окончен.";
@@ -72,6 +83,23 @@ void TDevicesWindow::SetupWindow() {
     Item(kAddAll)->SetEnabled(!listed_.empty());
   };
   Begin();
+}
+
+void TDevicesWindow::Paint(ui::DeviceContext& dc) {
+  const ui::Rect client = dc.Area();
+  const double x = static_cast<double>(client.width) / kWidthDu;
+  const double y = static_cast<double>(client.height) / kHeightDu;
+  const ui::Rect bar{static_cast<int>(kBarDu.x * x), static_cast<int>(kBarDu.y * y),
+                     static_cast<int>(kBarDu.width * x),
+                     std::max(static_cast<int>(kBarDu.height * y), 4)};
+  auto& platform = ui::ThePlatform();
+  dc.FillRect(bar, platform.GetSysColor(ui::SysColor::ButtonShadow));
+  const ui::Rect inside{bar.x + 1, bar.y + 1, bar.width - 2, bar.height - 2};
+  dc.FillRect(inside, platform.GetSysColor(ui::SysColor::Window));
+  if (total_ > 0) {
+    const int filled = inside.width * std::clamp(done_, 0, total_) / total_;
+    dc.FillRect({inside.x, inside.y, filled, inside.height}, ui::Color{50, 100, 180});
+  }
 }
 
 void TDevicesWindow::Show() {

@@ -24,6 +24,8 @@ class TDevicesWindow : public TDeviceScan {
  protected:
   void SetupWindow() override;
   void OnCommand(int id, unsigned code) override;
+  // The progress bar between the progress text and the list.
+  void Paint(ui::DeviceContext& dc) override;
 
  private:
   void Show();
@@ -35,4 +37,6 @@ class TDevicesWindow : public TDeviceScan {
   ui::Window* panel_;
   std::vector<FoundDevice> listed_;
   std::string progress_;
+  int done_ = 0;
+  int total_ = 0;
 };
