@@ -136,6 +136,7 @@ void ReachLink::Send(THartProtokol& dialog) {
           gateway::WrapRequest(sub->card, sub->channel,
                                static_cast<std::uint8_t>(std::clamp(dialog.preambleCount, 5, 20)),
                                std::vector<std::uint8_t>(now.begin(), now.end()));
+      wrappedFrame_.assign(now.begin(), now.end());
       WriteLong(dialog, gatewayAddress_, gateway::kCmdSendToSubDevice, data);
       wrapped_ = &dialog;
     }
@@ -285,6 +286,15 @@ unsigned ReachLink::Unwrap(THartProtokol& dialog, unsigned event) {
   if (!inner) {
     refusal_ = code != 0 ? gateway::RefusalText(code)
                          : std::string("шлюз прислал повреждённый ответ прибора");
+    return kEvNoAnswer;
+  }
+  // The reply must be the one asked for, from the device it was sent to and to the command
+  // sent, as a reply on a line is checked.
+  const bool answered =
+      (*inner)[0] == 0x86 && ((*inner)[1] & 0x3F) == (wrappedFrame_[1] & 0x3F) &&
+      std::equal(inner->begin() + 2, inner->begin() + 7, wrappedFrame_.begin() + 2);
+  if (!answered) {
+    refusal_ = "шлюз прислал ответ не на тот запрос";
     return kEvNoAnswer;
   }
   std::fill(reply.begin(), reply.end(), std::uint8_t{0});

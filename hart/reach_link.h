@@ -94,6 +94,7 @@ class ReachLink : public Link {
   Held held_;
 
   THartProtokol* wrapped_ = nullptr;
+  std::vector<std::uint8_t> wrappedFrame_;  // the request inside 77, a long frame
   std::string refusal_;
   bool indexRefused_ = false;
 };

@@ -232,6 +232,17 @@ TEST(DevicesGateway, AnIndexTheGatewayRefusesExitsWithUsageAndReachesNoSubDevice
   }
 }
 
+TEST(DevicesGateway, AReplyFromAnotherSubDeviceIsNotTaken) {
+  GatewayPeer peer;
+  peer.gateway.Misroute(true);
+  const std::vector<const char*> argv{"kestrel7", "identify", "--hart-ip", peer.address.c_str(),
+                                      "--sub", "1"};
+  const CommandLine args = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+  Capture out, err;
+  EXPECT_EQ(RunIdentify(args, out.file, err.file), 1);
+  EXPECT_EQ(out.Text().find("номер"), std::string::npos) << out.Text();
+}
+
 TEST(DevicesGateway, ASubDeviceThe77RefusesIsLeftOutWithItsReason) {
   GatewayPeer peer;
   peer.gateway.Refuse77(2, 9);

@@ -53,6 +53,11 @@ GatewayModel::GatewayModel() : own_(GatewayOwn()), ownAnswerer_(own_) {
   }
 }
 
+void GatewayModel::Misroute(bool on) {
+  std::lock_guard lock(mutex_);
+  misroute_ = on;
+}
+
 void GatewayModel::Refuse77(std::uint16_t index, std::uint8_t code) {
   std::lock_guard lock(mutex_);
   refusals_[index] = code;
@@ -112,10 +117,24 @@ std::vector<std::uint8_t> GatewayModel::Answer(const std::vector<std::uint8_t>& 
   std::uint8_t channel = 0;
   const auto embedded = gw::UnwrapRequest(data, card, channel);
   if (!embedded) return Reply(command, kTooFewDataBytes, {});
-  for (const Slot& slot : slots_) {
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    const Slot& slot = slots_[i];
     if (slot.summary.card != card || slot.summary.channel != channel) continue;
     {
       std::lock_guard lock(mutex_);
+      if (misroute_) {
+        // The next one answers as if it had been asked.
+        const Slot& other = slots_[(i + 1) % slots_.size()];
+        std::vector<std::uint8_t> asked = *embedded;
+        const hart::LongAddress a = other.summary.Address();
+        asked[1] = a.manufacturer;
+        asked[2] = a.deviceType;
+        asked[3] = static_cast<std::uint8_t>(a.deviceId >> 16);
+        asked[4] = static_cast<std::uint8_t>(a.deviceId >> 8);
+        asked[5] = static_cast<std::uint8_t>(a.deviceId);
+        asked.back() = hart::Checksum(std::span(asked).first(asked.size() - 1));
+        return Reply(command, 0, gw::WrapReply(card, channel, other.device->Answer(asked)));
+      }
       const auto refusal = refusals_.find(slot.summary.index);
       if (refusal != refusals_.end() && refusal->second != 0) {
         return Reply(command, refusal->second, {});

@@ -35,6 +35,9 @@ class GatewayModel {
 
   // 77 to sub-device `index` (1..3) is answered with `code` alone; 0: passed on again.
   void Refuse77(std::uint16_t index, std::uint8_t code);
+  // 77 is answered by the next sub-device along instead of the one addressed: a gateway that
+  // mixes up its channels.
+  void Misroute(bool on);
   const hart::TransmitterModel& Own() const { return own_; }
   // The sub-device at index 1..3.
   hart::TransmitterModel SubModel(std::uint16_t index) const;
@@ -49,6 +52,7 @@ class GatewayModel {
   ModelAnswerer ownAnswerer_;
   std::vector<Slot> slots_;
   std::map<std::uint16_t, std::uint8_t> refusals_;
+  bool misroute_ = false;
 };
 
 }  // namespace testhart
