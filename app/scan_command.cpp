@@ -260,8 +260,9 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
     std::vector<FoundDevice> found;
     if (to >= from) {
       TDeviceScan scan(nullptr, TDeviceScan::QuietTemplate(), settings, from, to);
+      const char* what = link.Gateway() ? "прибор" : "адрес";
       scan.onProgress = [&](int done, int total) {
-        if (total > 0) std::fprintf(err, "\rадрес %d из %d", done, total);
+        if (total > 0) std::fprintf(err, "\r%s %d из %d", what, done, total);
         std::fflush(err);
       };
       scan.CreateModeless();
@@ -275,6 +276,9 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
       found = scan.Found();
       scan.Destroy();
     }
+    // Ctrl+C ended the walk: what was found is still identified, unless it is pressed again.
+    const bool scanInterrupted = stopAsked();
+    interrupted = 0;
     for (const auto& [index, why] : link.Refused()) {
       std::fprintf(err, "прибор %u: пропущен, %s\n", index, why.c_str());
     }
@@ -285,7 +289,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
         continue;
       }
       std::fprintf(out, "%s\n", FoundLine(device).c_str());
-      if (args.output.empty() || stopAsked()) continue;
+      if (args.output.empty() || interrupted != 0) continue;
       const hart::Reach reach = args.reach && !device.sub ? *args.reach : device.ReachOf();
       if (std::optional<TDaneIPPC> record = IdentifyReached(nullptr, settings, link, reach)) {
         records.Append(*record);
@@ -293,8 +297,9 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
         std::fprintf(err, "%s: идентификация не удалась\n", FoundLine(device).c_str());
       }
     }
-    if (interrupted != 0 || (seams.interrupted && seams.interrupted())) {
-      std::fprintf(err, "Поиск прерван: найдено приборов %zu.\n", found.size());
+    if (scanInterrupted || interrupted != 0) {
+      std::fprintf(err, "Поиск прерван: найдено приборов %zu, записей %zu.\n", found.size(),
+                   records.Count());
     }
     if (!args.output.empty()) {
       if (records.Count() == 0) {

@@ -191,6 +191,29 @@ INSTANTIATE_TEST_SUITE_P(Loops, Devices, ::testing::ValuesIn(kLoops),
 
 namespace {
 
+// Ctrl+C once the first device of the multidrop loop is being read: the walk ends there, and
+// that device alone is identified and written.
+TEST(DevicesScan, CtrlCKeepsWhatWasFound) {
+  testhart::TestTransmitter pty;
+  pty.SetModel(Device(5, 3, 0x000103, "PT-3"));
+  pty.AddDevice(Device(6, 7, 0x000107));
+  ScanArgs args;
+  args.port = pty.Device();
+  args.from = 3;
+  args.output = ::testing::TempDir() + "devices_ctrl_c.pom";
+  ScanSeams seams;
+  seams.interrupted = [&] { return pty.Requests().size() > 1; };
+  Capture out, err;
+  EXPECT_EQ(RunScan(args, out.file, err.file, seams), 0);
+  EXPECT_NE(err.Text().find("Поиск прерван: найдено приборов 1, записей 1."), std::string::npos)
+      << err.Text();
+  ui::ScopedHeadlessPlatform platform;
+  TDane db;
+  ASSERT_TRUE(datafile::ReadDatabaseFile(args.output, db));
+  ASSERT_EQ(db.Count(), 1u);
+  EXPECT_EQ(db.At(0).deviceId, 0x000103);
+}
+
 // Wrong numbers and tags are refused before anything is opened or sent.
 TEST(DevicesUsage, BadAddressTagOrRangeIsAUsageError) {
   const std::string longTag(33, 'A');
