@@ -111,6 +111,7 @@ void TDeviceScan::PollCurrent() {
     IssueLong(sub.Address(), 0, {}, kPreambles, kAttempts);
   } else {
     oneAttemptIfSilent = true;
+    searchesReach = true;
     IssueShort(static_cast<std::uint8_t>(at_), 0, kPreambles, kAttempts);
   }
   StartReplyTimer();

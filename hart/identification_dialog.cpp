@@ -301,6 +301,7 @@ void THartKom0::Poll() {
   heard_.reset();
   sequenceStep = 0;
   IssueShort(record_.pollingAddress, 0, kPollPreambles, kRequestLinkParam1);
+  searchesReach = true;
   ClearDataFields();
   StartReplyTimer();
 }

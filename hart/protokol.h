@@ -63,6 +63,10 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   // A scan's poll: an attempt that met a silent line is the last; where anything was heard (a
   // damaged frame, a busy line) the usual attempts go on.
   bool oneAttemptIfSilent = false;
+  // Identification's or a scan's poll: the search for the one device the link reaches, which a
+  // link that finds it by tag or behind a gateway turns into its own search. Any other poll (the
+  // address dialog's) goes to the address it names.
+  bool searchesReach = false;
 
   // Hands the request in `frame` to the link: every request leaves through here.
   void StartReplyTimer();

@@ -113,8 +113,8 @@ void ReachLink::Send(THartProtokol& dialog) {
   const std::vector<std::uint8_t> original(request.begin(), request.end());
   const int originalLength = dialog.requestLength;
   const std::uint8_t originalIsLong = dialog.frameIsLong;
-  const bool poll = original.size() > kShortCommand && original[0] == kShortDelimiter &&
-                    original[kShortCommand] == 0;
+  const bool poll = dialog.searchesReach && original.size() > kShortCommand &&
+                    original[0] == kShortDelimiter && original[kShortCommand] == 0;
   if (poll && reach_.by == Reach::By::Tag) {
     WriteLong(dialog, LongAddress{}, 11, ShortTagBytes(reach_.tag));
   } else if (poll && reach_.by == Reach::By::LongTag) {
@@ -125,21 +125,25 @@ void ReachLink::Send(THartProtokol& dialog) {
   }
   wrapped_ = nullptr;
   const auto now = dialog.Request();
+  const gateway::SubDevice* sub = nullptr;
   if (gateway_ && IsLong(now) && !SameAddress(now, gatewayAddress_)) {
-    const LongAddress target{static_cast<std::uint8_t>(now[1] & 0x3F), now[2],
-                             static_cast<std::uint32_t>(now[3] << 16 | now[4] << 8 | now[5])};
-    const gateway::SubDevice* sub = SubDeviceAt(target);
-    // 77 adds its own header and three bytes; a request that could not travel inside it within
-    // the request area goes as it is (none of ours comes near).
-    if (sub != nullptr && now.size() + 11 <= kRequestCapacity) {
-      const std::vector<std::uint8_t> data =
-          gateway::WrapRequest(sub->card, sub->channel,
-                               static_cast<std::uint8_t>(std::clamp(dialog.preambleCount, 5, 20)),
-                               std::vector<std::uint8_t>(now.begin(), now.end()));
-      wrappedFrame_.assign(now.begin(), now.end());
-      WriteLong(dialog, gatewayAddress_, gateway::kCmdSendToSubDevice, data);
-      wrapped_ = &dialog;
-    }
+    sub = SubDeviceAt(LongAddress{static_cast<std::uint8_t>(now[1] & 0x3F), now[2],
+                                  static_cast<std::uint32_t>(now[3] << 16 | now[4] << 8 | now[5])});
+  } else if (gateway_ && !IsLong(now) && !poll && dialog.AddressedRecord() != nullptr) {
+    // A poll of the record's own (the address dialog's) goes to the record's sub-device.
+    const TDaneIPPC& r = *dialog.AddressedRecord();
+    sub = SubDeviceAt(LongAddress{r.manufacturerId, r.deviceType,
+                                  static_cast<std::uint32_t>(r.deviceId) & 0xFFFFFF});
+  }
+  // 77 adds its own header and three bytes; a request that could not travel inside it within
+  // the request area goes as it is (none of ours comes near).
+  if (sub != nullptr && now.size() + 11 <= kRequestCapacity) {
+    const std::vector<std::uint8_t> data = gateway::WrapRequest(
+        sub->card, sub->channel, static_cast<std::uint8_t>(std::clamp(dialog.preambleCount, 5, 20)),
+        std::vector<std::uint8_t>(now.begin(), now.end()));
+    wrappedFrame_.assign(now.begin(), now.end());
+    WriteLong(dialog, gatewayAddress_, gateway::kCmdSendToSubDevice, data);
+    wrapped_ = &dialog;
   }
   inner_->Transmit(dialog);
   // The link below has taken its copy; the dialog keeps the request it made.
@@ -290,9 +294,11 @@ unsigned ReachLink::Unwrap(THartProtokol& dialog, unsigned event) {
   }
   // The reply must be the one asked for, from the device it was sent to and to the command
   // sent, as a reply on a line is checked.
+  const bool isLong = IsLong(wrappedFrame_);
+  const std::size_t through = (isLong ? kLongCommand : kShortCommand) + 1;
   const bool answered =
-      (*inner)[0] == 0x86 && ((*inner)[1] & 0x3F) == (wrappedFrame_[1] & 0x3F) &&
-      std::equal(inner->begin() + 2, inner->begin() + 7, wrappedFrame_.begin() + 2);
+      (*inner)[0] == (isLong ? 0x86 : 0x06) && ((*inner)[1] & 0x3F) == (wrappedFrame_[1] & 0x3F) &&
+      std::equal(inner->begin() + 2, inner->begin() + through, wrappedFrame_.begin() + 2);
   if (!answered) {
     refusal_ = "шлюз прислал ответ не на тот запрос";
     return kEvNoAnswer;

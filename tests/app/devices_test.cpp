@@ -11,12 +11,17 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/devices_window.h"
+#include "app/main_window.h"
+#include "app/menu.h"
 #include "app/read_command.h"
 #include "app/scan_command.h"
 #include "data/data_file.h"
+#include "hart/serial_link.h"
 #include "record/packed_text.h"
 #include "tests/support/gateway_model.h"
 #include "tests/support/hart_ip_server.h"
+#include "tests/support/probe_dialog.h"
 #include "tests/support/test_transmitter.h"
 #include "ui/headless/headless_platform.h"
 
@@ -214,6 +219,34 @@ TEST(DevicesScan, CtrlCKeepsWhatWasFound) {
   EXPECT_EQ(db.At(0).deviceId, 0x000103);
 }
 
+// Only identification's (or a scan's) poll becomes the search by tag: the address dialog's
+// search of the addresses still polls each address it names.
+TEST(DevicesReach, OnlyTheSearchingPollBecomesTheTagSearch) {
+  testhart::TestTransmitter pty;
+  pty.SetModel(Device(5, 3, 0x000103, "PT-3"));
+  ui::ScopedHeadlessPlatform platform;
+  platform->SetRealTime(true);
+  std::string error;
+  auto serial = hart::SerialLink::Open(pty.Device(), {}, error);
+  ASSERT_TRUE(serial) << error;
+  hart::ReachLink link(*serial, *hart::ReachByTag("PT-3", error), false);
+  TSerialPortSettings settings;
+  settings.link = &link;
+  ProbeDialog probe(settings);
+  ASSERT_TRUE(probe.CreateModeless());
+  for (const bool searching : {false, true}) {
+    probe.searchesReach = searching;
+    probe.SendRaw({0x02, 0x03, 0x00, 0x00, 0x01});
+    platform->RunUntil([&] { return probe.outcomes.size() == (searching ? 2u : 1u); }, 5000);
+  }
+  const auto requests = pty.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], (std::vector<std::uint8_t>{0x02, 0x03, 0x00, 0x00, 0x01}));
+  EXPECT_EQ(requests[1][6], 11);  // the search by tag
+  EXPECT_EQ(probe.Events(), (std::vector<unsigned>{kEvReply, kEvReply}));
+  probe.Destroy();
+}
+
 // Wrong numbers and tags are refused before anything is opened or sent.
 TEST(DevicesUsage, BadAddressTagOrRangeIsAUsageError) {
   const std::string longTag(33, 'A');
@@ -283,10 +316,6 @@ TEST(DevicesGateway, ASubDeviceThe77RefusesIsLeftOutWithItsReason) {
 
 }  // namespace
 
-#include "app/devices_window.h"
-#include "app/main_window.h"
-#include "app/menu.h"
-#include "hart/serial_link.h"
 
 namespace {
 
