@@ -93,9 +93,14 @@ const gateway::SubDevice* ReachLink::SubDeviceAt(const LongAddress& address) con
 
 void ReachLink::Transmit(THartProtokol& dialog) {
   refusal_.clear();
-  const bool wanted = reach_.by == Reach::By::SubDevice || step_ == Step::Identify;
+  const auto request = dialog.Request();
+  // A request to another device than the gateway itself (a record opened from a data file, or
+  // found earlier) may be for a sub-device: the gateway is asked which it has, once.
+  const bool elsewhere =
+      IsLong(request) && (!gatewayKnown_ || !SameAddress(request, gatewayAddress_));
+  const bool wanted = reach_.by == Reach::By::SubDevice || step_ == Step::Identify || elsewhere;
+  learning_ = nullptr;
   if (gateway_ && !discovered_ && wanted) {
-    const auto request = dialog.Request();
     held_ = {std::vector<std::uint8_t>(request.begin(), request.end()), dialog.preambleCount,
              dialog.linkParam1, dialog.linkParam2, dialog.frameIsLong};
     discovering_ = &dialog;
@@ -104,6 +109,11 @@ void ReachLink::Transmit(THartProtokol& dialog) {
     indexRefused_ = false;
     Discover(dialog, Step::Identify);
     return;
+  }
+  // The HART-IP device's own answer to a poll of address 0 says who the gateway is.
+  if (gateway_ && !IsLong(request) && request.size() > kShortCommand && (request[1] & 0x3F) == 0 &&
+      request[kShortCommand] == 0) {
+    learning_ = &dialog;
   }
   Send(dialog);
 }
@@ -181,6 +191,7 @@ void ReachLink::Forget(THartProtokol& dialog) {
     step_ = Step::Identify;
   }
   if (wrapped_ == &dialog) wrapped_ = nullptr;
+  if (learning_ == &dialog) learning_ = nullptr;
   inner_->Forget(dialog);
 }
 
@@ -195,6 +206,13 @@ unsigned ReachLink::Arrived(THartProtokol& dialog, unsigned event) {
     return 0;
   }
   if (wrapped_ == &dialog) return Unwrap(dialog, event);
+  if (learning_ == &dialog && (event == kEvReply || event == kEvStatusError)) {
+    if (const std::optional<Identity> identity = ReadIdentity(dialog.Reply())) {
+      gatewayAddress_ = identity->address;
+      gatewayKnown_ = true;
+    }
+  }
+  learning_ = nullptr;
   return event;
 }
 
@@ -211,6 +229,7 @@ bool ReachLink::DiscoveryReply(THartProtokol& dialog, unsigned event) {
         return false;
       }
       gatewayAddress_ = identity->address;
+      gatewayKnown_ = true;
       Discover(dialog, Step::Capabilities);
       return true;
     }

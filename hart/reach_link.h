@@ -7,9 +7,10 @@
 //   0), whether it is an I/O system (74) and which sub-devices it has (84, one index after
 //   another). From then on every request addressed to a sub-device's long address goes to the
 //   gateway wrapped in command 77 with the sub-device's card and channel, and the sub-device's
-//   own reply comes out of 77's reply before the dialog hears of it. The sub-devices listed are
-//   remembered for the session, so a record identified through the gateway keeps its card and
-//   channel whichever dialog talks to it.
+//   own reply comes out of 77's reply before the dialog hears of it. A request to a device that
+//   is not the gateway (a record opened from a data file) has the gateway asked the same first,
+//   once. The sub-devices listed are remembered for the session, so a record identified through
+//   the gateway keeps its card and channel whichever dialog talks to it.
 #pragma once
 
 #include <cstdint>
@@ -85,6 +86,8 @@ class ReachLink : public Link {
 
   bool discovered_ = false;
   LongAddress gatewayAddress_;
+  bool gatewayKnown_ = false;
+  THartProtokol* learning_ = nullptr;
   std::vector<gateway::SubDevice> subDevices_;
   std::vector<std::pair<std::uint16_t, std::string>> refused_;
   std::uint16_t nextIndex_ = 0;

@@ -18,6 +18,7 @@
 #include "app/scan_command.h"
 #include "data/data_file.h"
 #include "hart/serial_link.h"
+#include "hart/reply_data.h"
 #include "record/packed_text.h"
 #include "tests/support/gateway_model.h"
 #include "tests/support/hart_ip_server.h"
@@ -297,6 +298,31 @@ TEST(DevicesGateway, AReplyFromAnotherSubDeviceIsNotTaken) {
   Capture out, err;
   EXPECT_EQ(RunIdentify(args, out.file, err.file), 1);
   EXPECT_EQ(out.Text().find("номер"), std::string::npos) << out.Text();
+}
+
+// A record of a sub-device opened from a data file: its first request has the gateway listed,
+// and goes inside 77 to the sub-device's card and channel.
+TEST(DevicesGateway, ARecordOfASubDeviceIsReachedInANewSession) {
+  GatewayPeer peer;
+  ui::ScopedHeadlessPlatform platform;
+  platform->SetRealTime(true);
+  std::string error;
+  auto inner = OpenHartIpLink(peer.address, false, error);
+  hart::ReachLink link(*inner, hart::Reach{}, true);
+  TSerialPortSettings settings;
+  settings.link = &link;
+  ProbeDialog probe(settings);
+  ASSERT_TRUE(probe.CreateModeless());
+  std::vector<std::uint8_t> pressure(20);
+  const hart::LongAddress sub = peer.gateway.Summary(2).Address();
+  pressure.resize(static_cast<std::size_t>(hart::WriteLongFrame(pressure, sub, 1, {})));
+  probe.SendRaw(pressure);
+  platform->RunUntil([&] { return !probe.outcomes.empty(); }, 10000);
+  ASSERT_EQ(probe.Events(), std::vector<unsigned>{kEvReply});
+  // From the sub-device itself (identifier 0x000206), its own pressure.
+  EXPECT_EQ(probe.outcomes[0].reply[5], 0x06);
+  EXPECT_FLOAT_EQ(hart::DataFloat(probe.outcomes[0].reply, 1), 0x206 % 1000 + 0.5f);
+  probe.Destroy();
 }
 
 TEST(DevicesGateway, ASubDeviceThe77RefusesIsLeftOutWithItsReason) {
