@@ -139,9 +139,10 @@ void TMyWindow::Identify() {
 }
 
 void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
-  // Each reply says the transmitter's state as it is now: one without bits clears the line.
-  SetStatusLine(status == 0 ? journalWarning_
-                            : kDeviceStatusText + hart::DeviceStatusText(status));
+  // Each reply says the transmitter's state as it is now: one without bits clears the line, but
+  // for burst mode, which stays said.
+  const std::string line = hart::StatusLine(status, trace_->Condition());
+  SetStatusLine(line.empty() ? journalWarning_ : line);
 }
 
 void TMyWindow::ShowJournalWarning(std::string warning) {

@@ -201,7 +201,11 @@ unsigned ReachLink::Arrived(THartProtokol& dialog, unsigned event) {
   if (discovering_ == &dialog) {
     if (DiscoveryReply(dialog, event)) return 0;
     // The gateway did not say who it is: the held request gets its no answer.
-    if (!discovered_) return event == kEvReply ? kEvNoAnswer : event;
+    if (!discovered_) {
+      // Nothing the dialog asked for came: what came is the gateway's, not a reply to classify.
+      dialog.NoteReceived(0, 0);
+      return event == kEvReply || event == kEvStatusError ? kEvNoAnswer : event;
+    }
     EndDiscovery(dialog);
     return 0;
   }
@@ -309,6 +313,7 @@ unsigned ReachLink::Unwrap(THartProtokol& dialog, unsigned event) {
   if (!inner) {
     refusal_ = code != 0 ? gateway::RefusalText(code)
                          : std::string("шлюз прислал повреждённый ответ прибора");
+    dialog.NoteReceived(0, 0);
     return kEvNoAnswer;
   }
   // The reply must be the one asked for, from the device it was sent to and to the command
@@ -320,10 +325,12 @@ unsigned ReachLink::Unwrap(THartProtokol& dialog, unsigned event) {
       std::equal(inner->begin() + 2, inner->begin() + through, wrappedFrame_.begin() + 2);
   if (!answered) {
     refusal_ = "шлюз прислал ответ не на тот запрос";
+    dialog.NoteReceived(0, 0);
     return kEvNoAnswer;
   }
   std::fill(reply.begin(), reply.end(), std::uint8_t{0});
   std::copy(inner->begin(), inner->end(), reply.begin());
+  dialog.NoteReceived(static_cast<int>(inner->size()), THartProtokol::kNoPreambles);
   // The sub-device's response code says the outcome, as it would on its own line.
   return OutcomeOf(reply);
 }
