@@ -63,10 +63,6 @@ void GatewayModel::Refuse77(std::uint16_t index, std::uint8_t code) {
   refusals_[index] = code;
 }
 
-hart::TransmitterModel GatewayModel::SubModel(std::uint16_t index) const {
-  return slots_.at(index - 1u).device->Model();
-}
-
 const hart::gateway::SubDevice& GatewayModel::Summary(std::uint16_t index) const {
   return slots_.at(index - 1u).summary;
 }

@@ -38,9 +38,6 @@ class GatewayModel {
   // 77 is answered by the next sub-device along instead of the one addressed: a gateway that
   // mixes up its channels.
   void Misroute(bool on);
-  const hart::TransmitterModel& Own() const { return own_; }
-  // The sub-device at index 1..3.
-  hart::TransmitterModel SubModel(std::uint16_t index) const;
   const hart::gateway::SubDevice& Summary(std::uint16_t index) const;
 
  private:
