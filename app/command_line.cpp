@@ -8,6 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/menu.h"
+#include "app/reach_options.h"
 #include "data/data_file.h"
 #include "data/data_panel.h"
 #include "data/report.h"
@@ -16,6 +17,7 @@
 #include "hart/identification_dialog.h"
 #include "hart/identity.h"
 #include "hart/serial_link.h"
+#include "hart/simulated_link.h"
 #include "ui/headless/headless_platform.h"
 #include "ui/safe_file.h"
 
@@ -137,6 +139,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       args.tcp = true;
     } else if (arg == "--psk-file") {
       takeValue(args.pskFile, arg);
+    } else if (IsReachOption(arg)) {
+      if (!TakeReachOption(argc, argv, i, args.reach, args.error)) {
+        args.command = CommandLine::Command::Error;
+      }
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -182,6 +188,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   } else if (!args.pskFile.empty() && args.hartIp.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "--psk-file относится к --hart-ip";
+  } else if (args.reach && (args.command == CommandLine::Command::Show ||
+                            args.command == CommandLine::Command::Report)) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--address, --tag и --sub относятся к окну программы и к командам identify, "
+                 "read и scan";
+  } else if (const std::string error = ReachUsageError(args.reach, !args.hartIp.empty());
+             !error.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = error;
   }
   return args;
 }
@@ -222,6 +237,10 @@ std::string HelpText() {
          "                                               умолчанию 0.4): N показаний, С секунд\n"
          "                                               или до Ctrl+C, затем строка итогов\n"
          "                                               (kestrel7 read --help)\n"
+         "  kestrel7 scan [СВЯЗЬ] [--from A] [--to B] [-o ФАЙЛ] [--trace ФАЙЛ]\n"
+         "                                               поиск приборов на линии (адреса A..B,\n"
+         "                                               по умолчанию 0..63) или за шлюзом\n"
+         "                                               HART-IP; с -o запись всех в файл\n"
          "  kestrel7 show ФАЙЛ                           данные всех записей файла данных\n"
          "  kestrel7 report ФАЙЛ [-o ВЫХОД.pdf]          рапорт первой записи в PDF\n"
          "                                               (по умолчанию ФАЙЛ с расширением .pdf)\n"
@@ -249,7 +268,9 @@ std::string HelpText() {
          "--psk-file ФАЙЛ открывает защищённый сеанс HART-IP версии 2 (TLS, по UDP — DTLS)\n"
          "с общим ключом из ФАЙЛа: строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ (шестнадцатеричный);\n"
          "файл должен принадлежать вам и быть закрыт для других (права 0600).\n"
-         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ].\n";
+         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ],\n"
+         "и с ней --address N, --tag ТЕГ или --sub N.\n" +
+         std::string(kReachHelp);
 }
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
@@ -322,6 +343,13 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       // The transmitter answers in real time.
       platform->SetRealTime(true);
     }
+    const bool real = link != nullptr;
+    if (args.reach || !args.hartIp.empty()) {
+      if (!link) link = std::make_unique<hart::SimulatedLink>();
+      link = std::make_unique<hart::ReachLink>(std::move(link), args.reach.value_or(hart::Reach{}),
+                                               !args.hartIp.empty());
+    }
+    auto* reaching = dynamic_cast<hart::ReachLink*>(link.get());
     // Always there, so that the device status of every reply is heard; it writes only to a file.
     hart::FrameTrace trace(traceFile);
     // What the transmitter reported over the whole identification: a bit such as the cold start
@@ -332,7 +360,6 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     window.Create();
     // What the transmitter said of itself, for the line that ends the output.
     std::optional<hart::Identity> identity;
-    const bool real = link != nullptr;
     platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& dialog) {
       auto* identification = dynamic_cast<THartKom0*>(&dialog);
       if (identification == nullptr) return;
@@ -354,7 +381,11 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       platform->Advance(kStartUpMs);
     }
     const TDane& db = window.Database();
-    if (db.Count() == 0) {
+    if (reaching != nullptr && reaching->IndexRefused()) {
+      // Nothing went to a sub-device the gateway does not have: the number given was wrong.
+      std::fprintf(err, "%s\n", reaching->Refusal().c_str());
+      status = kExitUsage;
+    } else if (db.Count() == 0) {
       if (!link || platform->MessageBoxes().empty()) {
         std::fputs("Отсутствие ответа.\nПроверь, подключен ли преобразователь!!!\n", err);
       }

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "hart/reach.h"
 #include "ui/printing.h"
 #include "ui/types.h"
 
@@ -20,6 +22,7 @@ struct CommandLine {
   std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
   std::string pskFile;  // --psk-file: the key of a secured HART-IP session (version 2)
+  std::optional<hart::Reach> reach;  // --address, --tag, --sub: how the one device is reached
   std::string error;   // what was wrong with the arguments
 };
 

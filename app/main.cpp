@@ -7,6 +7,9 @@
 #include "app/journal_session.h"
 #include "app/main_window.h"
 #include "app/read_command.h"
+#include "app/scan_command.h"
+#include "hart/reach_link.h"
+#include "hart/simulated_link.h"
 #include "hart/serial_link.h"
 #include "ui/qt/desktop.h"
 
@@ -50,6 +53,12 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
             return;
           }
         }
+        // --address, --tag, --sub, and a gateway's sub-devices for «Поиск приборов».
+        if (args.reach || !args.hartIp.empty()) {
+          if (!link) link = std::make_unique<hart::SimulatedLink>();
+          link = std::make_unique<hart::ReachLink>(
+              std::move(link), args.reach.value_or(hart::Reach{}), !args.hartIp.empty());
+        }
         window = std::make_unique<TMyWindow>(trace.get(), link.get());
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
@@ -78,6 +87,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
 
 int main(int argc, char** argv) {
   if (IsReadCommand(argc, argv)) return RunRead(argc, argv, stdout, stderr);
+  if (IsScanCommand(argc, argv)) return RunScan(argc, argv, stdout, stderr);
   if (IsJournalCommand(argc, argv)) return RunJournal(argc, argv, stdout, stderr);
   if (IsCompareCommand(argc, argv)) return RunCompare(argc, argv, stdout, stderr);
   if (IsApplyCommand(argc, argv)) return RunApply(argc, argv, stdout, stderr);

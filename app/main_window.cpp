@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/devices_window.h"
 #include "app/compare_window.h"
 #include "app/journal_window.h"
 #include "app/menu.h"
@@ -227,6 +228,11 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
     case kCmdTrend:
       OpenTrend();
       break;
+    case kCmdFindDevices: {
+      TDevicesWindow devices(this, database_, dataFile_, settings_, panel_.get());
+      devices.Execute();
+      break;
+    }
     case kCmdJournal:
       OpenJournal();
       break;

@@ -31,6 +31,7 @@ enum MenuCommand : int {
   kCmdTrend = 139,
   kCmdJournal = 140,
   kCmdCompare = 141,
+  kCmdFindDevices = 142,
   kCmdExit = 24310,
 };
 

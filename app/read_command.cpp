@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/reach_options.h"
 #include "app/menu.h"
 #include "calib/reading_log.h"
 #include "calib/trend_window.h"
@@ -85,6 +86,10 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
   bool commandSeen = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    if (IsReachOption(arg)) {
+      if (!TakeReachOption(argc, argv, i, args.reach, error)) return std::nullopt;
+      continue;
+    }
     std::string value;
     if (TakesValue(arg)) {
       if (i + 1 >= argc) {
@@ -176,6 +181,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--psk-file относится к --hart-ip";
     return std::nullopt;
   }
+  error = ReachUsageError(args.reach, !args.hartIp.empty());
+  if (!error.empty()) return std::nullopt;
   return args;
 }
 
@@ -183,7 +190,8 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ]\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ],\n"
+         "  с ней --address N, --tag ТЕГ или --sub N\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
@@ -191,7 +199,8 @@ std::string ReadUsage() {
          "показания, сбои, минимум, максимум и среднее (на стандартный вывод, когда CSV\n"
          "пишется в файл, иначе в стандартный поток ошибок).\n"
          "Без --port и --hart-ip отвечает встроенный имитатор преобразователя; N показаний\n"
-         "или С секунд он даёт сразу, по своим часам, без ожидания.\n";
+         "или С секунд он даёт сразу, по своим часам, без ожидания.\n" +
+         std::string(kReachHelp);
 }
 
 int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
@@ -260,6 +269,10 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
 
     std::optional<hart::FrameTrace> trace;
     if (traceFile != nullptr) trace.emplace(traceFile);
+    // --address, --tag, --sub: the window and the readings reach the device alike.
+    const std::unique_ptr<hart::ReachLink> reached =
+        ReachingLink(*link, args.reach, !args.hartIp.empty());
+    if (reached) link = reached.get();
     TMyWindow window(trace ? &*trace : nullptr, link);
     window.Create();
     platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& dialog) {

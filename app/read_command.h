@@ -10,6 +10,7 @@
 #include <string>
 
 #include "hart/link.h"
+#include "hart/reach.h"
 
 struct ReadArgs {
   // Neither --port nor --hart-ip: the built-in simulated transmitter.
@@ -23,6 +24,7 @@ struct ReadArgs {
   std::optional<std::int64_t> count;       // --count
   std::optional<std::int64_t> durationMs;  // --duration, in seconds on the command line
   std::string csv;         // --csv: the file; empty: standard output
+  std::optional<hart::Reach> reach;  // --address, --tag, --sub
 };
 
 // True when the command line asks for `read`, wherever its options stand.

@@ -7,6 +7,7 @@
 
 #include "fields/value_text.h"
 #include "hart/operator_texts.h"
+#include "hart/reach.h"
 #include "hart/reply_data.h"
 #include "hart/response_code.h"
 #include "hart/transmitter_model.h"
@@ -247,7 +248,12 @@ void THartKom0::SetupWindow() {
   if (manualEntry_ == 0) {
     address_.Enable(false);
     Item(kProgress)->SetText(kWaitText);
-    record_.pollingAddress = 0;
+    // A link that reaches one device at its own address is polled there alone.
+    const hart::Reach* reach = LinkInUse().Reaching();
+    record_.pollingAddress = reach != nullptr && reach->by == hart::Reach::By::Address
+                                 ? reach->address
+                                 : std::uint8_t{0};
+    address_.SetText(Decimal(record_.pollingAddress));
     Poll();
     return;
   }
@@ -299,6 +305,7 @@ void THartKom0::Poll() {
   heard_.reset();
   sequenceStep = 0;
   IssueShort(record_.pollingAddress, 0, kPollPreambles, kRequestLinkParam1);
+  searchesReach = true;
   ClearDataFields();
   StartReplyTimer();
 }
@@ -375,7 +382,8 @@ ui::LResult THartKom0::EvReply() {
 }
 
 ui::LResult THartKom0::EvNoAnswer() {
-  if (sequenceStep != 0 || record_.pollingAddress >= kLastPollingAddress) {
+  if (sequenceStep != 0 || record_.pollingAddress >= kLastPollingAddress ||
+      LinkInUse().Reaching() != nullptr) {
     NoAnswerAndClose();
     return 0;
   }

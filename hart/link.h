@@ -7,6 +7,8 @@ class THartProtokol;
 
 namespace hart {
 
+struct Reach;
+
 class Link {
  public:
   virtual ~Link() = default;
@@ -17,6 +19,11 @@ class Link {
   virtual void Forget(THartProtokol& dialog) = 0;
   // The dialog's reply timer, which this link armed, has run out.
   virtual void ReplyDue(THartProtokol& /*dialog*/) {}
+  // The outcome event as the dialog is to hear it, once its trace has the reply as it came; 0:
+  // none. A link around another unwraps here what it wrapped.
+  virtual unsigned Arrived(THartProtokol& /*dialog*/, unsigned event) { return event; }
+  // How the one device this link serves is reached; null: by searching the polling addresses.
+  virtual const Reach* Reaching() const { return nullptr; }
 };
 
 }  // namespace hart

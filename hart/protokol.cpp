@@ -111,6 +111,13 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
     }
     return ui::Dialog::HandleMessage(message, wParam, lParam);
   }
+  // A link around another takes a reply meant for itself (0: the dialog hears nothing), or
+  // unwraps what it wrapped, before the reply is classed.
+  message = link_->Arrived(*this, message);
+  if (message == 0) {
+    receivedLength_ = 0;
+    return 0;
+  }
   // The response code of a frame a link received is classed here, once for every link; an event
   // a dialog raises itself (a reply refused as too short) carries no received frame.
   const bool received = receivedLength_ > 0 && IsReplyFrame(Reply());

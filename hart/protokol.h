@@ -68,12 +68,20 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   ui::Window* panelWindow;
   int replyTimerId = 0;
   int closeTimerId = 0;
+  // A scan's poll: an attempt that met a silent line is the last; where anything was heard (a
+  // damaged frame, a busy line) the usual attempts go on.
+  bool oneAttemptIfSilent = false;
+  // Identification's or a scan's poll: the search for the one device the link reaches, which a
+  // link that finds it by tag or behind a gateway turns into its own search. Any other poll (the
+  // address dialog's) goes to the address it names.
+  bool searchesReach = false;
 
   // Hands the request in `frame` to the link: every request leaves through here.
   void StartReplyTimer();
   // A link that answers through the dialog's own reply timer arms it.
   void ArmReplyTimer();
   hart::FrameTrace* Trace() const { return trace_; }
+  hart::Link& LinkInUse() const { return *link_; }
   // The record whose transmitter the dialog addresses, where it has one.
   virtual const TDaneIPPC* AddressedRecord() const { return nullptr; }
   // A link, just before it raises an event, says what it received: the length of the frame in

@@ -515,7 +515,9 @@ void SerialLink::KeepTail() {
 }
 
 void SerialLink::AttemptFailed() {
-  if (attempt_ < attempts_) {
+  const bool lastForSilence =
+      received_.empty() && dialog_ != nullptr && dialog_->oneAttemptIfSilent;
+  if (attempt_ < attempts_ && !lastForSilence) {
     BeginAttempt();
   } else {
     Finish(kEvNoAnswer);

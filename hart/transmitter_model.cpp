@@ -68,6 +68,16 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
       out = IdentityOf(m);
       if (rules.anonymousByTag) std::fill(out.begin(), out.end(), std::uint8_t{0});
       return 0;
+    case 20:
+    case 21:
+      // The long tag is HART 6's; an older transmitter does not know either command.
+      if (m.universalRevision < 6) break;
+      if (command == 21) {
+        out = IdentityOf(m);
+      } else {
+        out.assign(m.longTag.begin(), m.longTag.end());
+      }
+      return 0;
     case 1:
       out.push_back(m.unit);
       PutFloat(out, m.pressure);
@@ -192,7 +202,9 @@ bool Addressed(const TransmitterModel& m, std::span<const std::uint8_t> request,
                                      [](std::uint8_t b) { return b == 0; });
   const bool ownTag = command == 11 && data.size() >= m.tag.size() &&
                       std::equal(m.tag.begin(), m.tag.end(), data.begin());
-  return own || (broadcast && ownTag);
+  const bool ownLongTag = command == 21 && data.size() >= m.longTag.size() &&
+                          std::equal(m.longTag.begin(), m.longTag.end(), data.begin());
+  return own || (broadcast && (ownTag || ownLongTag));
 }
 
 }  // namespace

@@ -181,6 +181,7 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
     EXPECT_FALSE(button.icon.empty()) << button.id;
   }
   EXPECT_EQ(buttons, (std::vector<std::pair<int, std::string>>{{kCmdIdentify, "F5"},
+                                                                {kCmdFindDevices, "Ctrl+F"},
                                                                 {kCmdNewFile, "Ctrl+N"},
                                                                 {kCmdOpen, "Ctrl+O"},
                                                                 {kCmdSave, "Ctrl+S"},

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/about_dialog.h"
+#include "app/devices_window.h"
 #include "app/compare_window.h"
 #include "app/journal_window.h"
 #include "app/main_window.h"
@@ -124,6 +125,16 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   panel.CreateModeless();
   panel.Refresh();
   Render(panel, "700_panel");
+  // With the device the simulated transmitter is found.
+  hart::SimulatedLink simulated;
+  TSerialPortSettings withLink = settings_;
+  withLink.link = &simulated;
+  TDataFile file(db_);
+  TDevicesWindow devices(nullptr, db_, file, withLink, nullptr);
+  devices.CreateModeless();
+  platform_.RunFor(1500);
+  Check(devices, "975_devices");
+  devices.EndDialog(ui::kIdCancel);
 }
 
 double Luminance(ui::Color c) {
@@ -266,7 +277,8 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   }
   EXPECT_LE(right, bars->toolbar.x + bars->toolbar.width);
   EXPECT_EQ(tooltips, (std::vector<std::string>{
-                          "Идентификация преобразователя (F5)", "Новый рапорт (Ctrl+N)",
+                          "Идентификация преобразователя (F5)", "Поиск приборов (Ctrl+F)",
+                          "Новый рапорт (Ctrl+N)",
                           "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
                           "Действительное давление и напряжение", "Тренд давления и тока",
                           "Сравнить с прибором", "Журнал изменений", "Печатай рапорт (Ctrl+P)"}));

@@ -923,7 +923,12 @@ void Monkey::Impl::FixInvalidFields(ui::Dialog& dialog) {
 
 int Monkey::Impl::AnswerBox(const ui::MessageBoxRecord& box) {
   ++result_.boxes;
-  digest_ = Fnv(digest_, box.text);
+  // A box may name a file in the run's own folder, whose name differs from run to run.
+  std::string text = box.text;
+  for (std::size_t at; !folder_.empty() && (at = text.find(folder_)) != std::string::npos;) {
+    text.erase(at, folder_.size());
+  }
+  digest_ = Fnv(digest_, text);
   int answer = ui::kIdOk;
   switch (box.flags & ui::kMbButtonMask) {
     case ui::kMbYesNoCancel:

@@ -258,6 +258,11 @@ void TestTransmitter::Send(const Bytes& reply, double lineMs, int delayMs) {
   }
 }
 
+void TestTransmitter::AddDevice(const hart::TransmitterModel& model) {
+  std::lock_guard lock(mutex_);
+  loop_.push_back(std::make_unique<ModelAnswerer>(model));
+}
+
 Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs) {
   std::lock_guard lock(mutex_);
   requests_.push_back(request);
@@ -269,6 +274,11 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs)
                        behaviour == Behaviour::CommError;
   // Whether it hears the request at all is the model's to say, whatever the behaviour.
   Bytes frame = answerer_.Answer(request, !refuses && behaviour != Behaviour::Silent);
+  ModelAnswerer* answering = &answerer_;
+  for (auto it = loop_.begin(); frame.empty() && it != loop_.end(); ++it) {
+    answering = it->get();
+    frame = answering->Answer(request, !refuses && behaviour != Behaviour::Silent);
+  }
   if (frame.empty()) return {};
   if (behaviourCount_ > 0) --behaviourCount_;
   if (behaviour == Behaviour::Silent) return {};
@@ -300,7 +310,7 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs)
   if (behaviour == Behaviour::Noise) {
     for (int i = 0; i < behaviourValue_; ++i) reply.push_back(kNoise[i % sizeof kNoise]);
   }
-  const std::size_t ahead = answerer_.Model().responsePreambles;
+  const std::size_t ahead = answering->Model().responsePreambles;
   if (behaviour == Behaviour::OtherMaster) {
     // The same reply to the other master, its data other.
     Bytes other = frame;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -62,6 +63,10 @@ class TestTransmitter {
   // HART's burst mode does.
   void SetBurst(int periodMs, bool longFrames = true);
 
+  // Another transmitter on the same loop (multidrop), answering at its own address; those added
+  // hear what the first does not answer.
+  void AddDevice(const hart::TransmitterModel& model);
+
   hart::TransmitterModel Model() const { return answerer_.Model(); }
   ModelAnswerer& Answerer() { return answerer_; }
   void SetModel(const hart::TransmitterModel& model) { answerer_.SetModel(model); }
@@ -92,6 +97,7 @@ class TestTransmitter {
   std::atomic<bool> stop_{false};
 
   ModelAnswerer answerer_;
+  std::vector<std::unique_ptr<ModelAnswerer>> loop_;
   // Guards what follows; the model is the answerer's to guard.
   mutable std::mutex mutex_;
   bool masterBit_ = false;

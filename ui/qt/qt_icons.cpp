@@ -136,6 +136,22 @@ void Trend(QPainter& p) {
 
 void Reading(QPainter& p) { p.drawPixmap(QRectF(1, 1, 22, 22), GaugePicture(QSize(88, 88)), QRectF(0, 0, 88, 88)); }
 
+// «Поиск приборов»: devices hanging on one loop, and a magnifying glass over them.
+void FindDevices(QPainter& p) {
+  p.setPen(QPen(kOutline, 1));
+  p.drawLine(QPointF(2, 6.5), QPointF(22, 6.5));
+  for (const qreal x : {3.5, 9.5, 15.5}) {
+    p.drawLine(QPointF(x + 2.5, 6.5), QPointF(x + 2.5, 9.5));
+    p.setBrush(QColor(190, 195, 205));
+    p.drawRect(QRectF(x, 9.5, 5, 6));
+  }
+  p.setBrush(QColor(255, 255, 255, 170));
+  p.setPen(QPen(QColor(20, 50, 110), 1.8));
+  p.drawEllipse(QPointF(14, 14), 5, 5);
+  p.setPen(QPen(QColor(20, 50, 110), 2.6, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(17.8, 17.8), QPointF(21.5, 21.5));
+}
+
 // The change journal: a page of lines, each behind a tick of the time it was written.
 void Journal(QPainter& p) {
   Page(p);
@@ -173,6 +189,7 @@ const Named kDrawings[] = {
     {"document-print", PrintFile},  {"kestrel7-identify", Identify}, {"kestrel7-panel", Panel},
     {"kestrel7-reading", Reading},  {"kestrel7-trend", Trend},
     {"kestrel7-compare", Compare},  {"kestrel7-journal", Journal},
+    {"kestrel7-find-devices", FindDevices},
 };
 
 QIcon Drawn(const Drawing& draw) {
