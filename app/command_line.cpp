@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "data/data_file.h"
@@ -124,6 +125,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       takeValue(args.hartIp, arg, "адрес узла HART-IP");
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--simulated") {
+      args.simulated = true;
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -166,8 +169,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   } else if (args.tcp && args.hartIp.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "--tcp относится к --hart-ip";
+  } else if (args.simulated && (!args.port.empty() || !args.hartIp.empty())) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--simulated не указывают вместе с --port или --hart-ip";
   }
   return args;
+}
+
+LinkChoice ChosenLink(const CommandLine& args, std::string& warning) {
+  return ResolveLinkChoice(
+      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated), warning);
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
@@ -211,7 +222,10 @@ std::string HelpText() {
          "--hart-ip УЗЕЛ[:ПОРТ] связывается с преобразователем по сети через шлюз,\n"
          "мультиплексор или преобразователь HART-IP (порт по умолчанию 5094), по UDP;\n"
          "--tcp — по TCP.\n"
-         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp].\n";
+         "--simulated связывается со встроенным имитатором преобразователя.\n"
+         "СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] или --simulated;\n"
+         "без них — связь, выбранная в окне программы («Связь», Ctrl+L) и записанная в\n"
+         "$XDG_CONFIG_HOME/kestrel7/link.conf.\n";
 }
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
@@ -251,14 +265,13 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
   {
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
+    std::string warning;
+    const LinkChoice choice = ChosenLink(args, warning);
+    if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
     std::unique_ptr<hart::Link> link;
-    if (!args.port.empty() || !args.hartIp.empty()) {
+    if (choice.kind != LinkChoice::Kind::Simulated) {
       std::string portError;
-      if (!args.hartIp.empty()) {
-        link = OpenHartIpLink(args, portError);
-      } else {
-        link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, portError);
-      }
+      link = OpenLink(choice, portError);
       if (!link) {
         std::fprintf(err, "%s\n", portError.c_str());
         CloseTrace(traceFile);
@@ -274,6 +287,7 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     std::uint8_t deviceStatus = 0;
     trace.SetDeviceStatusListener([&](std::uint8_t status) { deviceStatus |= status; });
     TMyWindow window(&trace, link.get());
+    window.SetLinkChoice(choice);
     window.Create();
     // What the transmitter said of itself, for the line that ends the output.
     std::optional<hart::Identity> identity;

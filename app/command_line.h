@@ -19,6 +19,7 @@ struct CommandLine {
   bool switchRts = true;  // --no-rts: the modem switches by itself
   std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
+  bool simulated = false;  // --simulated: the simulated transmitter whatever link.conf says
   std::string error;   // what was wrong with the arguments
 };
 
@@ -35,6 +36,10 @@ int RunUsageError(const CommandLine& args, std::FILE* err);
 namespace hart {
 class Link;
 }
+struct LinkChoice;
+// The link the options ask for, or else the one kept in link.conf; a warning about the file in
+// `warning`.
+LinkChoice ChosenLink(const CommandLine& args, std::string& warning);
 // The HART-IP link of --hart-ip and --tcp: null, with the operator's text in `error`, when the
 // address is not one.
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);

@@ -2,9 +2,9 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/read_command.h"
-#include "hart/serial_link.h"
 #include "ui/qt/desktop.h"
 
 namespace {
@@ -24,20 +24,20 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   }
   // There without --trace too, writing nothing: the device status of every reply passes it.
   auto trace = std::make_unique<hart::FrameTrace>(traceFile);
-  std::unique_ptr<hart::Link> link;
   std::unique_ptr<TMyWindow> window;
   bool portFailed = false;
+  const bool linkGiven =
+      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated).has_value();
+  std::string warning;
+  LinkChoice choice = ChosenLink(args, warning);
   const int status = ui::qt::RunDesktop(
       argc, argv,
       [&] {
-        if (!args.port.empty() || !args.hartIp.empty()) {
+        std::unique_ptr<hart::Link> link;
+        if (choice.kind != LinkChoice::Kind::Simulated) {
           std::string error;
-          if (!args.hartIp.empty()) {
-            link = OpenHartIpLink(args, error);
-          } else {
-            link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
-          }
-          if (!link) {
+          link = OpenLink(choice, error);
+          if (!link && linkGiven) {
             // Said on the terminal, and in a window for whoever started the program without one.
             std::fprintf(stderr, "%s\n", error.c_str());
             ui::ThePlatform().MessageBox(nullptr, error, "", ui::kMbOk | ui::kMbIconStop);
@@ -45,15 +45,26 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
             ui::ThePlatform().Quit();
             return;
           }
+          if (!link) {
+            // The kept link is not there today (a modem unplugged, say): the program starts all
+            // the same, on the simulated transmitter, and says so.
+            warning = error + "\nСвязь с имитатором преобразователя; другую связь выбери кнопкой "
+                              "«Связь» (Ctrl+L).";
+            choice = LinkChoice{};
+          }
         }
-        window = std::make_unique<TMyWindow>(trace.get(), link.get());
+        if (!warning.empty()) {
+          std::fprintf(stderr, "%s\n", warning.c_str());
+          ui::ThePlatform().MessageBox(nullptr, warning, "Связь", ui::kMbOk | ui::kMbIconExclamation);
+        }
+        window = std::make_unique<TMyWindow>(trace.get());
+        window->UseLink(std::move(link), choice);
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
         window->Show(true);
       },
       [&] {
         window.reset();
-        link.reset();
       });
   trace.reset();
   CloseTrace(traceFile);

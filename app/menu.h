@@ -29,6 +29,8 @@ enum MenuCommand : int {
   kCmdPassword = 138,
   // The toolbar's alone: the menu stays as it always was.
   kCmdTrend = 139,
+  // The link dialog, the toolbar's alone too: menu item 101 stays without action.
+  kCmdLink = 140,
   kCmdExit = 24310,
 };
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "calib/reading_log.h"
@@ -114,6 +115,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
       args.hartIp = value;
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--simulated") {
+      args.simulated = true;
     } else if (arg == "--trace") {
       args.trace = value;
     } else if (arg == "--csv") {
@@ -172,14 +175,15 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp]\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] или --simulated\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
          "на стандартный вывод: N показаний, С секунд или до Ctrl+C. В конце строка итогов:\n"
          "показания, сбои, минимум, максимум и среднее (на стандартный вывод, когда CSV\n"
          "пишется в файл, иначе в стандартный поток ошибок).\n"
-         "Без --port и --hart-ip отвечает встроенный имитатор преобразователя; N показаний\n"
+         "Без СВЯЗИ — связь, выбранная в окне программы; с --simulated или без выбранной\n"
+         "связи отвечает встроенный имитатор преобразователя; N показаний\n"
          "или С секунд он даёт сразу, по своим часам, без ожидания.\n";
 }
 
@@ -217,11 +221,14 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     // The window and the readings talk to one transmitter: one link serves both.
     hart::SimulatedLink simulatedLink;
     std::unique_ptr<hart::Link> openedLink;
-    const bool onLine = !args.port.empty() || !args.hartIp.empty();
+    // Without a link option, the link chosen in the window and kept in link.conf.
+    std::string warning;
+    const LinkChoice choice = ResolveLinkChoice(
+        ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated), warning);
+    if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
+    const bool onLine = choice.kind != LinkChoice::Kind::Simulated;
     if (onLine) {
-      openedLink = args.hartIp.empty()
-                       ? hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error)
-                       : OpenHartIpLink(args.hartIp, args.tcp, error);
+      openedLink = OpenLink(choice, error);
       if (!openedLink) {
         std::fprintf(err, "%s\n", error.c_str());
         CloseTrace(traceFile);

@@ -17,6 +17,7 @@ struct ReadArgs {
   bool switchRts = true;   // --no-rts
   std::string hartIp;      // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;        // --tcp: HART-IP by TCP rather than UDP
+  bool simulated = false;  // --simulated: whatever link.conf says
   std::string trace;       // --trace: a file, or "-" for standard error
   int periodMs = 400;      // --period, in seconds on the command line
   std::optional<std::int64_t> count;       // --count

@@ -6,14 +6,15 @@ const ui::ToolbarTemplate& CommandsToolbar() {
   // Theme names where the desktop has a picture for the command; the program's own otherwise.
   static const ui::ToolbarTemplate toolbar{{
       {kCmdIdentify, "kestrel7-identify", "Идентификация преобразователя", "F5"},
+      {kCmdLink, "network-wired", "Связь", "Ctrl+L"},
       {0, "", "", ""},
       {kCmdNewFile, "document-new", "Новый рапорт", "Ctrl+N"},
       {kCmdOpen, "document-open", "Открой рапорт", "Ctrl+O"},
       {kCmdSave, "document-save", "Запиши рапорт", "Ctrl+S"},
       {0, "", "", ""},
-      {kCmdRecreatePanel, "kestrel7-panel", "Данные преобразователя", ""},
-      {kCmdReadPv, "kestrel7-reading", "Действительное давление и напряжение", ""},
-      {kCmdTrend, "kestrel7-trend", "Тренд давления и тока", ""},
+      {kCmdRecreatePanel, "kestrel7-panel", "Данные преобразователя", "Ctrl+D"},
+      {kCmdReadPv, "kestrel7-reading", "Действительное давление и напряжение", "Ctrl+R"},
+      {kCmdTrend, "kestrel7-trend", "Тренд давления и тока", "Ctrl+T"},
       {0, "", "", ""},
       {kCmdPrint, "document-print", "Печатай рапорт", "Ctrl+P"},
   }};

@@ -23,6 +23,16 @@ class FrameTrace {
   ~FrameTrace() { Flush(); }
 
   void SetDeviceStatusListener(DeviceStatusListener listener) { listener_ = std::move(listener); }
+
+  // Hears every exchange a dialog completes: its request, the outcome event (302 reply, 303 no
+  // answer, 311 line busy, 320 status) and the reply frame, empty without one.
+  using ExchangeListener = std::function<void(std::span<const std::uint8_t> request,
+                                              unsigned event, std::span<const std::uint8_t> reply)>;
+  void SetExchangeListener(ExchangeListener listener) { exchangeListener_ = std::move(listener); }
+  void Exchanged(std::span<const std::uint8_t> request, unsigned event,
+                 std::span<const std::uint8_t> reply) const {
+    if (exchangeListener_) exchangeListener_(request, event, reply);
+  }
   const DeviceStatusListener& CurrentDeviceStatusListener() const { return listener_; }
 
   void Request(std::int64_t ms, std::span<const std::uint8_t> bytes, int preambles, int linkParam1,
@@ -51,6 +61,7 @@ class FrameTrace {
 
   std::FILE* out_;
   DeviceStatusListener listener_;
+  ExchangeListener exchangeListener_;
   std::int64_t pendingMs_ = 0;
   std::string pending_;
 };

@@ -78,10 +78,9 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
   if (event != nullptr) {
     if (trace_ != nullptr) {
       trace_->Outcome(ui::ThePlatform().NowMs(), event);
-      if (receivedLength_ > 0) {
-        const auto length = static_cast<std::size_t>(std::clamp(receivedLength_, 0, 71));
-        trace_->ReplyBytes(Reply().first(length), receivedPreambles_);
-      }
+      const auto length = static_cast<std::size_t>(std::clamp(receivedLength_, 0, 71));
+      if (length > 0) trace_->ReplyBytes(Reply().first(length), receivedPreambles_);
+      trace_->Exchanged(Request(), message, Reply().first(length));
       // Written before any box the hook shows, so that ending the program there loses nothing.
       trace_->Flush();
     }

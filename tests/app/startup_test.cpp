@@ -181,12 +181,13 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
     EXPECT_FALSE(button.icon.empty()) << button.id;
   }
   EXPECT_EQ(buttons, (std::vector<std::pair<int, std::string>>{{kCmdIdentify, "F5"},
+                                                                {kCmdLink, "Ctrl+L"},
                                                                 {kCmdNewFile, "Ctrl+N"},
                                                                 {kCmdOpen, "Ctrl+O"},
                                                                 {kCmdSave, "Ctrl+S"},
-                                                                {kCmdRecreatePanel, ""},
-                                                                {kCmdReadPv, ""},
-                                                                {kCmdTrend, ""},
+                                                                {kCmdRecreatePanel, "Ctrl+D"},
+                                                                {kCmdReadPv, "Ctrl+R"},
+                                                                {kCmdTrend, "Ctrl+T"},
                                                                 {kCmdPrint, "Ctrl+P"}}));
 
   window.Create();

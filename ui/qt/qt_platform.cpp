@@ -68,7 +68,20 @@ QMargins FrameOf(const QWidget& top) {
   return QMargins();
 }
 
-void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& table, std::uint64_t serial) {
+// The toolbar's key for a menu item's command, to be shown beside the item; none: empty.
+QString ShortcutOf(const ToolbarTemplate* toolbar, int id) {
+  if (toolbar == nullptr) return {};
+  for (const ToolbarButton& button : toolbar->buttons) {
+    if (button.id == id && !button.shortcut.empty()) {
+      return QKeySequence(QString::fromStdString(button.shortcut), QKeySequence::PortableText)
+          .toString(QKeySequence::NativeText);
+    }
+  }
+  return {};
+}
+
+void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, const ToolbarTemplate* toolbar,
+                  WindowTable& table, std::uint64_t serial) {
   for (const MenuPopup& popup : menu.popups) {
     QMenu* pulldown = main.menuBar()->addMenu(QString::fromStdString(popup.text));
     for (const MenuItem& item : popup.items) {
@@ -76,7 +89,11 @@ void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& tabl
         pulldown->addSeparator();
         continue;
       }
-      QAction* action = pulldown->addAction(QString::fromStdString(item.text));
+      // Shown after a tab, not bound: the toolbar's action alone owns the key, and two actions
+      // with one key would make Qt call it ambiguous and fire neither.
+      const QString keys = ShortcutOf(toolbar, item.id);
+      QAction* action = pulldown->addAction(QString::fromStdString(item.text) +
+                                            (keys.isEmpty() ? QString() : u'\t' + keys));
       action->setData(item.id);
       const int id = item.id;
       QObject::connect(action, &QAction::triggered, &main, [&table, serial, id] {
@@ -191,9 +208,10 @@ void QtPlatform::CreateWindow(Window& window) {
     record.units = DialogUnits(record.qfont);
     auto* main = new MainWindowWidget(*table_, serial);
     main->Client()->setFont(record.qfont);
-    BuildMenuBar(*main, *window.Menu(), *table_, serial);
+    BuildMenuBar(*main, *window.Menu(), window.Toolbar(), *table_, serial);
     if (window.Toolbar() != nullptr) BuildToolbar(*main, *window.Toolbar(), *table_, serial);
     main->Status()->setText(QString::fromStdString(window.StatusLine()));
+    main->SetAlert(QString::fromStdString(window.StatusAlert()));
     main->resize(800, 600);
     record.top = main;
     record.client = main->Client();
@@ -275,9 +293,9 @@ void QtPlatform::CaptionChanged(Window& window) {
 void QtPlatform::StatusLineChanged(Window& window) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top || !record->mainWindow) return;
-  static_cast<MainWindowWidget*>(record->top.data())
-      ->Status()
-      ->setText(QString::fromStdString(window.StatusLine()));
+  auto* main = static_cast<MainWindowWidget*>(record->top.data());
+  main->Status()->setText(QString::fromStdString(window.StatusLine()));
+  main->SetAlert(QString::fromStdString(window.StatusAlert()));
 }
 
 int QtPlatform::StatusLineHeight(const Window& window) const {
