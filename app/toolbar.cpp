@@ -6,7 +6,7 @@ const ui::ToolbarTemplate& CommandsToolbar() {
   // Theme names where the desktop has a picture for the command; the program's own otherwise.
   static const ui::ToolbarTemplate toolbar{{
       {kCmdIdentify, "kestrel7-identify", "Идентификация преобразователя", "F5"},
-      {kCmdLink, "network-wired", "Связь", "Ctrl+L"},
+      {kCmdLink, "kestrel7-link", "Связь", "Ctrl+L"},
       {0, "", "", ""},
       {kCmdNewFile, "document-new", "Новый рапорт", "Ctrl+N"},
       {kCmdOpen, "document-open", "Открой рапорт", "Ctrl+O"},
