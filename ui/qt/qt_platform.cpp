@@ -182,7 +182,14 @@ void QtPlatform::CreateWindow(Window& window) {
     // widened, its client area centred in it.
     const QSize outer(std::max(client.width(), CaptionWidth(WindowTitle(window.Caption()))), client.height());
     if (tpl.style & kStyleSizingFrame) {
-      dialog->resize(outer);
+      // A window that may be resized opens no larger than the screen leaves room for, frame and
+      // title bar included; what it holds is laid out to fit.
+      QSize opened = outer;
+      if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+        opened = opened.boundedTo(room);
+      }
+      dialog->resize(opened);
     } else {
       dialog->setFixedSize(outer);
       dialog->SetClientWidth(client.width());
@@ -548,10 +555,10 @@ bool QtPlatform::SimulateSpin(Window& window, int id, int delta) {
   return spin != nullptr;
 }
 
-bool QtPlatform::SimulateKey(Window& window, Key key) {
+bool QtPlatform::SimulateKey(Window& window, Key key, int id) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return false;
-  QWidget* target = record->top->focusWidget();
+  QWidget* target = id != 0 ? table_->ControlWidget(*record, id) : record->top->focusWidget();
   if (target == nullptr) target = record->top;
   const int code = key == Key::Enter ? Qt::Key_Return : Qt::Key_Escape;
   QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
@@ -758,6 +765,14 @@ std::optional<Image> QtPlatform::Grab(Window& window) {
     }
   }
   return image;
+}
+
+bool QtPlatform::SaveImage(Window& window, const std::string& path, std::optional<Rect> part) {
+  WindowRecord* record = table_->Find(window);
+  if (!part) return GrabToPng(window, path);
+  if (record == nullptr || !record->client) return false;
+  return record->client->grab(QRect(part->x, part->y, part->width, part->height))
+      .save(QString::fromStdString(path), "PNG");
 }
 
 bool QtPlatform::GrabToPng(Window& window, const std::string& path) {
