@@ -191,13 +191,11 @@ void TLinkDialog::Apply() {
   LinkChoice choice;
   if (!ReadChoice(choice)) return;
   std::string error;
-  std::unique_ptr<hart::Link> link;
-  if (choice.kind != LinkChoice::Kind::Simulated) {
-    link = opener_(choice, error);
-    if (!link) {
-      MessageBox(error + "\nСвязь не изменена.", "Связь", ui::kMbOk | ui::kMbIconStop);
-      return;
-    }
+  // Null without an error: the window's own simulated transmitter.
+  std::unique_ptr<hart::Link> link = opener_(choice, error);
+  if (!link && !error.empty()) {
+    MessageBox(error + "\nСвязь не изменена.", "Связь", ui::kMbOk | ui::kMbIconStop);
+    return;
   }
   choice_ = std::move(choice);
   link_ = std::move(link);

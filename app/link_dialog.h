@@ -38,6 +38,8 @@ class TLinkDialog : public ui::Dialog {
     kTransport = 979,
   };
 
+  // Opens the link chosen; null with an error when it cannot, null without one for the window's
+  // own simulated transmitter.
   using Opener = std::function<std::unique_ptr<hart::Link>(const LinkChoice&, std::string& error)>;
 
   TLinkDialog(ui::Window* parent, LinkChoice current, Opener opener,
