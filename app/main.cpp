@@ -2,6 +2,9 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/compare_command.h"
+#include "app/journal_command.h"
+#include "app/journal_session.h"
 #include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/read_command.h"
@@ -25,6 +28,7 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   // There without --trace too, writing nothing: the device status of every reply passes it.
   auto trace = std::make_unique<hart::FrameTrace>(traceFile);
   std::unique_ptr<TMyWindow> window;
+  std::unique_ptr<JournalSession> journal;
   bool portFailed = false;
   const bool linkGiven =
       ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated).has_value();
@@ -61,10 +65,20 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
         window->UseLink(std::move(link), choice);
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
+        journal = std::make_unique<JournalSession>(
+            LinkName(choice.kind == LinkChoice::Kind::Serial ? choice.port : std::string(),
+                     choice.kind == LinkChoice::Kind::HartIp ? HartIpAddress(choice) : std::string(),
+                     choice.tcp),
+            [&](const std::string& warning) {
+              std::fprintf(stderr, "%s\n", warning.c_str());
+              if (window) window->ShowJournalWarning(warning);
+            });
+        window->SetJournal(journal->Journal());
         window->Show(true);
       },
       [&] {
         window.reset();
+        journal.reset();
       });
   trace.reset();
   CloseTrace(traceFile);
@@ -75,6 +89,9 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
 
 int main(int argc, char** argv) {
   if (IsReadCommand(argc, argv)) return RunRead(argc, argv, stdout, stderr);
+  if (IsJournalCommand(argc, argv)) return RunJournal(argc, argv, stdout, stderr);
+  if (IsCompareCommand(argc, argv)) return RunCompare(argc, argv, stdout, stderr);
+  if (IsApplyCommand(argc, argv)) return RunApply(argc, argv, stdout, stderr);
   const CommandLine args = ParseCommandLine(argc, argv);
   switch (args.command) {
     case CommandLine::Command::Help:

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/compare_window.h"
+#include "app/journal_window.h"
 #include "app/loop_release.h"
 #include "app/menu.h"
 #include "app/toolbar.h"
@@ -20,6 +22,7 @@
 #include "data/report.h"
 #include "hart/device_status.h"
 #include "hart/identification_dialog.h"
+#include "record/packed_text.h"
 
 TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
     : ui::Window(nullptr),
@@ -156,6 +159,32 @@ void TMyWindow::OpenTrend() {
                 panel_.get());
 }
 
+// The transmitter the list dialogs would work on; the identified one before there is a list.
+void TMyWindow::OpenJournal() {
+  const auto at = static_cast<std::size_t>(listPosition_[0]);
+  const TDaneIPPC& record = at < database_.Count() ? database_.At(at) : workingRecord_;
+  std::string tag = packed::DecodeForDisplay(record.tag, 8);
+  while (!tag.empty() && tag.back() == ' ') tag.pop_back();
+  TJournalWindow window(this, journal_, record.deviceId & 0xFFFFFF, tag);
+  window.Execute();
+}
+
+// The current record against the transmitter read afresh, which neither the database nor the
+// data file takes in.
+void TMyWindow::OpenCompare() {
+  const auto at = static_cast<std::size_t>(listPosition_[0]);
+  if (at >= database_.Count()) {
+    MessageBox("Нет записи для сравнения: открой файл данных или идентифицируй преобразователь.",
+               "Сравнить с прибором", ui::kMbOk | ui::kMbIconExclamation);
+    return;
+  }
+  const TDaneIPPC record = database_.At(at);
+  const auto device = IdentifyTransmitter(this, settings_);
+  if (!device) return;
+  TCompareWindow window(this, settings_, record, *device);
+  window.Execute();
+}
+
 void TMyWindow::Identify() {
   THartKom0 identification(this, settings_, this, workingRecord_, 0, panel_.get());
   identification.Execute();
@@ -163,8 +192,13 @@ void TMyWindow::Identify() {
 
 void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
   // Each reply says the transmitter's state as it is now: one without bits clears the line.
-  status_.SetDeviceStatus(status == 0 ? std::string()
+  status_.SetDeviceStatus(status == 0 ? journalWarning_
                                       : kDeviceStatusText + hart::DeviceStatusText(status));
+}
+
+void TMyWindow::ShowJournalWarning(std::string warning) {
+  journalWarning_ = std::move(warning);
+  status_.SetDeviceStatus(journalWarning_);
 }
 
 template <class Dialog>
@@ -247,6 +281,12 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
       break;
     case kCmdTrend:
       OpenTrend();
+      break;
+    case kCmdJournal:
+      OpenJournal();
+      break;
+    case kCmdCompare:
+      OpenCompare();
       break;
     case kCmdAbout: {
       TAboutBox about(this);

@@ -17,6 +17,7 @@
 #include "hart/frame_trace.h"
 #include "hart/protokol.h"
 #include "hart/simulated_link.h"
+#include "journal/journal.h"
 #include "ui/window.h"
 
 // Broadcast after the database or the data file changed; wParam 1: the file is untitled.
@@ -61,6 +62,11 @@ class TMyWindow : public ui::Window {
   // The trend window, once opened; null before.
   TWykres* Trend() { return trend_.get(); }
   TAboutBox* AboutBox() { return about_.get(); }
+  // The change journal «Журнал изменений» shows; null: it could not be opened.
+  void SetJournal(journal::Journal* journal) { journal_ = journal; }
+  // What went wrong with the journal: on the status line until a device status takes it, and
+  // back whenever the device reports none.
+  void ShowJournalWarning(std::string warning);
 
  protected:
   void SetupWindow() override;
@@ -83,6 +89,8 @@ class TMyWindow : public ui::Window {
   void OfferToReleaseLoop();
   // The record whose long address the five bytes are; null when the database has none.
   const TDaneIPPC* RecordAt(std::span<const std::uint8_t> address) const;
+  void OpenJournal();
+  void OpenCompare();
   template <class Dialog>
   void RunListDialog();
 
@@ -109,6 +117,8 @@ class TMyWindow : public ui::Window {
   std::unique_ptr<TWykres> trend_;
   int startPhase_ = 0;
   std::string startFile_;
+  journal::Journal* journal_ = nullptr;
+  std::string journalWarning_;
   int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
   TStatusLine status_;
 };

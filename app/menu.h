@@ -29,8 +29,10 @@ enum MenuCommand : int {
   kCmdPassword = 138,
   // The toolbar's alone: the menu stays as it always was.
   kCmdTrend = 139,
+  kCmdJournal = 140,
+  kCmdCompare = 141,
   // The link dialog, the toolbar's alone too: menu item 101 stays without action.
-  kCmdLink = 140,
+  kCmdLink = 142,
   kCmdExit = 24310,
 };
 

@@ -15,6 +15,8 @@ const ui::ToolbarTemplate& CommandsToolbar() {
       {kCmdRecreatePanel, "kestrel7-panel", "Данные преобразователя", "Ctrl+D"},
       {kCmdReadPv, "kestrel7-reading", "Действительное давление и напряжение", "Ctrl+R"},
       {kCmdTrend, "kestrel7-trend", "Тренд давления и тока", "Ctrl+T"},
+      {kCmdCompare, "kestrel7-compare", "Сравнить с прибором", ""},
+      {kCmdJournal, "kestrel7-journal", "Журнал изменений", ""},
       {0, "", "", ""},
       {kCmdPrint, "document-print", "Печатай рапорт", "Ctrl+P"},
   }};

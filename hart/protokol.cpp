@@ -1,12 +1,17 @@
 #include "hart/protokol.h"
 
 #include "hart/operator_texts.h"
+#include "hart/request_observer.h"
 #include "hart/simulated_link.h"
 #include "ui/platform.h"
 
 namespace {
 const char* const kPortNames[4] = {"COM1", "COM2", "COM3", "COM4"};
-}
+hart::RequestObserver* theObserver = nullptr;
+}  // namespace
+
+void hart::SetRequestObserver(RequestObserver* observer) { theObserver = observer; }
+hart::RequestObserver* hart::CurrentRequestObserver() { return theObserver; }
 
 THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
                              const TSerialPortSettings& settings, ui::Window* panelWindow)
@@ -21,6 +26,7 @@ THartProtokol::THartProtokol(ui::Window* parent, ui::DialogTemplate tpl,
 }
 
 THartProtokol::~THartProtokol() {
+  if (theObserver != nullptr) theObserver->Abandoned(*this);
   link_->Forget(*this);
   Wait();
   if (trace_ != nullptr) trace_->Flush();
@@ -45,7 +51,10 @@ void THartProtokol::EndDialog(int result) {
 }
 
 // The link traces what goes out: a line link with the preambles it sends.
-void THartProtokol::StartReplyTimer() { link_->Transmit(*this); }
+void THartProtokol::StartReplyTimer() {
+  if (theObserver != nullptr) theObserver->RequestLeft(*this);
+  link_->Transmit(*this);
+}
 
 void THartProtokol::ArmReplyTimer() {
   SetTimer(kReplyTimerId, kReplyDelayMs);
@@ -85,6 +94,7 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
       trace_->Flush();
     }
     receivedLength_ = 0;
+    if (theObserver != nullptr) theObserver->OutcomeArrived(*this, message);
     ui::LResult result = 0;
     switch (message) {
       case kEvReply: result = EvReply(); break;

@@ -3,7 +3,7 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-translations-l10n
-          fonts-dejavu-core fonts-liberation locales poppler-utils)
+          fonts-dejavu-core fonts-liberation locales poppler-utils libsqlite3-dev libssl-dev)
 
 install_missing() {
   local missing=()
@@ -106,6 +106,9 @@ check_package() {
   for name in libqt6widgets6 libqt6printsupport6 qt6-translations-l10n; do
     grep -q "\b$name\b" <<<"$depends" || package_fault "Depends lacks $name"
   done
+  # The change journal's SQLite and its chain's libcrypto (libssl3t64 since Debian 13).
+  grep -q '\blibsqlite3-0\b' <<<"$depends" || package_fault "Depends lacks libsqlite3-0"
+  grep -qE '\blibssl3(t64)?\b' <<<"$depends" || package_fault "Depends lacks libssl3"
   if grep -q -- '-dev\b' <<<"$depends"; then package_fault "Depends names a -dev package"; fi
 
   local tmp

@@ -14,9 +14,9 @@ namespace {
 namespace fs = std::filesystem;
 
 // Lowest first; config and calib stand side by side and may not include each other.
-const std::map<std::string, int> kLevel{{"ui", 0},     {"record", 1}, {"fields", 2},
-                                        {"hart", 3},   {"data", 4},   {"config", 5},
-                                        {"calib", 5},  {"app", 6}};
+const std::map<std::string, int> kLevel{{"ui", 0},      {"record", 1}, {"fields", 2},
+                                        {"hart", 3},    {"journal", 4}, {"data", 5},
+                                        {"config", 6},  {"calib", 6},  {"app", 7}};
 
 struct Include {
   std::string file;

@@ -188,6 +188,8 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
                                                                 {kCmdRecreatePanel, "Ctrl+D"},
                                                                 {kCmdReadPv, "Ctrl+R"},
                                                                 {kCmdTrend, "Ctrl+T"},
+                                                                {kCmdCompare, ""},
+                                                                {kCmdJournal, ""},
                                                                 {kCmdPrint, "Ctrl+P"}}));
 
   window.Create();

@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "app/about_dialog.h"
+#include "app/compare_window.h"
+#include "app/journal_window.h"
 #include "app/link_dialog.h"
 #include "app/main_window.h"
 #include "app/menu.h"
@@ -29,6 +31,7 @@
 #include "data/report.h"
 #include "hart/identification_dialog.h"
 #include "tests/support/identified_record.h"
+#include "tests/support/temp_data_home.h"
 #include "ui/qt/desktop.h"
 #include "ui/qt/qt_platform.h"
 
@@ -97,6 +100,27 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   RenderListDialog<TKalPradu>("922_current_calibration");
   TAboutBox about(nullptr);
   Render(about, "104_about");
+  TempDataHome home;
+  std::string warning;
+  auto journal = journal::Journal::Open(journal::DefaultPath(), warning);
+  ASSERT_NE(journal, nullptr) << warning;
+  journal::Entry entry;
+  entry.deviceId = 12556;
+  entry.tag = "ПД-107";
+  entry.link = "имитатор";
+  entry.field = "Диапазон";
+  entry.before = "верхний 16, нижний -0.5 [Bar]";
+  entry.sent = "верхний 20, нижний 0 [Bar]";
+  entry.readBack = entry.sent;
+  entry.outcome = "выполнено";
+  ASSERT_TRUE(journal->Append(entry, warning));
+  TJournalWindow journalWindow(nullptr, journal.get(), 12556, "ПД-107");
+  Render(journalWindow, "970_journal");
+  TDaneIPPC changed = IdentifiedRecord();
+  changed.unitCode = 7;
+  changed.damping = 1.5f;
+  TCompareWindow compare(nullptr, settings_, changed, IdentifiedRecord());
+  Render(compare, "980_compare");
   TMonitorHart panel(nullptr, db_);
   panel.CreateModeless();
   panel.Refresh();
@@ -266,8 +290,8 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
                           "Новый рапорт (Ctrl+N)", "Открой рапорт (Ctrl+O)",
                           "Запиши рапорт (Ctrl+S)", "Данные преобразователя (Ctrl+D)",
                           "Действительное давление и напряжение (Ctrl+R)",
-                          "Тренд давления и тока (Ctrl+T)",
-                          "Печатай рапорт (Ctrl+P)"}));
+                          "Тренд давления и тока (Ctrl+T)", "Сравнить с прибором",
+                          "Журнал изменений", "Печатай рапорт (Ctrl+P)"}));
 
   // The trend from the toolbar: a window of its own beside the main window, reading.
   ASSERT_TRUE(platform_.SimulateToolbarButton(*window, kCmdTrend));

@@ -152,6 +152,33 @@ void Link(QPainter& p) {
 
 void Reading(QPainter& p) { p.drawPixmap(QRectF(1, 1, 22, 22), GaugePicture(QSize(88, 88)), QRectF(0, 0, 88, 88)); }
 
+// The change journal: a page of lines, each behind a tick of the time it was written.
+void Journal(QPainter& p) {
+  Page(p);
+  p.setPen(QPen(QColor(50, 100, 180), 1.4, Qt::SolidLine, Qt::RoundCap));
+  for (int row = 0; row < 4; ++row) {
+    const qreal y = 9 + 3.3 * row;
+    p.drawPoint(QPointF(7.5, y));
+    p.drawLine(QPointF(10, y), QPointF(17, y));
+  }
+}
+
+// Comparing: two columns of values, the one that differs in red.
+void Compare(QPainter& p) {
+  p.setPen(QPen(kOutline, 1));
+  p.setBrush(kPaper);
+  p.drawRect(QRectF(2.5, 3.5, 19, 17));
+  p.drawLine(QPointF(12, 3.5), QPointF(12, 20.5));
+  p.setPen(Qt::NoPen);
+  for (int row = 0; row < 4; ++row) {
+    const qreal y = 6 + 3.6 * row;
+    p.setBrush(QColor(120, 120, 120));
+    p.drawRect(QRectF(4.5, y, 5.5, 2));
+    p.setBrush(row == 2 ? QColor(200, 50, 30) : QColor(120, 120, 120));
+    p.drawRect(QRectF(14, y, 5.5, 2));
+  }
+}
+
 struct Named {
   const char* name;
   Drawing draw;
@@ -161,6 +188,7 @@ const Named kDrawings[] = {
     {"document-new", NewFile},      {"document-open", OpenFile},    {"document-save", SaveFile},
     {"document-print", PrintFile},  {"kestrel7-identify", Identify}, {"kestrel7-panel", Panel},
     {"kestrel7-reading", Reading},  {"kestrel7-trend", Trend},      {"kestrel7-link", Link},
+    {"kestrel7-compare", Compare},  {"kestrel7-journal", Journal},
 };
 
 QIcon Drawn(const Drawing& draw) {
