@@ -99,6 +99,33 @@ TEST_F(LinkChoiceTest, FileContentsGiveTheLinkOrOneWarningAndTheSimulatedTransmi
   EXPECT_TRUE(warning.empty()) << "a missing file is no fault";
 }
 
+// The ports offered: USB adapters with their maker and product from sysfs, and only the ttyS
+// that have a UART behind them.
+TEST_F(LinkChoiceTest, SerialPortsAreTheOnesTheSystemHasWithTheAdaptersNames) {
+  const fs::path dev = folder / "dev";
+  const fs::path sys = folder / "sys";
+  const fs::path usb = sys / "devices" / "usb1" / "1-1";
+  fs::create_directories(usb / "1-1:1.0" / "ttyUSB0");
+  std::ofstream(usb / "manufacturer") << "FTDI\n";
+  std::ofstream(usb / "product") << "FT232R USB UART\n";
+  fs::create_directories(sys / "class" / "tty" / "ttyUSB0");
+  fs::create_directory_symlink(usb / "1-1:1.0", sys / "class" / "tty" / "ttyUSB0" / "device");
+  for (const char* name : {"ttyS0", "ttyS1"}) fs::create_directories(sys / "class" / "tty" / name);
+  std::ofstream(sys / "class" / "tty" / "ttyS0" / "type") << "4\n";
+  std::ofstream(sys / "class" / "tty" / "ttyS1" / "type") << "0\n";
+  fs::create_directories(dev);
+  for (const char* name : {"ttyS1", "ttyS0", "ttyACM0", "ttyUSB0", "tty0", "null"}) {
+    std::ofstream(dev / name).put('\0');
+  }
+  const std::vector<SerialPortInfo> ports = ListSerialPorts(dev.string(), sys.string());
+  std::vector<std::pair<std::string, std::string>> seen;
+  for (const SerialPortInfo& port : ports) seen.emplace_back(port.device, port.description);
+  EXPECT_EQ(seen, (std::vector<std::pair<std::string, std::string>>{
+                      {(dev / "ttyACM0").string(), ""},
+                      {(dev / "ttyUSB0").string(), "FTDI FT232R USB UART"},
+                      {(dev / "ttyS0").string(), ""}}));
+}
+
 // «Связь» from the toolbar: the link opened is the one every later request takes, and it is
 // kept; a link that cannot be opened is said and the link in use stays.
 TEST_F(LinkChoiceTest, ChosenInTheWindowAppliedAndKeptRefusedOpeningKeepsThePrevious) {
