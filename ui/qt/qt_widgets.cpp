@@ -72,6 +72,8 @@ MainWindowWidget::MainWindowWidget(WindowTable& table, std::uint64_t serial)
   setCentralWidget(client_);
   // The line is there from the start, empty or not, so that what docks above it never moves.
   status_->setMinimumHeight(status_->fontMetrics().height());
+  // A long line is cut at the window's edge rather than widen the window past the screen.
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar()->addWidget(status_, 1);
   // Dark red under white whatever the desktop's theme, so that it reads as a warning.
   alert_->setStyleSheet(QStringLiteral(
