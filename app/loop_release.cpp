@@ -48,6 +48,7 @@ ui::LResult TReleaseLoop::EvStatusError() {
                     .c_str());
 }
 
+// Asked once: a return that fails is said, and the program closes all the same.
 ui::LResult TReleaseLoop::Failed(const char* why) {
   MessageBox(std::string(kNotReleased) + why, "", ui::kMbOk | ui::kMbIconStop);
   EndDialog(ui::kIdCancel);

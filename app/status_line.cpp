@@ -90,6 +90,7 @@ void TStatusLine::Heard(std::span<const std::uint8_t> request, unsigned event,
   const std::string which = " (команда " + std::to_string(*command) + ")";
   switch (event) {
     case kEvReply:
+      // Reads go by too often to be news; a write confirmed is.
       if (hart::Writes(*command)) SetOutcome("Записано в преобразователь" + which);
       break;
     case kEvNoAnswer:

@@ -25,6 +25,7 @@ struct FixedLoop {
 class TStatusLine {
  public:
   static constexpr int kOutcomeTimerId = 346;
+  // Long enough to read a line, short enough that it is not taken for the next operation's.
   static constexpr int kOutcomeShownMs = 5000;
   static constexpr unsigned kCmdFixCurrent = 40;
 

@@ -18,6 +18,8 @@ const ui::ToolbarTemplate& CommandsToolbar() {
       {kCmdCompare, "kestrel7-compare", "Сравнить с прибором", ""},
       {kCmdJournal, "kestrel7-journal", "Журнал изменений", ""},
       {0, "", "", ""},
+      // Ctrl+S saves under the file's name (111), which no menu item sends: the menu shows only
+      // Ctrl+O and Ctrl+P beside «Открой Рапорт» and «Печатай Рапорт».
       {kCmdPrint, "document-print", "Печатай рапорт", "Ctrl+P"},
   }};
   return toolbar;

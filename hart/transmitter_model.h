@@ -53,7 +53,7 @@ struct TransmitterModel {
   float upperLimit = 249.99609375f;
   float lowerLimit = 0.0f;
   float minimumSpan = 24.99951171875f;
-  // The longest damping it takes, in seconds.
+  // The longest damping it takes, in seconds: a common ceiling for pressure transmitters.
   float maxDamping = 60.0f;
 
   // "KORVALEN - TPG4100", "PP11334", "H2S04", packed.
