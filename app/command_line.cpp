@@ -336,9 +336,13 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     } else {
       PrintDatabase(out, db);
     }
+    if (trace.Condition().burstMode) std::fprintf(out, "%s\n", hart::kBurstModeText);
     if (deviceStatus != 0) {
       std::fprintf(out, "%s%s\n", TMyWindow::kDeviceStatusText,
                    hart::DeviceStatusText(deviceStatus).c_str());
+    }
+    if (!trace.Condition().moreStatus.empty()) {
+      std::fprintf(out, "Дополнительный статус: %s\n", trace.Condition().moreStatus.c_str());
     }
     // Said even when identifying went no further: it is who answered.
     if (identity) std::fprintf(out, "%s\n", hart::IdentityLine(*identity).c_str());

@@ -44,8 +44,9 @@ TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
     ShowDeviceStatus(status);
   });
   trace_->SetExchangeListener([this](std::span<const std::uint8_t> request, unsigned event,
-                                     std::span<const std::uint8_t> reply) {
-    status_.Heard(request, event, reply);
+                                     std::span<const std::uint8_t> reply,
+                                     const std::string& meaning) {
+    status_.Heard(request, event, reply, meaning);
   });
   status_.SetLink(LinkName(linkChoice_));
 }
@@ -191,9 +192,10 @@ void TMyWindow::Identify() {
 }
 
 void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
-  // Each reply says the transmitter's state as it is now: one without bits clears the line.
-  status_.SetDeviceStatus(status == 0 ? journalWarning_
-                                      : kDeviceStatusText + hart::DeviceStatusText(status));
+  // Each reply says the transmitter's state as it is now: one without bits clears the line, but
+  // for burst mode, which stays said.
+  const std::string line = hart::StatusLine(status, trace_->Condition());
+  status_.SetDeviceStatus(line.empty() ? journalWarning_ : line);
 }
 
 void TMyWindow::ShowJournalWarning(std::string warning) {

@@ -84,14 +84,16 @@ void TStatusLine::SetOutcome(std::string text) {
 void TStatusLine::OutcomeExpired() { SetOutcome({}); }
 
 void TStatusLine::Heard(std::span<const std::uint8_t> request, unsigned event,
-                        std::span<const std::uint8_t> reply) {
+                        std::span<const std::uint8_t> reply, const std::string& meaning) {
   const std::optional<std::uint8_t> command = CommandOf(request);
   if (!command) return;
   const std::string which = " (команда " + std::to_string(*command) + ")";
   switch (event) {
     case kEvReply:
-      // Reads go by too often to be news; a write confirmed is.
-      if (hart::Writes(*command)) SetOutcome("Записано в преобразователь" + which);
+      // Reads go by too often to be news; a write confirmed is, and a warning with it.
+      if (hart::Writes(*command)) {
+        SetOutcome("Записано в преобразователь" + which + (meaning.empty() ? "" : ": " + meaning));
+      }
       break;
     case kEvNoAnswer:
       SetOutcome("Нет ответа" + which);
@@ -100,14 +102,16 @@ void TStatusLine::Heard(std::span<const std::uint8_t> request, unsigned event,
       SetOutcome("Линия занята" + which);
       break;
     default:
-      SetOutcome("Преобразователь отказал" + which + ": код " +
-                 std::to_string(reply.empty() ? 0 : hart::ResponseCode(reply)));
+      SetOutcome("Преобразователь отказал" + which + ": " +
+                 (meaning.empty() ? "код " + std::to_string(reply.empty() ? 0 : hart::ResponseCode(reply))
+                                  : meaning));
       break;
   }
   if (event != kEvReply || *command != kCmdFixCurrent || reply.size() < 3) return;
   // The transmitter's word counts: the current its reply confirms, 0 for a loop let go.
   const std::optional<float> confirmed = FloatAt(reply, hart::LayoutOf(reply).data);
-  if (!confirmed || hart::ResponseCode(reply) != 0) return;
+  // A warning (the current set to the nearest it can) still fixes the loop: it came as a reply.
+  if (!confirmed) return;
   if (*confirmed == 0.0f) {
     fixed_.reset();
   } else {

@@ -42,9 +42,10 @@ class TStatusLine {
   void SetOutcome(std::string text);
   void OutcomeExpired();
 
-  // Every exchange a dialog completes: its outcome, and a loop current fixed or let go.
+  // Every exchange a dialog completes: its outcome (with what its response code means, where
+  // it means anything), and a loop current fixed or let go.
   void Heard(std::span<const std::uint8_t> request, unsigned event,
-             std::span<const std::uint8_t> reply);
+             std::span<const std::uint8_t> reply, const std::string& meaning = {});
   const std::optional<FixedLoop>& Fixed() const { return fixed_; }
   // «Ток в линии зафиксирован: 12.000 мА · адрес 0»
   static std::string FixedLoopText(const FixedLoop& loop);

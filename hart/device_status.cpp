@@ -1,5 +1,6 @@
 #include "hart/device_status.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -22,7 +23,65 @@ constexpr std::array<std::pair<std::uint8_t, const char*>, 8> kWords{{
     {kPrimaryVariableOutOfLimits, "первичная переменная вне пределов"},
 }};
 
+// HART 6 and 7, command 48 byte 6.
+constexpr std::array<std::pair<std::uint8_t, const char*>, 6> kExtendedWords{{
+    {0x01, "требуется обслуживание"},
+    {0x02, "предупреждение переменной прибора"},
+    {0x04, "критический сбой питания"},
+    {0x08, "отказ"},
+    {0x10, "вне спецификации"},
+    {0x20, "проверка функционирования"},
+}};
+constexpr std::size_t kDeviceSpecificBytes = 6;
+constexpr std::size_t kExtendedStatus = 6;
+
+std::string Hex(std::span<const std::uint8_t> bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::uint8_t b : bytes) {
+    if (!out.empty()) out.push_back(' ');
+    out.push_back(kDigits[b >> 4]);
+    out.push_back(kDigits[b & 0xF]);
+  }
+  return out;
+}
+
 }  // namespace
+
+std::string MoreStatusText(std::span<const std::uint8_t> reply, int revision) {
+  if (reply.empty()) return {};
+  const bool isLong = reply[0] == kLongReplyDelimiter;
+  const std::size_t countAt = isLong ? 7 : 3;
+  const std::size_t dataAt = countAt + 3;
+  if (reply.size() <= countAt || reply[countAt] < 2) return {};
+  const std::size_t count = std::min<std::size_t>(reply[countAt] - 2u, reply.size() - dataAt);
+  const auto data = reply.subspan(dataAt, count);
+  std::string text;
+  if (revision >= 6 && data.size() > kExtendedStatus) {
+    for (const auto& [bit, words] : kExtendedWords) {
+      if ((data[kExtendedStatus] & bit) == 0) continue;
+      if (!text.empty()) text += ", ";
+      text += words;
+    }
+  }
+  const auto specific = data.first(std::min(data.size(), kDeviceSpecificBytes));
+  if (std::any_of(specific.begin(), specific.end(), [](std::uint8_t b) { return b != 0; })) {
+    if (!text.empty()) text += "; ";
+    text += "специфический статус " + Hex(specific);
+  }
+  return text;
+}
+
+std::string StatusLine(std::uint8_t status, const DeviceCondition& condition) {
+  std::string line = condition.burstMode ? kBurstModeText : "";
+  if (status == 0) return line;
+  if (!line.empty()) line += "; ";
+  line += kDeviceStatusWords + DeviceStatusText(status);
+  if ((status & kMoreStatusAvailable) != 0 && !condition.moreStatus.empty()) {
+    line += " (" + condition.moreStatus + ")";
+  }
+  return line;
+}
 
 std::string DeviceStatusText(std::uint8_t status) {
   std::string text;

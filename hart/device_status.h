@@ -27,4 +27,25 @@ std::string DeviceStatusText(std::uint8_t status);
 // reply or stop before it.
 std::optional<std::uint8_t> DeviceStatusOf(std::span<const std::uint8_t> reply);
 
+// What command 48 says, in words: for HART 6 and 7 the extended device status bits that are set,
+// and the device-specific status bytes in hex where any is set; empty when nothing is.
+// `revision` is the transmitter's universal revision (HART 5 has no extended device status).
+std::string MoreStatusText(std::span<const std::uint8_t> reply, int revision);
+
+// What the replies said beyond their status byte.
+struct DeviceCondition {
+  // A burst frame was heard, or a reply had the burst bit: it stays said, for a transmitter
+  // leaves burst mode only when told and this program never tells it.
+  bool burstMode = false;
+  // What command 48 said when it was last read.
+  std::string moreStatus;
+};
+
+inline constexpr const char* kBurstModeText = "Преобразователь в пакетном режиме";
+inline constexpr const char* kDeviceStatusWords = "Статус прибора: ";
+
+// The status line: burst mode, then the device status of the last reply, with what command 48
+// said while 0x10 is set; empty when there is nothing to say.
+std::string StatusLine(std::uint8_t status, const DeviceCondition& condition);
+
 }  // namespace hart

@@ -47,7 +47,36 @@ void FrameTrace::ReplyBytes(std::span<const std::uint8_t> bytes, int preambles) 
                   ": " + DeviceStatusText(*status);
     }
   }
-  if (status && listener_) listener_(*status);
+  if (status) {
+    lastStatus_ = *status;
+    // A bursting transmitter says so in the address of its every reply too.
+    constexpr std::uint8_t kBurstBit = 0x40;
+    if ((bytes[1] & kBurstBit) != 0) condition_.burstMode = true;
+    Tell();
+  }
+}
+
+void FrameTrace::Tell() {
+  if (listener_) listener_(lastStatus_);
+}
+
+void FrameTrace::Burst(std::int64_t ms, std::span<const std::uint8_t> frame, int preambles) {
+  Attempt(ms, "burst", frame, preambles);
+  if (!condition_.burstMode) {
+    condition_.burstMode = true;
+    Tell();
+  }
+}
+
+void FrameTrace::MoreStatus(std::int64_t ms, const std::string& text) {
+  Note(ms, "more-status", text.empty() ? "-" : text);
+  condition_.moreStatus = text;
+  Tell();
+}
+
+void FrameTrace::Note(std::int64_t ms, const char* what, const std::string& text) {
+  Flush();
+  Write(std::to_string(ms) + " RX " + what + " " + text);
 }
 
 void FrameTrace::Attempt(std::int64_t ms, const char* what, std::span<const std::uint8_t> bytes,

@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "hart/device_status.h"
+
 namespace hart {
 
 class FrameTrace {
@@ -24,16 +26,28 @@ class FrameTrace {
 
   void SetDeviceStatusListener(DeviceStatusListener listener) { listener_ = std::move(listener); }
 
-  // Hears every exchange a dialog completes: its request, the outcome event (302 reply, 303 no
-  // answer, 311 line busy, 320 status) and the reply frame, empty without one.
-  using ExchangeListener = std::function<void(std::span<const std::uint8_t> request,
-                                              unsigned event, std::span<const std::uint8_t> reply)>;
+  // Hears every exchange a dialog completes: its request, the outcome event the dialog hears
+  // (302 reply, 303 no answer, 311 line busy, 320 status), the reply area, and what the response
+  // code means (an error's or a warning's; empty for none).
+  using ExchangeListener =
+      std::function<void(std::span<const std::uint8_t> request, unsigned event,
+                         std::span<const std::uint8_t> reply, const std::string& meaning)>;
   void SetExchangeListener(ExchangeListener listener) { exchangeListener_ = std::move(listener); }
   void Exchanged(std::span<const std::uint8_t> request, unsigned event,
-                 std::span<const std::uint8_t> reply) const {
-    if (exchangeListener_) exchangeListener_(request, event, reply);
+                 std::span<const std::uint8_t> reply, const std::string& meaning) const {
+    if (exchangeListener_) exchangeListener_(request, event, reply, meaning);
   }
   const DeviceStatusListener& CurrentDeviceStatusListener() const { return listener_; }
+
+  // What the replies and the line said beyond the status byte; the listener hears the last
+  // device status again whenever it changes.
+  const DeviceCondition& Condition() const { return condition_; }
+  // A burst frame the link skipped, on a line of its own ("RX burst").
+  void Burst(std::int64_t ms, std::span<const std::uint8_t> frame, int preambles);
+  // What command 48 said, in words ("RX more-status").
+  void MoreStatus(std::int64_t ms, const std::string& text);
+  // A line of the engine's own about the reply just traced: "RX <what> <text>".
+  void Note(std::int64_t ms, const char* what, const std::string& text);
 
   void Request(std::int64_t ms, std::span<const std::uint8_t> bytes, int preambles, int linkParam1,
                int linkParam2, int frameIsLong);
@@ -60,8 +74,12 @@ class FrameTrace {
   void Write(const std::string& line);
 
   std::FILE* out_;
+  void Tell();
+
   DeviceStatusListener listener_;
   ExchangeListener exchangeListener_;
+  DeviceCondition condition_;
+  std::uint8_t lastStatus_ = 0;
   std::int64_t pendingMs_ = 0;
   std::string pending_;
 };

@@ -1,5 +1,6 @@
 #include "hart/identification_dialog.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
@@ -7,6 +8,7 @@
 #include "fields/value_text.h"
 #include "hart/operator_texts.h"
 #include "hart/reply_data.h"
+#include "hart/response_code.h"
 #include "hart/transmitter_model.h"
 #include "ui/platform.h"
 #include "ui/utf8.h"
@@ -274,6 +276,7 @@ ui::LResult THartKom0::HandleMessage(unsigned message, ui::WParam wParam, ui::LP
 
 void THartKom0::OnCommand(int id, unsigned code) {
   if (code != ui::kNotifyClicked) return;
+  if (id == kCmdStore) notImplemented_.clear();  // typed by hand: every field stands
   if (id == kCmdStartPolling) {
     if (manualEntry_ != 0) {
       if (!address_.IsValid()) return;
@@ -291,6 +294,7 @@ void THartKom0::OnCommand(int id, unsigned code) {
 
 void THartKom0::Poll() {
   Item(kScratch)->SetText("");
+  notImplemented_.clear();
   ownTypeHeard_ = false;
   heard_.reset();
   sequenceStep = 0;
@@ -318,51 +322,55 @@ bool THartKom0::Refused(std::uint8_t command) {
   return hart::ShortReplyRefused(*this, command);
 }
 
+void THartKom0::RequestAfter(int step) {
+  // The reads that follow command 0, in order; after the last, the record is stored.
+  static constexpr std::array<std::uint8_t, 5> kReads{15, 14, 12, 13, 16};
+  const auto* next = step == 0 ? kReads.begin()
+                               : std::find(kReads.begin(), kReads.end(), step) + 1;
+  if (next >= kReads.end()) {
+    sequenceStep = 0;
+    StoreStep();
+    StartCloseTimer();
+    return;
+  }
+  sequenceStep = *next;
+  RequestLong(*next);
+}
+
 ui::LResult THartKom0::EvReply() {
   // A reply too short for its data ends identifying through the status hook, before anything of
   // it reaches a field or the record.
-  switch (sequenceStep) {
+  const int step = sequenceStep;
+  switch (step) {
     case 0:
-      if (Refused(0)) break;
+      if (Refused(0)) return 0;
       Item(kProgress)->SetText(kAnsweredText);
       DecodeCommand0(Reply());
-      sequenceStep = 15;
-      RequestLong(15);
       break;
     case 15:
-      if (Refused(15)) break;
+      if (Refused(15)) return 0;
       DecodeCommand15(Reply());
-      sequenceStep = 14;
-      RequestLong(14);
       break;
     case 14:
-      if (Refused(14)) break;
+      if (Refused(14)) return 0;
       DecodeCommand14(Reply());
-      sequenceStep = 12;
-      RequestLong(12);
       break;
     case 12:
-      if (Refused(12)) break;
+      if (Refused(12)) return 0;
       DecodeCommand12(Reply());
-      sequenceStep = 13;
-      RequestLong(13);
       break;
     case 13:
-      if (Refused(13)) break;
+      if (Refused(13)) return 0;
       DecodeCommand13(Reply());
-      sequenceStep = 16;
-      RequestLong(16);
       break;
     case 16:
-      if (Refused(16)) break;
+      if (Refused(16)) return 0;
       DecodeCommand16(Reply());
-      sequenceStep = 0;
-      StoreStep();
-      StartCloseTimer();
       break;
     default:
-      break;
+      return 0;
   }
+  RequestAfter(step);
   return 0;
 }
 
@@ -380,8 +388,15 @@ ui::LResult THartKom0::EvNoAnswer() {
 
 ui::LResult THartKom0::EvStatusError() {
   // A transmitter that answers command 0 with a status but with its whole identity is there and
-  // said who it is, so polling ends on it; any other status ends identifying.
+  // said who it is, so polling ends on it. Only command 0 is essential: a read the transmitter
+  // does not implement leaves its fields as they were and identifying goes on. Any other status
+  // ends identifying.
   if (sequenceStep == 0 && hart::ReadIdentity(Reply())) return EvReply();
+  if (sequenceStep != 0 && hart::ResponseCode(Reply()) == hart::kNotImplemented) {
+    notImplemented_.push_back(static_cast<std::uint8_t>(sequenceStep));
+    RequestAfter(sequenceStep);
+    return 0;
+  }
   THartProtokol::EvStatusError();
   StartCloseTimer();
   return 0;
@@ -420,13 +435,19 @@ void THartKom0::StoreStep() {
   record_.hardwareRevision = Byte(FieldInteger(kHardwareRevision, 3));
   record_.deviceFlags = Byte(FieldInteger(kFlags, 3));
   record_.deviceId = static_cast<std::int32_t>(FieldInteger(kDeviceId, 8));
-  record_.alarmCode = Byte(FieldInteger(kAlarmCode, 3));
-  record_.transferFunction = Byte(transferFunction_.LookUpShownCharacteristic());
-  record_.unitCode = Byte(unit_.LookUpShownUnit());
-  record_.damping = config::ReadValueText(ui::utf8::Left(damping_.Text(), 7));
-  record_.writeProtect = Byte(FieldInteger(kWriteProtect, 3));
-  record_.distributorCode = Byte(FieldInteger(kDistributor, 3));
-  record_.sensorSerial = static_cast<std::int32_t>(FieldInteger(kSensorSerial, 8));
+  const auto read = [&](std::uint8_t command) {
+    return std::find(notImplemented_.begin(), notImplemented_.end(), command) ==
+           notImplemented_.end();
+  };
+  if (read(15)) {
+    record_.alarmCode = Byte(FieldInteger(kAlarmCode, 3));
+    record_.transferFunction = Byte(transferFunction_.LookUpShownCharacteristic());
+    record_.unitCode = Byte(unit_.LookUpShownUnit());
+    record_.damping = config::ReadValueText(ui::utf8::Left(damping_.Text(), 7));
+    record_.writeProtect = Byte(FieldInteger(kWriteProtect, 3));
+    record_.distributorCode = Byte(FieldInteger(kDistributor, 3));
+  }
+  if (read(14)) record_.sensorSerial = static_cast<std::int32_t>(FieldInteger(kSensorSerial, 8));
   if (mainWindow_ != nullptr) mainWindow_->SendMessage(kMsgIdentified);
 }
 

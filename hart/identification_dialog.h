@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "fields/value_fields.h"
 #include "record/edit_message.h"
@@ -98,6 +99,8 @@ class THartKom0 : public THartProtokol {
  private:
   void Poll();
   void RequestLong(std::uint8_t command);
+  // Asks for the read after `step` (0: command 0), or stores the record after the last.
+  void RequestAfter(int step);
   void StoreStep();
   void ClearDataFields();
   void NoAnswerAndClose();
@@ -119,6 +122,8 @@ class THartKom0 : public THartProtokol {
   // Command 0 named a transmitter other than the simulated one since the last poll.
   bool ownTypeHeard_ = false;
   std::optional<hart::Identity> heard_;
+  // The reads the transmitter answered with 64 (not implemented) since the last poll.
+  std::vector<std::uint8_t> notImplemented_;
 
   ui::Edit address_;
   TEditChka transferFunction_;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hart/frame.h"
 #include "hart/frame_trace.h"
@@ -39,6 +40,13 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   static constexpr int kReplyDelayMs = 400;
   static constexpr int kCloseTimerId = 130;
   static constexpr int kCloseDelayMs = 500;
+  // Between the requests that ask a transmitter again after a delayed response (33, 34): each
+  // exchange takes a few hundred ms on the line already.
+  static constexpr int kDelayedTimerId = 131;
+  static constexpr int kDelayedPauseMs = 100;
+  // How long a delayed response is asked after before the command counts as failed: HART leaves
+  // it to the master; a minute covers the slow commands of a pressure transmitter.
+  static constexpr std::int64_t kDelayedLimitMs = 60'000;
   static constexpr int kDefaultPreambles = 5;
   static constexpr int kDefaultLinkParam1 = 3;
   static constexpr int kLinkParam2 = 26;
@@ -78,6 +86,15 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
 
   void EndDialog(int result) override;
 
+  // During EvReply: the meaning of the warning the reply carried with its data (empty for none).
+  // During EvStatusError: the meaning of the response code that is reported.
+  const std::string& Caution() const { return caution_; }
+  const std::string& StatusMeaning() const { return statusMeaning_; }
+
+  // The general status message of a dialog (hart::texts::kStatusNotZero) is followed by the
+  // meaning of the response code being reported.
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
   std::span<std::uint8_t> Reply() { return std::span(frame).subspan(hart::kReplyOffset); }
   std::span<const std::uint8_t> Request() const {
     return std::span(frame).first(static_cast<std::size_t>(std::clamp(requestLength, 0, 100)));
@@ -102,9 +119,38 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
                  std::span<const std::uint8_t> data, int preambles, int param1);
 
  private:
+  // Saved while command 48 is read on the way to the reply that asked for it.
+  struct Held {
+    std::array<std::uint8_t, hart::kFrameSize> frame{};
+    std::uint8_t frameIsLong = 0;
+    int preambleCount = 0;
+    int linkParam1 = 0;
+    int requestLength = 0;
+    int linkParam2 = 0;
+    unsigned event = 0;
+    int revision = 5;
+  };
+
+  std::uint8_t RequestCommand() const;
+  // Sends command 48 to the transmitter whose reply in the frame has 0x10; false when the reply
+  // does not say whom to ask.
+  bool AskMoreStatus(unsigned event);
+  void TakeMoreStatus();
+  ui::LResult Dispatch(unsigned message);
+  void ShowCaution(std::uint8_t command, std::uint8_t code);
+
   hart::FrameTrace* trace_;
   std::unique_ptr<hart::Link> ownLink_;
   hart::Link* link_;
   int receivedLength_ = 0;
   int receivedPreambles_ = 0;
+  std::string caution_;
+  std::string statusMeaning_;
+  // Warnings already shown, by command and code: a reading repeated does not repeat its box.
+  std::vector<std::uint16_t> cautionsShown_;
+  // Since when the request is answered with a delayed response; -1: it is not.
+  std::int64_t delayedSince_ = -1;
+  std::unique_ptr<Held> held_;
+  // 0x10 was answered with command 48 since it was last clear: asked once.
+  bool moreStatusAsked_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include "record/float_form.h"
 #include "hart/protokol.h"
+#include "hart/response_code.h"
 
 namespace hart {
 
@@ -23,6 +24,7 @@ std::size_t ReplyDataSize(std::uint8_t command) {
     case 0:
     case 11: return 12;
     case 1: return 5;
+    case 48: return 6;
     case 3: return 9;
     case 6:
     case 44:
@@ -58,9 +60,12 @@ std::uint8_t ResponseCode(std::span<const std::uint8_t> reply) {
 }
 
 unsigned OutcomeOf(std::span<const std::uint8_t> reply) {
-  constexpr std::uint8_t kBusy = 32;
-  const std::uint8_t code = ResponseCode(reply);
-  return code == 0 ? kEvReply : code == kBusy ? kEvLineBusy : kEvStatusError;
+  switch (ClassOf(ResponseCode(reply))) {
+    case ResponseClass::Success:
+    case ResponseClass::Warning: return kEvReply;
+    case ResponseClass::Busy: return kEvLineBusy;
+    default: return kEvStatusError;
+  }
 }
 
 std::uint8_t DataByte(std::span<const std::uint8_t> reply, std::size_t at) {

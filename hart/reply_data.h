@@ -25,7 +25,8 @@ std::size_t ReplyDataSize(std::uint8_t command);
 // True when the byte count covers the two status bytes and `dataBytes` of data.
 bool ReplyHolds(std::span<const std::uint8_t> reply, std::size_t dataBytes);
 std::uint8_t ResponseCode(std::span<const std::uint8_t> reply);
-// The event a received reply raises by its response code: the reply, line busy, or status.
+// The event a received reply raises by its response code: the reply (a warning's data is valid
+// too), line busy, or status.
 unsigned OutcomeOf(std::span<const std::uint8_t> reply);
 
 std::uint8_t DataByte(std::span<const std::uint8_t> reply, std::size_t at);

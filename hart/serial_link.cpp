@@ -14,6 +14,7 @@
 
 #include "hart/frame.h"
 #include "hart/protokol.h"
+#include "hart/reply_data.h"
 #include "ui/platform.h"
 #include "ui/window.h"
 
@@ -28,9 +29,10 @@ constexpr std::size_t kShortHeader = 4;
 constexpr std::size_t kLongHeader = 8;
 constexpr std::size_t kShortResponseCode = 4;
 constexpr std::size_t kReplyCapacity = kFrameSize - kReplyOffset;
-// More 0xFF than any transmitter sends ahead of a reply is noise.
-constexpr std::size_t kMaxReplyPreambles = 40;
 constexpr int kMaxAttempts = 10;
+// Twice the longest reply with the most preambles: room for it, and for a burst frame before it.
+constexpr int kChatterCharacters =
+    2 * (SerialLink::kMaxPreambles + static_cast<int>(kReplyCapacity));
 constexpr int kPumpTimerId = 1;
 
 std::string Decimal(int value) {
@@ -67,6 +69,20 @@ std::string LostMessage(const std::string& device) {
 // A pseudo-terminal, or a converter without modem lines, has no modem-control ioctls.
 bool Unsupported(int error) { return error == ENOTTY || error == EINVAL; }
 
+constexpr std::uint8_t kMasterBit = 0x80;
+constexpr std::uint8_t kFrameType = 0x07;
+constexpr std::uint8_t kBurstFrame = 0x01;
+constexpr std::uint8_t kRequestFrame = 0x02;
+constexpr std::uint8_t kReplyFrame = 0x06;
+
+// The delimiters of the frames a HART line carries: burst, request and reply, short or long
+// (without expansion bytes).
+bool IsDelimiter(std::uint8_t b) {
+  const std::uint8_t type = b & kFrameType;
+  return (b & 0x78) == 0 &&
+         (type == kBurstFrame || type == kRequestFrame || type == kReplyFrame);
+}
+
 bool SameLongAddress(std::span<const std::uint8_t> reply, std::span<const std::uint8_t> request) {
   const bool broadcast = (request[1] & 0x3F) == 0 && request[2] == 0 && request[3] == 0 &&
                          request[4] == 0 && request[5] == 0;
@@ -75,42 +91,78 @@ bool SameLongAddress(std::span<const std::uint8_t> reply, std::span<const std::u
          std::equal(reply.begin() + 2, reply.begin() + 6, request.begin() + 2);
 }
 
+// The header of a frame (at least its header's bytes) begins as the reply to `request` does.
+bool BeginsAsReply(std::span<const std::uint8_t> frame, std::span<const std::uint8_t> request,
+                   bool sameMaster) {
+  const bool isLong = request[0] == kLongDelimiter;
+  if (frame[0] != (isLong ? kLongReplyDelimiter : kShortReplyDelimiter)) return false;
+  if (sameMaster && ((frame[1] ^ request[1]) & kMasterBit) != 0) return false;
+  return isLong ? SameLongAddress(frame, request) && frame[6] == request[6]
+                : (frame[1] & 0x3F) == (request[1] & 0x3F) && frame[2] == request[2];
+}
+
 }  // namespace
 
-ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request) {
+ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request,
+                    bool sameMaster) {
   ReplyScan scan;
+  const bool isLong = !request.empty() && request[0] == kLongDelimiter;
+  if (request.size() < (isLong ? kLongHeader : kShortHeader)) {
+    scan.state = ReplyScan::State::Damaged;
+    return scan;
+  }
+  const std::uint8_t replyDelimiter = isLong ? kLongReplyDelimiter : kShortReplyDelimiter;
+  bool damaged = false;
   std::size_t at = 0;
-  while (at < received.size() && received[at] == kPreamble) ++at;
-  scan.preambles = at;
-  if (at > kMaxReplyPreambles || request.empty()) {
-    scan.state = ReplyScan::State::Damaged;
-    return scan;
+  while (at < received.size()) {
+    const std::uint8_t delimiter = received[at];
+    if (!IsDelimiter(delimiter)) {
+      ++at;
+      continue;
+    }
+    const std::size_t header = (delimiter & 0x80) != 0 ? kLongHeader : kShortHeader;
+    const std::span<const std::uint8_t> frame = received.subspan(at);
+    if (frame.size() < header) {
+      // Perhaps the reply's first bytes; perhaps noise that looks like a delimiter.
+      scan.replyUnderWay = scan.replyUnderWay || delimiter == replyDelimiter;
+      ++at;
+      continue;
+    }
+    const bool reply = BeginsAsReply(frame, request, sameMaster);
+    const std::size_t byteCount = frame[header - 1];
+    const std::size_t length = header + byteCount + 1;
+    if (reply && (byteCount < 2 || length > kReplyCapacity)) {
+      damaged = true;
+      ++at;
+      continue;
+    }
+    if (frame.size() < length) {
+      scan.replyUnderWay = scan.replyUnderWay || reply;
+      ++at;
+      continue;
+    }
+    if (Checksum(frame.first(length - 1)) != frame[length - 1]) {
+      damaged = damaged || reply;
+      ++at;
+      continue;
+    }
+    if (reply) {
+      std::size_t run = 0;
+      while (run < at && received[at - run - 1] == kPreamble) ++run;
+      scan.state = ReplyScan::State::Complete;
+      scan.preambles = at;
+      scan.skipped = at - run;
+      scan.length = length;
+      scan.replyUnderWay = false;
+      return scan;
+    }
+    // A whole frame that is not the reply: passed over.
+    if ((delimiter & kFrameType) == kBurstFrame) scan.bursts.push_back({at, length});
+    at += length;
+    scan.settled = at;
+    scan.replyUnderWay = false;
   }
-  if (at == received.size()) return scan;
-  const std::span<const std::uint8_t> frame = received.subspan(at);
-
-  const bool isLong = request[0] == kLongDelimiter;
-  const std::size_t header = isLong ? kLongHeader : kShortHeader;
-  if (frame[0] != (isLong ? kLongReplyDelimiter : kShortReplyDelimiter) ||
-      request.size() < header) {
-    scan.state = ReplyScan::State::Damaged;
-    return scan;
-  }
-  if (frame.size() < header) return scan;
-  const std::size_t byteCount = frame[header - 1];
-  const std::size_t length = header + byteCount + 1;
-  if (byteCount < 2 || length > kReplyCapacity) {
-    scan.state = ReplyScan::State::Damaged;
-    return scan;
-  }
-  if (frame.size() < length) return scan;
-
-  const bool checksumGood = Checksum(frame.first(length - 1)) == frame[length - 1];
-  const bool addressed =
-      isLong ? SameLongAddress(frame, request) && frame[6] == request[6]
-             : (frame[1] & 0x0F) == (request[1] & 0x0F) && frame[2] == request[2];
-  scan.state = checksumGood && addressed ? ReplyScan::State::Complete : ReplyScan::State::Damaged;
-  scan.length = length;
+  if (damaged) scan.state = ReplyScan::State::Damaged;
   return scan;
 }
 
@@ -260,9 +312,9 @@ void SerialLink::Tick() {
     case State::Pausing:
       if (Now() >= resumeAt_) BeginAttempt();
       break;
+    case State::Listening: Listen(); break;
     case State::Sending: Send(); break;
     case State::Waiting: Receive(); break;
-    case State::Draining: Drain(); break;
     case State::Idle: break;
   }
   // The event raised in there may have started another request, on another pump too, or
@@ -288,8 +340,8 @@ void SerialLink::ScheduleTick() {
       // Nothing to look at before the request's time on the line is over.
       if (written_ == outgoing_.size()) at = std::max(at, lineFreeAt_ + kCharacterMs);
       break;
+    case State::Listening:
     case State::Waiting:
-    case State::Draining:
       break;
   }
   pump_->SetTimer(kPumpTimerId, static_cast<int>(std::ceil(std::max(at - now, 0.0))));
@@ -309,9 +361,51 @@ void SerialLink::BeginAttempt() {
     return;
   }
   if (fd_ < 0) return;  // lost while asking for the carrier
-  // Whatever came late for an earlier request is not the reply to this one.
-  ::tcflush(fd_, TCIFLUSH);
+  // What came while no request was out is heard now: it may say the line carries burst frames.
+  // The frame that follows our own transaction at once is the one that gives the turn.
+  const bool justFinished = finishedAt_ >= 0 && Now() - finishedAt_ <= kPumpMs;
+  if (!ReadAvailable()) return;
+  afterBurst_ = false;
+  SettleLine();
+  if (!justFinished) afterBurst_ = false;
+  const bool lineBusy = !received_.empty();
+  const bool burstLine = burstSeen_ && Now() - lastBurstAt_ < kBurstMemoryMs;
+  if (afterBurst_ || burstLine || lineBusy) {
+    // HART passes the turn to a master with a slave's frame: on a line that carries burst
+    // frames, or with a frame under way, the request waits for the gap after one.
+    state_ = State::Listening;
+    listenStart_ = Now();
+    Listen();
+    return;
+  }
+  BeginSending();
+}
+
+void SerialLink::Listen() {
+  if (!ReadAvailable()) return;
+  SettleLine();
+  const std::int64_t now = Now();
+  const double quietMs = static_cast<double>(now - lastByteAt_);
+  if (afterBurst_ && received_.empty()) {
+    // The burst frame went to the other master: the turn is ours at once. It went to us: the
+    // other master has the link grant time to take it first.
+    if (!burstToUs_ || quietMs >= kLinkGrantCharacters * kCharacterMs) BeginSending();
+    return;
+  }
+  const std::int64_t wait =
+      std::clamp<std::int64_t>(burstPeriodMs_ + burstPeriodMs_ / 2, 200, kMaxBurstWaitMs);
+  const bool burstLine = burstSeen_ && now - lastBurstAt_ < kBurstMemoryMs;
+  const bool waited = !burstLine || now - listenStart_ >= wait;
+  if ((waited && quietMs >= kGapCharacters * kCharacterMs) ||
+      static_cast<double>(now - listenStart_) >= wait + timeoutMs_) {
+    BeginSending();
+  }
+}
+
+void SerialLink::BeginSending() {
+  // Whatever is left of what came before is not the reply to this request.
   received_.clear();
+  afterBurst_ = false;
   outgoing_.assign(static_cast<std::size_t>(preambles_), kPreamble);
   outgoing_.insert(outgoing_.end(), request_.begin(), request_.end());
   written_ = 0;
@@ -351,39 +445,73 @@ void SerialLink::Send() {
 
 void SerialLink::Receive() {
   if (!ReadAvailable()) return;
-  const ReplyScan scan = ScanReply(received_, request_);
-  const std::int64_t now = Now();
-  switch (scan.state) {
-    case ReplyScan::State::Complete:
-      Deliver(scan);
-      return;
-    case ReplyScan::State::Damaged:
-      // What is left of it still arrives; the next attempt waits for a quiet line.
-      state_ = State::Draining;
-      drainStart_ = now;
-      Drain();
-      return;
-    case ReplyScan::State::Incomplete:
-      break;
+  KeepTail();
+  const ReplyScan scan = ScanReply(received_, request_, true);
+  if (scan.state == ReplyScan::State::Complete) {
+    Settle(scan);
+    Deliver(scan);
+    return;
   }
-  if (received_.empty()) {
-    if (static_cast<double>(now - sentAt_) >= timeoutMs_) AttemptFailed();
-  } else if (static_cast<double>(now - lastByteAt_) >= kGapCharacters * kCharacterMs) {
-    // A reply that stopped short.
+  Settle(scan);
+  const std::int64_t now = Now();
+  const bool quiet = static_cast<double>(now - lastByteAt_) >= kGapCharacters * kCharacterMs;
+  const double waited = static_cast<double>(now - sentAt_);
+  if (quiet && (scan.state == ReplyScan::State::Damaged || scan.replyUnderWay)) {
+    // The reply came damaged, or stopped short.
+    TraceDamaged();
+    AttemptFailed();
+  } else if (waited >= timeoutMs_ && (received_.empty() || quiet)) {
+    // No reply began in time; what came instead (noise) is shown.
+    if (!received_.empty()) TraceDamaged();
+    AttemptFailed();
+  } else if (waited >= timeoutMs_ + kChatterCharacters * kCharacterMs) {
+    // A line that never goes quiet is given up on once the longest reply would have ended.
     TraceDamaged();
     AttemptFailed();
   }
 }
 
-void SerialLink::Drain() {
-  if (!ReadAvailable()) return;
-  const std::int64_t now = Now();
-  const bool quiet = static_cast<double>(now - lastByteAt_) >= kGapCharacters * kCharacterMs;
-  // A line that never goes quiet is given up on after a time-out's worth of noise.
-  if (quiet || static_cast<double>(now - drainStart_) >= timeoutMs_) {
-    TraceDamaged();
-    AttemptFailed();
+void SerialLink::Settle(const ReplyScan& scan) {
+  for (const ReplyScan::Frame& burst : scan.bursts) {
+    std::size_t preambles = 0;
+    while (preambles < burst.at && received_[burst.at - preambles - 1] == kPreamble) ++preambles;
+    const auto frame = std::span(received_).subspan(burst.at, burst.length);
+    if (FrameTrace* trace = dialog_ != nullptr ? dialog_->Trace() : nullptr) {
+      trace->Burst(Now(), frame, static_cast<int>(preambles));
+    }
+    const std::int64_t now = Now();
+    if (lastBurstAt_ >= 0 && now > lastBurstAt_) burstPeriodMs_ = now - lastBurstAt_;
+    lastBurstAt_ = now;
+    burstSeen_ = true;
+    burstToUs_ = ((frame[1] ^ request_[1]) & 0x80) == 0;
   }
+  if (scan.settled == 0) return;
+  // The gap after a burst frame: it was the last thing on the line.
+  afterBurst_ = !scan.bursts.empty() &&
+                scan.bursts.back().at + scan.bursts.back().length == scan.settled &&
+                scan.settled == received_.size();
+  if (scan.state != ReplyScan::State::Complete) {
+    received_.erase(received_.begin(),
+                    received_.begin() + static_cast<std::ptrdiff_t>(scan.settled));
+  }
+}
+
+void SerialLink::SettleLine() {
+  KeepTail();
+  for (;;) {
+    const ReplyScan scan = ScanReply(received_, request_, true);
+    Settle(scan);
+    if (scan.state != ReplyScan::State::Complete) return;
+    // No request of this one is out yet: a reply to an earlier one, come late, is passed over.
+    received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(
+                                                               scan.preambles + scan.length));
+  }
+}
+
+void SerialLink::KeepTail() {
+  if (received_.size() <= kMaxHeldBytes) return;
+  received_.erase(received_.begin(),
+                  received_.end() - static_cast<std::ptrdiff_t>(kMaxHeldBytes / 2));
 }
 
 void SerialLink::AttemptFailed() {
@@ -396,16 +524,17 @@ void SerialLink::AttemptFailed() {
 
 void SerialLink::Deliver(const ReplyScan& scan) {
   const auto frame = std::span(received_).subspan(scan.preambles, scan.length);
+  const std::size_t preambles = scan.preambles - scan.skipped;
   const std::uint8_t code =
       frame[request_[0] == kLongDelimiter ? kReplyResponseCode : kShortResponseCode];
   if ((code & kCommunicationError) != 0) {
     // The request reached the transmitter garbled: the attempt failed as if nothing had come.
-    TraceAttempt("comm-error", frame, scan.preambles);
+    TraceAttempt("comm-error", frame, preambles);
     AttemptFailed();
     return;
   }
   if (code == kResponseCodeBusy && attempt_ < attempts_) {
-    TraceAttempt("busy", frame, scan.preambles);
+    TraceAttempt("busy", frame, preambles);
     state_ = State::Pausing;
     resumeAt_ = Now() + kBusyPauseMs;
     return;
@@ -413,19 +542,17 @@ void SerialLink::Deliver(const ReplyScan& scan) {
   std::span<std::uint8_t> reply = dialog_->Reply();
   std::fill(reply.begin(), reply.end(), std::uint8_t{0});
   std::copy(frame.begin(), frame.end(), reply.begin());
-  dialog_->NoteReceived(static_cast<int>(scan.length), static_cast<int>(scan.preambles));
-  if (code == 0) {
-    Finish(kEvReply);
-  } else if (code == kResponseCodeBusy) {
-    Finish(kEvLineBusy);
-  } else {
-    Finish(kEvStatusError);
-  }
+  dialog_->NoteReceived(static_cast<int>(scan.length), static_cast<int>(preambles));
+  // What follows the reply (the burst frame that gives the turn) is heard with the next request.
+  received_.erase(received_.begin(),
+                  received_.begin() + static_cast<std::ptrdiff_t>(scan.preambles + scan.length));
+  Finish(OutcomeOf(reply));
 }
 
 void SerialLink::Finish(unsigned event) {
   THartProtokol* target = dialog_;
   state_ = State::Idle;
+  finishedAt_ = Now();
   if (pump_) pump_->KillTimer(kPumpTimerId);
   // Last: the dialog may send its next request, or end, from inside the event.
   if (target != nullptr) target->SendMessage(event);
@@ -492,7 +619,9 @@ void SerialLink::SetRts(bool on) {
 void SerialLink::TraceDamaged() {
   std::size_t preambles = 0;
   while (preambles < received_.size() && received_[preambles] == kPreamble) ++preambles;
-  TraceAttempt("damaged", std::span(received_).subspan(preambles), preambles);
+  // Bounded: a line of noise is not worth a page of trace.
+  const auto rest = std::span(received_).subspan(preambles);
+  TraceAttempt("damaged", rest.first(std::min<std::size_t>(rest.size(), 80)), preambles);
 }
 
 void SerialLink::TraceAttempt(const char* what, std::span<const std::uint8_t> frame,

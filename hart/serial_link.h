@@ -21,15 +21,34 @@ struct SerialOptions {
 // How far what has arrived makes up the reply to a request.
 struct ReplyScan {
   enum class State { Incomplete, Complete, Damaged };
+  struct Frame {
+    std::size_t at;      // its delimiter
+    std::size_t length;  // delimiter to checksum
+  };
   State state = State::Incomplete;
-  std::size_t preambles = 0;  // 0xFF bytes ahead of the delimiter
-  std::size_t length = 0;     // of a complete frame, delimiter to checksum
+  // Bytes ahead of the reply's delimiter: its preambles, and whatever the hunt passed over
+  // before them.
+  std::size_t preambles = 0;
+  std::size_t length = 0;  // of a complete frame, delimiter to checksum
+  // Of `preambles`, those ahead of the reply's own run of 0xFF.
+  std::size_t skipped = 0;
+  // Where what the hunt has settled ends: whole frames that are not the reply (the request heard
+  // back, burst frames, other masters' requests and their replies) and whatever came before them.
+  std::size_t settled = 0;
+  // The burst frames among them.
+  std::vector<Frame> bursts{};
+  // A frame that begins as the reply does has not ended yet.
+  bool replyUnderWay = false;
 };
 
-// Checks the received bytes against the request they answer: a slave's delimiter of the
-// request's form, the request's address (master and burst bits aside; any address answers the
-// all-zero one) and command, a byte count that fits the reply area, and the checksum.
-ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request);
+// Hunts the received bytes for the reply to a request and passes over the rest: the first whole
+// frame with a slave's delimiter of the request's form, the request's address (the burst bit
+// aside, and the master bit unless `sameMaster`; any address answers the all-zero one; six bits
+// of a polling address) and command, a byte count that fits the reply area, and a good checksum.
+// A burst frame is never the reply, whatever it carries. Damaged: a frame that begins as the
+// reply has ended with a bad checksum or a byte count that cannot be.
+ReplyScan ScanReply(std::span<const std::uint8_t> received, std::span<const std::uint8_t> request,
+                    bool sameMaster = false);
 
 class SerialLink : public Link {
  public:
@@ -52,6 +71,15 @@ class SerialLink : public Link {
   static constexpr int kMinReplyTimeoutCharacters = 41;
   // A transmitter that said busy gets this long to finish before the next attempt.
   static constexpr int kBusyPauseMs = 100;
+  // A master that was not given the turn by a slave's frame waits this long (HART's RT2) before
+  // it takes the line.
+  static constexpr int kLinkGrantCharacters = 8;
+  // On a line that carries burst frames, a request waits for the gap after one, but no longer
+  // than this when none comes; a line is taken to carry them this long after the last one.
+  static constexpr int kMaxBurstWaitMs = 3000;
+  static constexpr int kBurstMemoryMs = 10'000;
+  // What is kept of the line's bytes while the reply is hunted: more is noise.
+  static constexpr std::size_t kMaxHeldBytes = 1024;
 
   // Opens and sets up the port: null, with the reason for the operator in `error`, when it
   // cannot.
@@ -70,7 +98,7 @@ class SerialLink : public Link {
 
  private:
   class Pump;
-  enum class State { Idle, Starting, Pausing, Sending, Waiting, Draining };
+  enum class State { Idle, Starting, Pausing, Listening, Sending, Waiting };
 
   SerialLink(std::string device, SerialOptions options);
   std::string OpenPort();
@@ -79,9 +107,16 @@ class SerialLink : public Link {
   // Arms the link's timer for what the state waits on next.
   void ScheduleTick();
   void BeginAttempt();
+  // Sends the request now, the line being ours.
+  void BeginSending();
+  void Listen();
   void Send();
   void Receive();
-  void Drain();
+  // Traces the burst frames the scan passed over and forgets what it settled.
+  void Settle(const ReplyScan& scan);
+  // The same while no request is out: everything whole is passed over.
+  void SettleLine();
+  void KeepTail();
   void AttemptFailed();
   void Deliver(const ReplyScan& scan);
   void Finish(unsigned event);
@@ -121,7 +156,15 @@ class SerialLink : public Link {
   std::int64_t sentAt_ = 0;
   std::vector<std::uint8_t> received_;
   std::int64_t lastByteAt_ = 0;
-  std::int64_t drainStart_ = 0;
+  std::int64_t finishedAt_ = -1;
+
+  bool burstSeen_ = false;
+  std::int64_t lastBurstAt_ = -1;
+  std::int64_t burstPeriodMs_ = 0;
+  // The line's last frame was a burst frame and nothing has come since; to this master or not.
+  bool afterBurst_ = false;
+  bool burstToUs_ = false;
+  std::int64_t listenStart_ = 0;
 };
 
 }  // namespace hart

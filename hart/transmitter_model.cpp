@@ -140,6 +140,12 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
     case 16:
       Put24(out, m.assemblyNumber);
       return 0;
+    case 48:
+      // HART 5 says the device-specific bytes; from 6 on the extended status, the operating mode
+      // and the first standardized status follow.
+      out.assign(m.specificStatus.begin(), m.specificStatus.end());
+      if (m.universalRevision >= 6) out.insert(out.end(), {m.extendedStatus, 0, 0});
+      return 0;
     // The end it set goes with the reply, so that the range holds it before it is read back.
     case 36:
       m.upperRange = m.pressureAtUpperSet;
@@ -218,7 +224,7 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
 
 bool Addressed(const TransmitterModel& m, std::span<const std::uint8_t> request, bool isLong,
                std::uint8_t command, std::span<const std::uint8_t> data) {
-  if (!isLong) return command == 0 && (request[1] & 0x0F) == m.pollingAddress;
+  if (!isLong) return command == 0 && (request[1] & 0x3F) == (m.pollingAddress & 0x3F);
   const bool own = (request[1] & 0x3F) == (m.manufacturer & 0x3F) &&
                    request[2] == m.deviceType && request[3] == (m.deviceId >> 16 & 0xFF) &&
                    request[4] == (m.deviceId >> 8 & 0xFF) && request[5] == (m.deviceId & 0xFF);
@@ -285,21 +291,24 @@ std::vector<std::uint8_t> Answer(TransmitterModel& model, std::span<const std::u
   // An error carries no data.
   if (code != 0) out.clear();
 
+  // A reply goes to the master that asked: it carries the master bit of the request.
+  const auto master = static_cast<std::uint8_t>(request[1] & 0x80);
   Bytes frame;
   if (isLong) {
     frame = {kLongReply,
-             static_cast<std::uint8_t>(model.manufacturer & 0x3F),
+             static_cast<std::uint8_t>((model.manufacturer & 0x3F) | master),
              model.deviceType,
              static_cast<std::uint8_t>(model.deviceId >> 16),
              static_cast<std::uint8_t>(model.deviceId >> 8),
              static_cast<std::uint8_t>(model.deviceId),
              command};
   } else {
-    frame = {kShortReply, model.pollingAddress, command};
+    frame = {kShortReply, static_cast<std::uint8_t>((model.pollingAddress & 0x3F) | master),
+             command};
   }
   frame.push_back(static_cast<std::uint8_t>(out.size() + 2));
   frame.push_back(code);
-  frame.push_back(0);  // device status
+  frame.push_back(model.deviceStatus);
   frame.insert(frame.end(), out.begin(), out.end());
   frame.push_back(Checksum(frame));
   return frame;

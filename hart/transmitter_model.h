@@ -40,6 +40,10 @@ struct TransmitterModel {
   std::uint8_t extendedStatus = 0;
   std::uint16_t manufacturerCode = 0;
   std::uint8_t deviceProfile = 1;  // a process automation device
+  // The device status byte of every reply, and what command 48 says: six device-specific bytes,
+  // and from HART 6 on the extended device status (command 0's byte above) after them.
+  std::uint8_t deviceStatus = 0;
+  std::array<std::uint8_t, 6> specificStatus{};
 
   std::uint8_t alarm = 250;
   std::uint8_t transferFunction = 0;

@@ -43,8 +43,13 @@ TEST(CommandLinePort, AnEmptyOrMissingPortNameIsAUsageError) {
 
 TEST(CommandLinePort, IdentifyPollsAtOnceAndPrintsTheDeviceStatusAndTheTransmitter) {
   testhart::TestTransmitter transmitter;
-  // Cold start is said once, to the first request.
-  transmitter.SetBehaviour(testhart::TestTransmitter::Behaviour::DeviceStatus, 1, 0x60);
+  // Cold start is said once, to the first request, with more status that command 48 says; the
+  // transmitter bursts.
+  transmitter.SetBehaviour(testhart::TestTransmitter::Behaviour::DeviceStatus, 1, 0x70);
+  hart::TransmitterModel model = transmitter.Model();
+  model.specificStatus = {0, 0x12, 0, 0, 0, 0};
+  transmitter.SetModel(model);
+  transmitter.SetBurst(100);
   const char* argv[] = {"kestrel7", "identify", "--port", transmitter.Device().c_str()};
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
@@ -54,12 +59,15 @@ TEST(CommandLinePort, IdentifyPollsAtOnceAndPrintsTheDeviceStatusAndTheTransmitt
 
   // Less than the About box alone stands on the desktop before identification starts.
   EXPECT_LT(took, std::chrono::milliseconds(TMyWindow::kSplashShownMs));
-  EXPECT_EQ(transmitter.Requests().size(), 6u);
+  EXPECT_EQ(transmitter.Requests().size(), 7u);
   const std::string printed = ReadAll(out);
   EXPECT_EQ(printed.rfind("Запись 1\n", 0), 0u) << printed;
-  // The device status, then the line that names the transmitter.
+  // Burst mode, the device status and what command 48 said, then the line that names the
+  // transmitter.
   const std::string end =
-      "Статус прибора: конфигурация изменена, холодный старт\n"
+      "Преобразователь в пакетном режиме\n"
+      "Статус прибора: конфигурация изменена, холодный старт, есть дополнительный статус\n"
+      "Дополнительный статус: специфический статус 00 12 00 00 00 00\n"
       "HART 5, изготовитель 0x0026, тип 0x00C8, номер 662316, адрес 0\n";
   ASSERT_GE(printed.size(), end.size());
   EXPECT_EQ(printed.substr(printed.size() - end.size()), end) << printed;

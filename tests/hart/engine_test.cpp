@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hart/frame.h"
 #include "hart/komendy.h"
 #include "tests/support/probe_dialog.h"
 #include "ui/headless/headless_platform.h"
@@ -203,6 +204,48 @@ TEST(Trace, OneLinePerRequestAndPerOutcome) {
             "2000 RX reply 06 00 00 0E 00 00 FE 3F C8 05 05 03 01 01 05 00 31 0C 3A\n"
             "2000 RX no-answer\n");
   std::free(text);
+}
+
+// A transmitter that answers every request, 400 ms after it, with a delayed response running.
+class StillRunning : public hart::Link {
+ public:
+  int requests = 0;
+  void Transmit(THartProtokol& dialog) override {
+    ++requests;
+    waiting_ = &dialog;
+    dialog.ArmReplyTimer();
+  }
+  void Forget(THartProtokol& dialog) override {
+    if (waiting_ == &dialog) waiting_ = nullptr;
+  }
+  void ReplyDue(THartProtokol& dialog) override {
+    if (waiting_ != &dialog) return;
+    Bytes reply{0x86, 0x3F, 0x01, 0x00, 0x31, 0x0C, 3, 2, 34, 0};
+    reply.push_back(hart::Checksum(reply));
+    std::copy(reply.begin(), reply.end(), dialog.Reply().begin());
+    dialog.NoteReceived(static_cast<int>(reply.size()), THartProtokol::kNoPreambles);
+    dialog.SendMessage(kEvStatusError);
+  }
+
+ private:
+  THartProtokol* waiting_ = nullptr;
+};
+
+TEST(Engine, ADelayedResponseIsAskedAgainForAMinuteThenFailsWithItsMeaning) {
+  ui::ScopedHeadlessPlatform platform;
+  StillRunning link;
+  Probe probe({{}, nullptr, &link});
+  ASSERT_TRUE(probe.CreateModeless());
+  probe.RequestCommand(SimulatedRecord(), 3, 3);
+  platform->Advance(THartProtokol::kDelayedLimitMs - 1000);
+  EXPECT_TRUE(probe.outcomes.empty());
+  EXPECT_GT(link.requests, 100);
+  platform->Advance(2000);
+  EXPECT_EQ(probe.Events(), std::vector<unsigned>{kEvStatusError});
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text,
+            "Выбранный статус отличный от нуля!\nМогут быть ошибки передачи!!!\n"
+            "Преобразователь не закончил команду за 60 с (отложенный ответ).");
 }
 
 }  // namespace

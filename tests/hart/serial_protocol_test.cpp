@@ -132,6 +132,53 @@ TEST(FrameTrace, TheOutcomeLineIsWrittenBeforeTheHookShowsAnything) {
   EXPECT_EQ(seen, Lines{"RX status"});
 }
 
+// What the hunt makes of the line's bytes: the reply to a poll of address 0 or to command 3,
+// whatever comes ahead of it, and nothing that is not it.
+TEST(ReplyScan, TheHuntTakesTheReplyAndPassesOverTheRest) {
+  using State = hart::ReplyScan::State;
+  const Bytes poll = WithChecksum({0x02, 0x00, 0x00, 0x00});
+  const Bytes read = WithChecksum({0x82, 0x26, 200, 0x0A, 0x1B, 0x2C, 3, 0});
+  const Bytes pollReply = WithChecksum({0x06, 0x00, 0x00, 0x02, 0x00, 0x00});
+  const Bytes readReply = WithChecksum({0x86, 0x66, 200, 0x0A, 0x1B, 0x2C, 3, 3, 0, 0, 0x11});
+  const Bytes burst = WithChecksum({0x81, 0x66, 200, 0x0A, 0x1B, 0x2C, 3, 3, 0, 0, 0x11});
+  const auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  const Bytes ff{0xFF, 0xFF, 0xFF};
+  struct Case {
+    const char* what;
+    const Bytes& request;
+    Bytes received;
+    State state;
+    std::size_t at;  // of the reply's delimiter
+  };
+  const Case cases[] = {
+      {"the reply", poll, join({ff, pollReply}), State::Complete, 3},
+      {"the request heard back first", read, join({ff, read, ff, readReply}), State::Complete, 15},
+      {"noise first", read, join({{0x86, 0x06, 0x55}, ff, readReply}), State::Complete, 6},
+      {"a burst frame first", read, join({ff, burst, ff, readReply}), State::Complete, 18},
+      {"a burst frame alone", read, join({ff, burst}), State::Incomplete, 0},
+      {"a reply to the other master", read,
+       join({WithChecksum({0x86, 0xA6, 200, 0x0A, 0x1B, 0x2C, 3, 2, 0, 0})}), State::Incomplete, 0},
+      {"a reply from address 48", poll, join({WithChecksum({0x06, 0x30, 0x00, 0x02, 0x00, 0x00})}),
+       State::Incomplete, 0},
+      {"a reply cut short", read, join({ff, Bytes(readReply.begin(), readReply.end() - 1)}),
+       State::Incomplete, 0},
+      {"a bad checksum", read, join({ff, Bytes(readReply.begin(), readReply.end() - 1), {0}}),
+       State::Damaged, 0},
+  };
+  for (const Case& c : cases) {
+    const hart::ReplyScan scan = hart::ScanReply(c.received, c.request, true);
+    EXPECT_EQ(scan.state, c.state) << c.what;
+    if (c.state == State::Complete) {
+      EXPECT_EQ(scan.preambles, c.at) << c.what;
+    }
+  }
+  EXPECT_EQ(hart::ScanReply(join({ff, burst, ff, readReply}), read).bursts.size(), 1u);
+}
+
 using Behaviour = testhart::TestTransmitter::Behaviour;
 
 constexpr std::int64_t kLimitMs = 5000;
@@ -162,7 +209,7 @@ class SerialProtocol : public ::testing::Test {
 
   // The transmitter's reply to command 3, with the status bytes given and data as in `data`.
   static Bytes Reply3(std::uint8_t code, std::uint8_t status, const Bytes& data = {}) {
-    Bytes frame{0x86, 0xA6, 200, 0x0A, 0x1B, 0x2C, 3, static_cast<std::uint8_t>(2 + data.size()),
+    Bytes frame{0x86, 0x26, 200, 0x0A, 0x1B, 0x2C, 3, static_cast<std::uint8_t>(2 + data.size()),
                 code, status};
     frame.insert(frame.end(), data.begin(), data.end());
     return WithChecksum(frame);
@@ -244,7 +291,7 @@ TEST_F(SerialProtocol, DeviceStatusBitsAreNamedUnderTheReplyAndHeardByTheListene
 
   const Lines lines = capture.Lines();
   ASSERT_EQ(lines.size(), 5u);
-  EXPECT_EQ(lines[1].rfind("RX reply 86 A6 C8 0A 1B 2C 03 0B 00 24 ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[1].rfind("RX reply 86 26 C8 0A 1B 2C 03 0B 00 24 ", 0), 0u) << lines[1];
   EXPECT_EQ(lines[2], "RX device-status 24: холодный старт, ток в насыщении");
   EXPECT_EQ(lines[3].rfind("TX "), 0u);
   EXPECT_EQ(lines[4].rfind("RX reply "), 0u);

@@ -2,6 +2,7 @@
 
 #include "hart/frame.h"
 #include "hart/reply_data.h"
+#include "hart/response_code.h"
 
 namespace testhart {
 namespace {
@@ -66,7 +67,7 @@ std::vector<std::uint8_t> CodeAlone(std::vector<std::uint8_t> reply, std::uint8_
   reply.resize(layout.responseCode + 2);
   reply[layout.byteCount] = 2;  // the two status bytes alone
   reply[layout.responseCode] = code;
-  reply[layout.responseCode + 1] = 0;  // device status
+  // The device status stays as the reply had it.
   reply.push_back(hart::Checksum(reply));
   return reply;
 }
@@ -78,8 +79,22 @@ std::vector<std::uint8_t> ModelAnswerer::Answer(std::span<const std::uint8_t> re
   std::vector<std::uint8_t> reply = hart::Answer(probe, request, kLineRules);
   if (reply.empty()) return reply;
   if (refusal_ != 0) return CodeAlone(std::move(reply), refusal_);
+  const std::uint8_t command = request[0] == hart::kLongDelimiter ? request[6] : request[2];
+  auto script = scripts_.find(command);
+  if (script != scripts_.end() && !script->second.empty()) {
+    const std::uint8_t code = script->second.front();
+    if (carryOut) script->second.pop_front();
+    if (hart::ClassOf(code) != hart::ResponseClass::Warning) return CodeAlone(std::move(reply), code);
+    reply[hart::LayoutOf(reply).responseCode] = code;
+    reply.back() = hart::Checksum(std::span(reply).first(reply.size() - 1));
+  }
   if (carryOut) model_ = probe;
   return reply;
+}
+
+void ModelAnswerer::Script(std::uint8_t command, std::vector<std::uint8_t> codes) {
+  const std::lock_guard lock(mutex_);
+  scripts_[command] = std::deque<std::uint8_t>(codes.begin(), codes.end());
 }
 
 void ModelAnswerer::SetRefusal(std::uint8_t responseCode) {

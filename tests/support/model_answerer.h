@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -44,6 +46,10 @@ class ModelAnswerer {
   // Not 0: every request it hears is refused with this response code alone (32: busy) and none
   // is carried out, until it is set back to 0.
   void SetRefusal(std::uint8_t responseCode);
+  // The next requests for `command` are answered with these response codes in turn, then
+  // properly: a warning with the command carried out and its data; 33 and 34 (a delayed
+  // response) and any error with the code alone, nothing carried out.
+  void Script(std::uint8_t command, std::vector<std::uint8_t> codes);
 
   hart::TransmitterModel Model() const;
   void SetModel(const hart::TransmitterModel& model);
@@ -52,6 +58,7 @@ class ModelAnswerer {
   mutable std::mutex mutex_;
   hart::TransmitterModel model_;
   std::uint8_t refusal_ = 0;
+  std::map<std::uint8_t, std::deque<std::uint8_t>> scripts_;
 };
 
 }  // namespace testhart

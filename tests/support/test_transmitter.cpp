@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
@@ -25,6 +26,11 @@ constexpr std::size_t kShortResponseCode = 4;
 constexpr std::uint8_t kCommError = 0x80;
 // 11 bits a character at 1200 baud.
 constexpr double kCharacterMs = 11000.0 / 1200.0;
+constexpr std::uint8_t kBurstBit = 0x40;
+constexpr std::uint8_t kShortBurst = 0x01;
+constexpr std::uint8_t kLongBurst = 0x81;
+// Bytes that look like the start of a frame, among others.
+constexpr std::uint8_t kNoise[] = {0x06, 0x82, 0x86, 0x40, 0x3C, 0x00, 0x81, 0x55, 0x02, 0xAA};
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -52,6 +58,8 @@ TestTransmitter::TestTransmitter() {
   if (::ptsname_r(master_, name, sizeof name) != 0) throw std::runtime_error("no pts name");
   device_ = name;
   MakeRaw(master_);
+  // A burst that the program does not read is dropped, as a line forgets it; a reply waits.
+  ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   // Held open so that the master side never sees a hang-up between the program's opens.
   slaveKeeper_ = ::open(device_.c_str(), O_RDWR | O_NOCTTY);
   if (slaveKeeper_ >= 0) MakeRaw(slaveKeeper_);
@@ -80,6 +88,13 @@ void TestTransmitter::SetBehaviour(Behaviour behaviour, int count, int value) {
   behaviour_ = behaviour;
   behaviourCount_ = count;
   behaviourValue_ = value;
+}
+
+void TestTransmitter::SetBurst(int periodMs, bool longFrames) {
+  std::lock_guard lock(mutex_);
+  burstPeriodMs_ = periodMs;
+  burstLong_ = longFrames;
+  nextBurst_ = std::chrono::steady_clock::now();
 }
 
 void TestTransmitter::SetMasterBit(bool on) {
@@ -114,7 +129,50 @@ void TestTransmitter::Serve() {
     } else if (ready > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    bool due = false;
+    {
+      std::lock_guard lock(mutex_);
+      due = burstPeriodMs_ > 0 && incoming_.empty() &&
+            std::chrono::steady_clock::now() >= nextBurst_;
+    }
+    if (due) SendBurst();
   }
+}
+
+void TestTransmitter::SendBurst() {
+  Bytes frame;
+  int preambles = 0;
+  {
+    std::lock_guard lock(mutex_);
+    const hart::TransmitterModel m = answerer_.Model();
+    // Command 3's reply as the model gives it, asked of itself.
+    Bytes request{kLongRequest, static_cast<std::uint8_t>(m.manufacturer & 0x3F), m.deviceType,
+                  static_cast<std::uint8_t>(m.deviceId >> 16),
+                  static_cast<std::uint8_t>(m.deviceId >> 8), static_cast<std::uint8_t>(m.deviceId),
+                  3, 0};
+    request.push_back(Xor(request));
+    const Bytes reply = answerer_.Answer(request, false);
+    if (reply.size() < 11) return;
+    const auto master = static_cast<std::uint8_t>(burstMaster_ ? 0x80 : 0);
+    burstMaster_ = !burstMaster_;
+    if (burstLong_) {
+      frame.assign(reply.begin(), reply.end() - 1);
+      frame[0] = kLongBurst;
+      frame[1] = static_cast<std::uint8_t>((frame[1] & 0x3F) | kBurstBit | master);
+    } else {
+      frame = {kShortBurst, static_cast<std::uint8_t>((m.pollingAddress & 0x3F) | kBurstBit | master),
+               3};
+      frame.insert(frame.end(), reply.begin() + 7, reply.end() - 1);
+    }
+    frame.push_back(Xor(frame));
+    preambles = m.responsePreambles;
+  }
+  Bytes out(static_cast<std::size_t>(preambles), kPreamble);
+  out.insert(out.end(), frame.begin(), frame.end());
+  Send(out, 0.0, 0);
+  // The period is the line's free time after a burst frame, for the masters' turns.
+  std::lock_guard lock(mutex_);
+  nextBurst_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(burstPeriodMs_);
 }
 
 void TestTransmitter::TakeBytes(const std::uint8_t* bytes, std::size_t count) {
@@ -137,10 +195,36 @@ void TestTransmitter::TakeBytes(const std::uint8_t* bytes, std::size_t count) {
     incoming_.erase(incoming_.begin(), begin + static_cast<std::ptrdiff_t>(length));
     // A garbled request goes unanswered, as on a real loop.
     if (Xor(Bytes(frame.begin(), frame.end() - 1)) != frame.back()) continue;
+    if (echo_) {
+      Bytes echo(at, kPreamble);
+      echo.insert(echo.end(), frame.begin(), frame.end());
+      Write(echo.data(), echo.size());
+    }
     int delayMs = 0;
     const Bytes reply = Answer(frame, static_cast<int>(at), delayMs);
     // The program writes a request at once; on the line it takes a character time a byte.
     Send(reply, static_cast<double>(at + length) * kCharacterMs, delayMs);
+    bool bursting = false;
+    {
+      std::lock_guard lock(mutex_);
+      bursting = burstPeriodMs_ > 0;
+    }
+    // In burst mode a burst frame follows every reply at once.
+    if (bursting && !reply.empty()) SendBurst();
+  }
+}
+
+void TestTransmitter::Write(const std::uint8_t* bytes, std::size_t count) {
+  std::size_t written = 0;
+  while (written < count && !stop_) {
+    const ssize_t n = ::write(master_, bytes + written, count - written);
+    if (n > 0) {
+      written += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EAGAIN) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    } else {
+      return;
+    }
   }
 }
 
@@ -163,9 +247,14 @@ void TestTransmitter::Send(const Bytes& reply, double lineMs, int delayMs) {
     } else {
       std::this_thread::sleep_until(start);
     }
-    const ssize_t n = ::write(master_, reply.data() + written, count);
-    if (n <= 0) break;
-    written += static_cast<std::size_t>(n);
+    if (paced) {
+      // What comes while it talks is lost in the collision.
+      std::uint8_t lost[256];
+      while (::read(master_, lost, sizeof lost) > 0) {
+      }
+    }
+    Write(reply.data() + written, count);
+    written += count;
   }
 }
 
@@ -197,6 +286,7 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs)
     if (behaviour == Behaviour::Late) delayMs = behaviourValue_;
   }
   frame.pop_back();
+  if (burstPeriodMs_ > 0) frame[1] |= kBurstBit;
   if (behaviour == Behaviour::Truncated && frame.size() > codeAt + 2 + value) {
     frame.resize(codeAt + 2 + value);
     frame[codeAt - 1] = static_cast<std::uint8_t>(value + 2);
@@ -206,7 +296,21 @@ Bytes TestTransmitter::Answer(const Bytes& request, int preambles, int& delayMs)
   if (behaviour == Behaviour::BadChecksum) checksum ^= 0x5A;
   frame.push_back(checksum);
 
-  Bytes reply(answerer_.Model().responsePreambles, kPreamble);
+  Bytes reply;
+  if (behaviour == Behaviour::Noise) {
+    for (int i = 0; i < behaviourValue_; ++i) reply.push_back(kNoise[i % sizeof kNoise]);
+  }
+  const std::size_t ahead = answerer_.Model().responsePreambles;
+  if (behaviour == Behaviour::OtherMaster) {
+    // The same reply to the other master, its data other.
+    Bytes other = frame;
+    other[1] ^= kMasterBit;
+    for (std::size_t at = codeAt + 2; at < other.size() - 1; ++at) other[at] ^= 0x5A;
+    other.back() = Xor(Bytes(other.begin(), other.end() - 1));
+    reply.insert(reply.end(), ahead, kPreamble);
+    reply.insert(reply.end(), other.begin(), other.end());
+  }
+  reply.insert(reply.end(), ahead, kPreamble);
   reply.insert(reply.end(), frame.begin(), frame.end());
   return reply;
 }

@@ -1,13 +1,16 @@
 // A HART slave for the tests: the transmitter model behind the master side of a pseudo-terminal,
 // served on a thread of its own. The program opens the slave side by name as it would a modem's
-// serial port. It answers through the model answerer, as a transmitter on a line does, with the
-// primary master's bit in its replies' address, which the program must look past. A test can make it fall silent, spoil its checksums, say busy, answer
-// with a response code of its choice or with a communication error, set device status bits, or
-// answer late; a benchmark can have it pace its bytes as a 1200-baud line does.
+// serial port. It answers through the model answerer, as a transmitter on a line does. A test can
+// make it fall silent, spoil its checksums, say busy, answer with a response code of its choice
+// or with a communication error, set device status bits, answer late, put noise or a reply to
+// the other master ahead of its reply; it can echo every request as a half-duplex modem does,
+// and burst command 3 unasked; a benchmark can have it pace its bytes as a 1200-baud line does,
+// and then a request that comes while it talks is lost, as on a line.
 #pragma once
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -25,10 +28,12 @@ class TestTransmitter {
   // and the flags in `value`, as to a request it heard garbled, and does nothing. DeviceStatus
   // carries the command out and sets the device status bits in `value`. Late answers `value` ms
   // after the request would have left a 1200-baud line. Truncated carries the command out and
-  // answers with no more than `value` data bytes, its byte count saying so.
+  // answers with no more than `value` data bytes, its byte count saying so. Noise sends `value`
+  // bytes of noise ahead of the preambles. OtherMaster sends, ahead of the reply, one to the same
+  // command for the other master, with other data.
   enum class Behaviour {
     Answer, Silent, BadChecksum, Busy, ResponseCode, Warning, CommError, DeviceStatus, Late,
-    Truncated
+    Truncated, Noise, OtherMaster
   };
 
   TestTransmitter();
@@ -48,10 +53,17 @@ class TestTransmitter {
   // its reply a character time after the one before.
   void SetPaced(bool paced) { paced_ = paced; }
 
-  // On by default: replies carry the primary master's bit in their address byte.
+  // On: replies carry the primary master's bit whatever the request's was.
   void SetMasterBit(bool on);
+  // Every request comes back at once, preambles and all, as through a half-duplex modem.
+  void SetEcho(bool on) { echo_ = on; }
+  // Bursts command 3 `periodMs` after its last burst frame ended (0: not), in long or short
+  // frames, and after each reply, alternating the master bit, the burst bit in every address; as
+  // HART's burst mode does.
+  void SetBurst(int periodMs, bool longFrames = true);
 
   hart::TransmitterModel Model() const { return answerer_.Model(); }
+  ModelAnswerer& Answerer() { return answerer_; }
   void SetModel(const hart::TransmitterModel& model) { answerer_.SetModel(model); }
 
   // Every request frame that reached it (from the delimiter), and the preambles ahead of each.
@@ -70,6 +82,8 @@ class TestTransmitter {
   std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request, int preambles,
                                    int& delayMs);
   void Send(const std::vector<std::uint8_t>& reply, double lineMs, int delayMs);
+  void Write(const std::uint8_t* bytes, std::size_t count);
+  void SendBurst();
 
   int master_ = -1;
   int slaveKeeper_ = -1;
@@ -80,7 +94,12 @@ class TestTransmitter {
   ModelAnswerer answerer_;
   // Guards what follows; the model is the answerer's to guard.
   mutable std::mutex mutex_;
-  bool masterBit_ = true;
+  bool masterBit_ = false;
+  std::atomic<bool> echo_{false};
+  int burstPeriodMs_ = 0;
+  bool burstLong_ = true;
+  bool burstMaster_ = false;
+  std::chrono::steady_clock::time_point nextBurst_{};
   Behaviour behaviour_ = Behaviour::Answer;
   int behaviourCount_ = -1;
   int behaviourValue_ = 0;
