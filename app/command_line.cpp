@@ -18,6 +18,7 @@
 #include "hart/identity.h"
 #include "hart/serial_link.h"
 #include "ui/headless/headless_platform.h"
+#include "ui/safe_file.h"
 
 namespace {
 
@@ -54,6 +55,11 @@ bool LoadForCommandLine(const std::string& path, TDane& db, std::FILE* err) {
   const auto result = datafile::ReadDatabaseFile(path, db);
   if (!result) {
     std::fprintf(err, "%s: %s\n", kMissingFile, path.c_str());
+    return false;
+  }
+  if (result->readError != 0) {
+    std::fprintf(err, "Не удалось прочитать файл данных: %s\n%s\n", path.c_str(),
+                 ui::FileErrorText(result->readError).c_str());
     return false;
   }
   if (result->damaged) {
@@ -96,6 +102,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       return;
     }
     into = argv[++i];
+    // An unset variable in a script gives an empty name: no file is no screen either.
+    if (into.empty() && (option == "-o" || option == "--trace")) {
+      args.command = CommandLine::Command::Error;
+      args.error = "после " + std::string(option) + " нужно " + std::string(what);
+    }
   };
   bool commandSeen = false;
   for (; i < argc && args.command != CommandLine::Command::Error; ++i) {
@@ -127,6 +138,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       args.tcp = true;
     } else if (arg == "--simulated") {
       args.simulated = true;
+    } else if (arg == "--psk-file") {
+      takeValue(args.pskFile, arg);
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -172,23 +185,36 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   } else if (args.simulated && (!args.port.empty() || !args.hartIp.empty())) {
     args.command = CommandLine::Command::Error;
     args.error = "--simulated не указывают вместе с --port или --hart-ip";
+  } else if (!args.pskFile.empty() && args.hartIp.empty()) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--psk-file относится к --hart-ip";
   }
   return args;
 }
 
 LinkChoice ChosenLink(const CommandLine& args, std::string& warning) {
   return ResolveLinkChoice(
-      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated), warning);
+      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
+                      args.simulated), warning);
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
-  return OpenHartIpLink(args.hartIp, args.tcp, error);
+  return OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
                                            std::string& error) {
+  return OpenHartIpLink(address, tcp, "", error);
+}
+
+std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
+                                           const std::string& pskFile, std::string& error) {
   hart::HartIpOptions options;
   options.tcp = tcp;
+  if (!pskFile.empty()) {
+    options.key = hart::LoadHartIpKey(pskFile, error);
+    if (!options.key) return nullptr;
+  }
   return hart::HartIpLink::Open(address, options, error);
 }
 
@@ -232,10 +258,13 @@ std::string HelpText() {
          "--hart-ip УЗЕЛ[:ПОРТ] связывается с преобразователем по сети через шлюз,\n"
          "мультиплексор или преобразователь HART-IP (порт по умолчанию 5094), по UDP;\n"
          "--tcp — по TCP.\n"
+         "--psk-file ФАЙЛ открывает защищённый сеанс HART-IP версии 2 (TLS, по UDP — DTLS)\n"
+         "с общим ключом из ФАЙЛа: строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ (шестнадцатеричный);\n"
+         "файл должен принадлежать вам и быть закрыт для других (права 0600).\n"
          "--simulated связывается со встроенным имитатором преобразователя.\n"
-         "СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] или --simulated;\n"
-         "без них — связь, выбранная в окне программы («Связь», Ctrl+L) и записанная в\n"
-         "$XDG_CONFIG_HOME/kestrel7/link.conf.\n";
+         "СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ] или\n"
+         "--simulated; без них — связь, выбранная в окне программы («Связь», Ctrl+L) и\n"
+         "записанная в $XDG_CONFIG_HOME/kestrel7/link.conf.\n";
 }
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
@@ -255,13 +284,30 @@ ui::Date LocalToday() {
 std::FILE* OpenTrace(const std::string& name, std::string& error) {
   if (name.empty()) return nullptr;
   if (name == "-") return stderr;
-  std::FILE* file = std::fopen(name.c_str(), "w");
-  if (file == nullptr) error = "Не удалось открыть файл трассировки: " + name;
+  std::string reason;
+  std::FILE* file = ui::OpenForWriting(name, reason);
+  if (file == nullptr) error = "Не удалось открыть файл трассировки: " + name + "\n" + reason;
   return file;
 }
 
 void CloseTrace(std::FILE* file) {
-  if (file != nullptr && file != stderr) std::fclose(file);
+  std::string error;
+  CloseTrace(file, error);
+}
+
+bool CloseTrace(std::FILE* file, std::string& error) {
+  if (file == nullptr || file == stderr) return true;
+  std::string reason;
+  if (ui::FinishWriting(file, true, reason)) return true;
+  error = "Не удалось записать файл трассировки.\n" + reason;
+  return false;
+}
+
+bool FinishOutput(std::FILE* out, std::FILE* err) {
+  std::string reason;
+  if (ui::FinishWriting(out, false, reason)) return true;
+  std::fprintf(err, "Не удалось вывести данные.\n%s\n", reason.c_str());
+  return false;
 }
 
 int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
@@ -329,8 +375,10 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       }
       status = 1;
     } else if (!args.output.empty()) {
-      if (!datafile::WriteDatabaseFile(args.output, db)) {
-        std::fprintf(err, "%s: %s\n", kMissingFile, args.output.c_str());
+      std::string reason;
+      if (!datafile::WriteDatabaseFile(args.output, db, &reason)) {
+        std::fprintf(err, "Не удалось записать файл данных: %s\n%s\n", args.output.c_str(),
+                     reason.c_str());
         status = 1;
       }
     } else {
@@ -348,8 +396,11 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     if (identity) std::fprintf(out, "%s\n", hart::IdentityLine(*identity).c_str());
     window.Destroy();
   }
-  CloseTrace(traceFile);
-  return status;
+  if (!CloseTrace(traceFile, traceError)) {
+    std::fprintf(err, "%s\n", traceError.c_str());
+    status = 1;
+  }
+  return FinishOutput(out, err) ? status : 1;
 }
 
 int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err) {
@@ -357,19 +408,30 @@ int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err) {
   TDane db;
   const bool ok = LoadForCommandLine(args.file, db, err);
   PrintDatabase(out, db);
-  return ok ? 0 : 1;
+  return FinishOutput(out, err) && ok ? 0 : 1;
 }
 
-int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err) {
+int RunReport(const CommandLine& args, const PdfRenderer& render, std::FILE* err) {
   TDane db;
   {
     ui::ScopedHeadlessPlatform platform;
     if (!LoadForCommandLine(args.file, db, err)) return 1;
   }
   const std::string output = args.output.empty() ? WithExtension(args.file, ".pdf") : args.output;
+  if (ui::SameFile(args.file, output)) {
+    std::fprintf(err, "Рапорт не записывается на место своего файла данных: %s\n", output.c_str());
+    return 1;
+  }
   TDrukuj report(db);
-  if (!print(report, output)) {
+  std::string pdf;
+  std::string reason;
+  if (!render(report, pdf)) {
     std::fprintf(err, "Не удалось напечатать рапорт в файл: %s\n", output.c_str());
+    return 1;
+  }
+  if (!ui::ReplaceFile(output, pdf, reason)) {
+    std::fprintf(err, "Не удалось напечатать рапорт в файл: %s\n%s\n", output.c_str(),
+                 reason.c_str());
     return 1;
   }
   return 0;

@@ -20,6 +20,7 @@ struct CommandLine {
   std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
   bool simulated = false;  // --simulated: the simulated transmitter whatever link.conf says
+  std::string pskFile;  // --psk-file: the key of a secured HART-IP session (version 2)
   std::string error;   // what was wrong with the arguments
 };
 
@@ -40,21 +41,24 @@ struct LinkChoice;
 // The link the options ask for, or else the one kept in link.conf; a warning about the file in
 // `warning`.
 LinkChoice ChosenLink(const CommandLine& args, std::string& warning);
-// The HART-IP link of --hart-ip and --tcp: null, with the operator's text in `error`, when the
-// address is not one.
+// The HART-IP link of --hart-ip, --tcp and --psk-file: null, with the operator's text in `error`,
+// when the address is not one or the key file cannot be taken (then nothing was sent).
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
                                            std::string& error);
+std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
+                                           const std::string& pskFile, std::string& error);
 
-// Prints a printout into a PDF file with no window; false when it could not.
-using PdfPrinter = std::function<bool(ui::Printout&, const std::string& path)>;
+// Prints a printout as PDF into `pdf` with no window; false when it could not.
+using PdfRenderer = std::function<bool(ui::Printout&, std::string& pdf)>;
 
 // Each returns the process exit status. Identify prints the device status the transmitter
 // reported, when it reported any, and ends with a line naming the transmitter that answered:
 // "HART 7, изготовитель 0x00F9, тип 0xF9FD, номер 1, адрес 0".
 int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err);
 int RunShow(const CommandLine& args, std::FILE* out, std::FILE* err);
-int RunReport(const CommandLine& args, const PdfPrinter& print, std::FILE* err);
+// Report writes the PDF whole or not at all, never over its own data file.
+int RunReport(const CommandLine& args, const PdfRenderer& render, std::FILE* err);
 
 // Today's date from the computer's clock, in local time.
 ui::Date LocalToday();
@@ -63,3 +67,7 @@ ui::Date LocalToday();
 // opened (then `error` says why). Standard error is never closed.
 std::FILE* OpenTrace(const std::string& name, std::string& error);
 void CloseTrace(std::FILE* file);
+// False, with `error` saying why, when any line of the trace was not written.
+bool CloseTrace(std::FILE* file, std::string& error);
+// False, after saying why on `err`, when anything written to `out` was lost (a full disk).
+bool FinishOutput(std::FILE* out, std::FILE* err);

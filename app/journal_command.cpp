@@ -1,12 +1,11 @@
 #include "app/journal_command.h"
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
 #include "app/command_line.h"
+#include "ui/safe_file.h"
 
 namespace {
 
@@ -60,13 +59,10 @@ std::string EntryLine(const journal::Entry& e) {
 
 bool WriteJournalCsv(const std::string& path, const std::vector<journal::Entry>& entries,
                      std::string& error) {
-  const std::string text = journal::CsvOf(entries);
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  bool ok = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int saved = errno;
-  if (file != nullptr && std::fclose(file) != 0) ok = false;
-  if (!ok) error = "Не удалось записать файл CSV " + path + ": " + std::strerror(saved ? saved : errno);
-  return ok;
+  std::string reason;
+  if (ui::ReplaceFile(path, journal::CsvOf(entries), reason)) return true;
+  error = "Не удалось записать файл CSV " + path + ": " + reason;
+  return false;
 }
 
 int RunJournal(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {

@@ -163,6 +163,7 @@ bool TLinkDialog::ReadChoice(LinkChoice& choice) {
   choice = LinkChoice{};
   choice.address = choice_.address;
   choice.sub = choice_.sub;
+  choice.pskFile = choice_.pskFile;
   const auto refuse = [this](const std::string& text) {
     MessageBox(text, "Связь", ui::kMbOk | ui::kMbIconExclamation);
     return false;

@@ -66,6 +66,9 @@ bool Take(LinkChoice& c, std::string_view key, std::string_view value) {
   } else if (key == "transport") {
     if (value != "udp" && value != "tcp") return false;
     c.tcp = value == "tcp";
+  } else if (key == "psk-file") {
+    if (value.empty() || value.front() != '/') return false;
+    c.pskFile = value;
   } else if (key == "address") {
     c.address = Number(value, 0, 63);
     if (!c.address) return false;
@@ -131,6 +134,7 @@ std::string LinkConfText(const LinkChoice& c) {
     case LinkChoice::Kind::HartIp:
       text = "link=hart-ip\nhost=" + c.host + "\nip-port=" + std::to_string(c.ipPort) +
              "\ntransport=" + (c.tcp ? "tcp" : "udp") + "\n";
+      if (!c.pskFile.empty()) text += "psk-file=" + c.pskFile + "\n";
       break;
   }
   if (c.address) text += "address=" + std::to_string(*c.address) + "\n";
@@ -187,7 +191,8 @@ bool WriteLinkConf(const std::string& path, const LinkChoice& choice, std::strin
 }
 
 std::optional<LinkChoice> ChoiceOfOptions(const std::string& port, bool switchRts,
-                                          const std::string& hartIp, bool tcp, bool simulated) {
+                                          const std::string& hartIp, bool tcp,
+                                          const std::string& pskFile, bool simulated) {
   LinkChoice choice;
   if (!port.empty()) {
     choice.kind = LinkChoice::Kind::Serial;
@@ -199,6 +204,7 @@ std::optional<LinkChoice> ChoiceOfOptions(const std::string& port, bool switchRt
     choice.host = hartIp;
     choice.ipPort = 0;
     choice.tcp = tcp;
+    choice.pskFile = pskFile;
   } else if (!simulated) {
     return std::nullopt;
   }
@@ -241,7 +247,7 @@ std::unique_ptr<hart::Link> OpenLink(const LinkChoice& c, std::string& error) {
       return link;
     }
     case LinkChoice::Kind::HartIp:
-      return OpenHartIpLink(HartIpAddress(c), c.tcp, error);
+      return OpenHartIpLink(HartIpAddress(c), c.tcp, c.pskFile, error);
     case LinkChoice::Kind::Simulated:
       break;
   }

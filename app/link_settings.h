@@ -21,6 +21,7 @@ struct LinkChoice {
   std::string host;        // HART-IP: name or address of the gateway, multiplexer or transmitter
   int ipPort = 5094;       // HART-IP
   bool tcp = false;        // HART-IP: TCP rather than UDP
+  std::string pskFile;     // HART-IP: the key file of a secured session (version 2); empty: none
   // Kept as read, for the ways of reaching one device behind the link: a polling address
   // (0..63) and a gateway's sub-device.
   std::optional<int> address;
@@ -49,7 +50,8 @@ bool WriteLinkConf(const std::string& path, const LinkChoice& choice, std::strin
 // The choice the command line's link options make; none when it gives none. `simulated` is
 // --simulated, which asks for the simulated transmitter whatever the file says.
 std::optional<LinkChoice> ChoiceOfOptions(const std::string& port, bool switchRts,
-                                          const std::string& hartIp, bool tcp, bool simulated);
+                                          const std::string& hartIp, bool tcp,
+                                          const std::string& pskFile, bool simulated);
 // The command line's choice, or else the file's (a warning of the file's in `warning`).
 LinkChoice ResolveLinkChoice(const std::optional<LinkChoice>& fromOptions, std::string& warning);
 

@@ -31,7 +31,8 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   std::unique_ptr<JournalSession> journal;
   bool portFailed = false;
   const bool linkGiven =
-      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated).has_value();
+      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
+                      args.simulated).has_value();
   std::string warning;
   LinkChoice choice = ChosenLink(args, warning);
   const int status = ui::qt::RunDesktop(
@@ -81,7 +82,10 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
         journal.reset();
       });
   trace.reset();
-  CloseTrace(traceFile);
+  if (!CloseTrace(traceFile, traceError)) {
+    std::fprintf(stderr, "%s\n", traceError.c_str());
+    return 1;
+  }
   return portFailed ? 1 : status;
 }
 
@@ -107,7 +111,9 @@ int main(int argc, char** argv) {
     case CommandLine::Command::Show:
       return RunShow(args, stdout, stderr);
     case CommandLine::Command::Report:
-      return RunReport(args, ui::qt::PrintToPdf, stderr);
+      return RunReport(
+          args, [](ui::Printout& report, std::string& pdf) { return ui::qt::RenderPdf(report, pdf); },
+          stderr);
     case CommandLine::Command::Desktop:
       break;
   }

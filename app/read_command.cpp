@@ -56,9 +56,9 @@ class Waker : public ui::Window {
 };
 
 bool TakesValue(std::string_view option) {
-  return option == "--port" || option == "--hart-ip" || option == "--trace" ||
-         option == "--period" || option == "--count" || option == "--duration" ||
-         option == "--csv" || option == "-o";
+  return option == "--port" || option == "--hart-ip" || option == "--psk-file" ||
+         option == "--trace" || option == "--period" || option == "--count" ||
+         option == "--duration" || option == "--csv" || option == "-o";
 }
 
 std::int64_t SystemClockMs() {
@@ -98,6 +98,11 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
         return std::nullopt;
       }
       value = argv[++i];
+      // An unset variable in a script gives an empty name: no file is no screen either.
+      if (value.empty() && (arg == "--csv" || arg == "--trace" || arg == "-o")) {
+        error = "после " + std::string(arg) + " нужно имя файла";
+        return std::nullopt;
+      }
     }
     if (arg == "read" && !commandSeen) {
       commandSeen = true;
@@ -117,6 +122,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
       args.tcp = true;
     } else if (arg == "--simulated") {
       args.simulated = true;
+    } else if (arg == "--psk-file") {
+      args.pskFile = value;
     } else if (arg == "--trace") {
       args.trace = value;
     } else if (arg == "--csv") {
@@ -168,6 +175,10 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--tcp относится к --hart-ip";
     return std::nullopt;
   }
+  if (!args.pskFile.empty() && args.hartIp.empty()) {
+    error = "--psk-file относится к --hart-ip";
+    return std::nullopt;
+  }
   return args;
 }
 
@@ -175,7 +186,8 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] или --simulated\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ]\n"
+         "         или --simulated\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
@@ -224,7 +236,8 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     // Without a link option, the link chosen in the window and kept in link.conf.
     std::string warning;
     const LinkChoice choice = ResolveLinkChoice(
-        ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.simulated), warning);
+        ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
+                        args.simulated), warning);
     if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
     const bool onLine = choice.kind != LinkChoice::Kind::Simulated;
     if (onLine) {
@@ -306,26 +319,31 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       }
       trend.CreateModeless();
       const std::int64_t limit = args.durationMs.value_or(INT64_MAX / 4);
-      platform->RunUntil(
-          [&] {
-            return interrupted != 0 || trend.Log() == nullptr ||
-                   (args.count && summary.Readings() + summary.Failures() >= *args.count);
-          },
-          limit);
-      // A file that could no longer be written ends the run; the trend window said why.
-      if (trend.Log() == nullptr) {
-        const auto& boxes = platform->MessageBoxes();
-        for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
-          std::fprintf(err, "%s\n", boxes[i].text.c_str());
-        }
-        status = 1;
+      const auto taken = [&] { return summary.Readings() + summary.Failures(); };
+      const auto stopped = [&] { return interrupted != 0 || trend.Log() == nullptr; };
+      platform->RunUntil([&] { return stopped() || (args.count && taken() >= *args.count); },
+                         limit);
+      // A duration shorter than a period still gets the reading it asked for; the trend's own
+      // watchdog ends a transaction that never comes back.
+      if (taken() == 0) platform->RunUntil([&] { return stopped() || taken() > 0; }, kRealStartUpMs);
+      // What the run had to say (a file that could no longer be written, a link that gave up on
+      // its peer) goes to the error stream; a lost file ends the run.
+      const auto& boxes = platform->MessageBoxes();
+      for (std::size_t i = boxesBefore; i < boxes.size(); ++i) {
+        std::fprintf(err, "%s\n", boxes[i].text.c_str());
       }
+      if (trend.Log() == nullptr) status = 1;
       trend.EndDialog(ui::kIdCancel);
       std::fputs(summary.Line().c_str(), summaryOut);
       std::fflush(summaryOut);
+      // Not one reading taken is a failure, however many were tried.
+      if (summary.Readings() == 0) status = 1;
     }
     window.Destroy();
   }
-  CloseTrace(traceFile);
+  if (!CloseTrace(traceFile, error)) {
+    std::fprintf(err, "%s\n", error.c_str());
+    status = 1;
+  }
   return status;
 }

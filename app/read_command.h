@@ -18,6 +18,7 @@ struct ReadArgs {
   std::string hartIp;      // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;        // --tcp: HART-IP by TCP rather than UDP
   bool simulated = false;  // --simulated: whatever link.conf says
+  std::string pskFile;     // --psk-file: the key of a secured HART-IP session
   std::string trace;       // --trace: a file, or "-" for standard error
   int periodMs = 400;      // --period, in seconds on the command line
   std::optional<std::int64_t> count;       // --count
@@ -38,7 +39,7 @@ struct ReadSeams {
   std::function<std::int64_t()> wallClockMs;
 };
 
-// Each returns the process exit status: 0 done, 1 when the transmitter or a file failed, 2 for
-// wrong arguments.
+// Each returns the process exit status: 0 done, 1 when the transmitter or a file failed or not
+// one reading was taken, 2 for wrong arguments.
 int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err);
 int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeams& seams = {});

@@ -97,7 +97,28 @@ void TReadPV::RequestReading() {
   if (record == nullptr) return;
   BuildCommand(record->manufacturerId, record->deviceType, record->preambles, record->deviceId,
                kCmdReadPrimaryVariable, kLinkParam1);
+  KillTimer(kPaceTimerId);
+  requestedAtMs_ = ui::ThePlatform().NowMs();
   StartReplyTimer();
+}
+
+void TReadPV::ContinueReading() {
+  if (!continuous_.Checked()) return;
+  const std::int64_t due = requestedAtMs_ + kPeriodMs - ui::ThePlatform().NowMs();
+  if (due <= 0) {
+    RequestReading();
+  } else {
+    SetTimer(kPaceTimerId, static_cast<int>(due));
+  }
+}
+
+void TReadPV::OnTimer(int id) {
+  if (id != kPaceTimerId) {
+    TLista::OnTimer(id);
+    return;
+  }
+  KillTimer(kPaceTimerId);
+  if (continuous_.Checked()) RequestReading();
 }
 
 ui::LResult TReadPV::EvReply() {
@@ -111,7 +132,7 @@ ui::LResult TReadPV::EvReply() {
   unitCode_ = hart::DataByte(reply, 4);
   pressure_ = hart::ReadBack(simulated.pressure, hart::DataFloat(reply, 5));
   PaintOnClientArea();
-  if (continuous_.Checked()) RequestReading();
+  ContinueReading();
   return 0;
 }
 
@@ -123,7 +144,7 @@ ui::LResult TReadPV::EvNoAnswer() {
 }
 
 ui::LResult TReadPV::EvStatusError() {
-  if (continuous_.Checked()) RequestReading();
+  ContinueReading();
   return 0;
 }
 

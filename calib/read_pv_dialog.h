@@ -24,6 +24,9 @@ class TReadPV : public TLista {
   enum : int {
     kContinuousId = 894,
   };
+  // Continuous reading's own pace: a request a period after the last, however fast the link.
+  static constexpr int kPaceTimerId = 150;
+  static constexpr int kPeriodMs = THartProtokol::kReplyDelayMs;
 
   TReadPV(ui::Window* parent, TDane& database, bool& changed, int& selectionMemory,
           const TSerialPortSettings& settings, ui::Window* panelWindow);
@@ -43,9 +46,11 @@ class TReadPV : public TLista {
   ui::LResult EvNoAnswer() override;
   ui::LResult EvStatusError() override;
   void Paint(ui::DeviceContext& dc) override;
+  void OnTimer(int id) override;
 
  private:
   void RequestReading();
+  void ContinueReading();
   void PaintValues(ui::DeviceContext& dc, bool answeringPaint);
   void PaintOnClientArea();
 
@@ -56,4 +61,5 @@ class TReadPV : public TLista {
   float paintedLoopCurrent_ = 0.0f;
   std::uint8_t unitCode_ = 0;
   std::uint8_t paintedUnitIndex_ = 0;
+  std::int64_t requestedAtMs_ = 0;
 };

@@ -8,6 +8,7 @@
 
 #include "calib/trend_series.h"
 #include "fields/catalogues.h"
+#include "ui/safe_file.h"
 
 namespace calib {
 namespace {
@@ -41,31 +42,6 @@ std::string Field(const std::string& text) {
     quoted += c;
   }
   return quoted + "\"";
-}
-
-std::string Reason(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      return "Нет такого каталога.";
-    case EACCES:
-    case EPERM:
-      return "Нет доступа.";
-    case EISDIR:
-      return "Это каталог, а не файл.";
-    case EROFS:
-      return "Диск только для чтения.";
-    case ENOSPC:
-    case EDQUOT:
-      return "Нет места на диске.";
-    case ENAMETOOLONG:
-      return "Слишком длинное имя.";
-    case 0:
-      // A short write that the system did not explain.
-      return "Не все данные записаны.";
-    default:
-      return "Ошибка " + std::to_string(error) + ".";
-  }
 }
 
 }  // namespace
@@ -120,10 +96,10 @@ std::unique_ptr<ReadingLog> ReadingLog::Create(const std::string& path, std::str
     error = "Не указано имя файла CSV.";
     return nullptr;
   }
-  errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "w");
+  std::string reason;
+  std::FILE* file = ui::OpenForWriting(path, reason);
   if (file == nullptr) {
-    error = "Не удалось создать файл CSV: " + path + "\n" + Reason(errno);
+    error = "Не удалось создать файл CSV: " + path + "\n" + reason;
     return nullptr;
   }
   std::unique_ptr<ReadingLog> log(new ReadingLog(file, true, path));
@@ -143,7 +119,7 @@ bool ReadingLog::Put(const std::string& text, std::string& error) {
   const bool written = std::fwrite(text.data(), 1, text.size(), out_) == text.size();
   // Each line goes to the system at once: a crash loses at most the line being written.
   if (written && std::fflush(out_) == 0) return true;
-  error = "Не удалось записать в файл CSV: " + name_ + "\n" + Reason(errno);
+  error = "Не удалось записать в файл CSV: " + name_ + "\n" + ui::FileErrorText(errno);
   return false;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "fields/catalogues.h"
@@ -17,6 +18,23 @@ using ui::ControlKind;
 
 constexpr std::uint8_t kCmdReadPrimaryVariable = 3;
 constexpr int kLinkParam1 = 3;
+
+// The warning HART defines for command 3 (8, update failure): the reply still carries a reading.
+// A local check until hart/ classes response codes for every command; then ask it instead.
+bool WarningWithReading(std::uint8_t responseCode) { return responseCode == 8; }
+
+// Plotted and logged as the transmitter sent them, every bit of each IEEE 754 single: a trend
+// records what was measured, not what a record would keep.
+calib::PvReading ReadingOf(std::span<const std::uint8_t> reply, std::int64_t atMs) {
+  calib::PvReading reading;
+  reading.atMs = atMs;
+  reading.ok = true;
+  reading.current = hart::DataSingle(reply, 0);
+  reading.unitCode = hart::DataByte(reply, 4);
+  reading.pv = hart::DataSingle(reply, 5);
+  reading.deviceStatus = reply[hart::LayoutOf(reply).responseCode + 1];
+  return reading;
+}
 
 // Save dialog flags: ask before overwriting, no read-only box.
 constexpr std::uint32_t kOfnOverwritePrompt = 0x0002;
@@ -324,17 +342,7 @@ ui::LResult TWykres::EvReply() {
   // A reply too short for its data comes back as a status error.
   if (hart::ShortReplyRefused(*this, kCmdReadPrimaryVariable)) return 0;
   // Reading changes nothing in the record, so the data file stays as it was.
-  calib::PvReading reading;
-  reading.atMs = NowEpochMs();
-  reading.ok = true;
-  // Plotted and logged as the reply carries them, three bytes of each float, whatever the link:
-  // a trend records what the transmitter said, the simulated one's 152.23 as 152.22656.
-  const auto reply = Reply();
-  reading.current = hart::DataFloat(reply, 0);
-  reading.unitCode = hart::DataByte(reply, 4);
-  reading.pv = hart::DataFloat(reply, 5);
-  reading.deviceStatus = reply[hart::LayoutOf(reply).responseCode + 1];
-  Outcome(reading);
+  Outcome(ReadingOf(Reply(), NowEpochMs()));
   return 0;
 }
 
@@ -351,8 +359,13 @@ ui::LResult TWykres::EvLineBusy() {
 }
 
 ui::LResult TWykres::EvStatusError() {
-  calib::PvReading reading = Failed(NowEpochMs());
   const auto reply = Reply();
+  if (WarningWithReading(hart::ResponseCode(reply)) &&
+      hart::ReplyHolds(reply, hart::ReplyDataSize(kCmdReadPrimaryVariable))) {
+    Outcome(ReadingOf(reply, NowEpochMs()));
+    return 0;
+  }
+  calib::PvReading reading = Failed(NowEpochMs());
   reading.deviceStatus = reply[hart::LayoutOf(reply).responseCode + 1];
   Outcome(reading);
   return 0;

@@ -9,14 +9,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <istream>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <streambuf>
 
 #include "fields/value_text.h"
+#include "ui/safe_file.h"
 
 namespace datafile {
 namespace {
@@ -325,44 +325,31 @@ class ViewBuffer : public std::streambuf {
   }
 };
 
-// ---- Replacing a file ----
-
-class FileDescriptor {
+// Reads a file descriptor; a read error ends the text like its end would, and is kept.
+class DescriptorBuffer : public std::streambuf {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int Get() const { return fd_; }
-  // Close errors count: a delayed write failure may only show here.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
+  explicit DescriptorBuffer(int fd) : fd_(fd) {}
+  int Error() const { return error_; }
+
+ protected:
+  int_type underflow() override {
+    ssize_t n = 0;
+    do {
+      n = ::read(fd_, block_.data(), block_.size());
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+      if (n < 0) error_ = errno;
+      return traits_type::eof();
+    }
+    setg(block_.data(), block_.data(), block_.data() + n);
+    return traits_type::to_int_type(block_[0]);
   }
 
  private:
   int fd_;
+  int error_ = 0;
+  std::array<char, 1 << 16> block_{};
 };
-
-bool WriteAll(int fd, std::string_view content) {
-  while (!content.empty()) {
-    const ssize_t n = ::write(fd, content.data(), content.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    content.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-void SyncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);  // best effort: the rename is done either way
-  ::close(fd);
-}
 
 }  // namespace
 
@@ -391,53 +378,29 @@ ReadResult ReadDatabase(std::string_view text, TDane& database) {
 }
 
 std::optional<ReadResult> ReadDatabaseFile(const std::string& path, TDane& database) {
-  std::error_code ec;
-  // A folder opens as a stream that only fails on reading; it is no data file.
-  if (std::filesystem::is_directory(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return std::nullopt;
-  return ReadFrom(in.rdbuf(), database);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  // A folder opens, and only fails on reading; it is no data file.
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  auto buffer = std::make_unique<DescriptorBuffer>(fd);
+  ReadResult result = ReadFrom(buffer.get(), database);
+  ::close(fd);
+  if (buffer->Error() != 0) {
+    result.damaged = true;
+    result.readError = buffer->Error();
+  }
+  return result;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view content) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target(path);
-  // Through a link, replace the file it names and keep the link.
-  if (fs::is_symlink(target, ec)) {
-    const fs::path real = fs::canonical(target, ec);
-    if (!ec) target = real;
-  }
-  if (!target.has_filename()) return false;
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-
-  struct stat old {};
-  const bool replacing = ::stat(target.c_str(), &old) == 0;
-
-  // A name of our own beside the target, so that the rename stays within one file system.
-  fs::path temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = folder / ("." + target.filename().string() + "." + std::to_string(::getpid()) +
-                          "." + std::to_string(attempt) + ".tmp");
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-  FileDescriptor file(fd);
-  if (replacing) ::fchmod(file.Get(), old.st_mode & 07777);  // best effort
-
-  const bool written = WriteAll(file.Get(), content) && ::fsync(file.Get()) == 0;
-  if (!file.Close() || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  SyncFolder(folder);
-  return true;
-}
-
-bool WriteDatabaseFile(const std::string& path, const TDane& database) {
-  return ReplaceFile(path, DatabaseText(database));
+bool WriteDatabaseFile(const std::string& path, const TDane& database, std::string* reason) {
+  std::string why;
+  const bool written = ui::ReplaceFile(path, DatabaseText(database), why);
+  if (reason != nullptr) *reason = why;
+  return written;
 }
 
 }  // namespace datafile

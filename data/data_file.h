@@ -19,6 +19,7 @@ void WriteDatabase(std::ostream& out, const TDane& database);
 struct ReadResult {
   std::size_t appended = 0;  // complete records appended to the database
   bool damaged = false;      // the file ended early or held something that is not a number
+  int readError = 0;         // the errno of a read that failed (then damaged too)
 };
 
 // Appends the file's records. Reading stops at the end of the text or at the first thing that is
@@ -29,9 +30,9 @@ ReadResult ReadDatabase(std::string_view text, TDane& database);
 // The file is streamed: memory does not grow with its size, only with the records kept.
 std::optional<ReadResult> ReadDatabaseFile(const std::string& path, TDane& database);
 
-// Writes to a new file beside the target, flushes it to the disk and renames it over the target:
-// false (and the target untouched) unless every byte was written.
-bool ReplaceFile(const std::string& path, std::string_view content);
-bool WriteDatabaseFile(const std::string& path, const TDane& database);
+// Replaces the file whole (ui::ReplaceFile): false, with the reason in Russian in `reason`, and
+// the target untouched unless every byte was written.
+bool WriteDatabaseFile(const std::string& path, const TDane& database,
+                       std::string* reason = nullptr);
 
 }  // namespace datafile

@@ -6,10 +6,13 @@
 
 #include "data/data_file.h"
 #include "hart/protokol.h"
+#include "ui/safe_file.h"
 
 namespace {
 
 constexpr const char* kFileErrorCaption = "Ошибка считывания данных";
+constexpr const char* kUnreadable = "Не удалось прочитать файл данных: ";
+constexpr const char* kUnwritten = "Не удалось записать файл данных: ";
 
 }  // namespace
 
@@ -26,21 +29,32 @@ bool TDataFile::Open(ui::Window& owner, ui::Window* panel) {
     dialogData_.fileName = std::move(previousName);
     return false;
   }
-  return Load(owner, panel);
+  return Load(owner, panel, std::move(previousName));
 }
 
 bool TDataFile::OpenFile(ui::Window& owner, ui::Window* panel, const std::string& path) {
   // Kept absolute, as the file dialog gives names: the caption and the save dialog show where.
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  std::string previousName = std::move(dialogData_.fileName);
   dialogData_.fileName = ec ? path : absolute.lexically_normal().string();
-  return Load(owner, panel);
+  return Load(owner, panel, std::move(previousName));
 }
 
-bool TDataFile::Load(ui::Window& owner, ui::Window* panel) {
+bool TDataFile::Load(ui::Window& owner, ui::Window* panel, std::string previousName) {
+  // A read error loses nothing: the records, their name and flags stay as they were.
+  const TDane before = database_;
   database_.Clear();
   const std::optional<datafile::ReadResult> read =
       datafile::ReadDatabaseFile(dialogData_.fileName, database_);
+  if (read && read->readError != 0) {
+    const std::string failed = dialogData_.fileName;
+    database_ = before;
+    dialogData_.fileName = std::move(previousName);
+    owner.MessageBox(kUnreadable + failed + "\n" + ui::FileErrorText(read->readError),
+                     kFileErrorCaption, ui::kMbOk | ui::kMbIconExclamation);
+    return false;
+  }
   if (!read) {
     // Nothing read: an empty document with nothing to save and no file of its own, so that no
     // later save writes it over the file open before. The name chosen stays for the next dialog.
@@ -126,8 +140,10 @@ void TDataFile::StoreIdentified(ui::Window&, ui::Window* panel, const TDaneIPPC&
 }
 
 bool TDataFile::WriteTo(ui::Window& owner) {
-  if (!datafile::WriteDatabaseFile(dialogData_.fileName, database_)) {
-    ShowFileError(owner);
+  std::string reason;
+  if (!datafile::WriteDatabaseFile(dialogData_.fileName, database_, &reason)) {
+    owner.MessageBox(kUnwritten + dialogData_.fileName + "\n" + reason, kFileErrorCaption,
+                     ui::kMbOk | ui::kMbIconExclamation);
     return false;
   }
   changed_ = false;

@@ -50,8 +50,9 @@ class TDataFile {
   const ui::FileDialogData& DialogData() const { return dialogData_; }
 
  private:
-  // Reads the file named in the dialog data; on failure the document is `previousName` again.
-  bool Load(ui::Window& owner, ui::Window* panel);
+  // Reads the file named in the dialog data; on a read error the document is as before, named
+  // `previousName` again.
+  bool Load(ui::Window& owner, ui::Window* panel, std::string previousName);
   bool WriteTo(ui::Window& owner);
   void ShowFileError(ui::Window& owner);
   void Refresh(ui::Window* panel);

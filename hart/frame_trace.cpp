@@ -116,4 +116,9 @@ void FrameTrace::HartIpHeader(std::int64_t ms, const char* direction,
   Write(head + fields + (data.empty() ? "" : " data=" + Hex(data)));
 }
 
+void FrameTrace::HartIpNote(std::int64_t ms, const std::string& text) {
+  Flush();
+  Write(std::to_string(ms) + " HART-IP " + text);
+}
+
 }  // namespace hart

@@ -68,6 +68,9 @@ class FrameTrace {
   void HartIpHeader(std::int64_t ms, const char* direction, std::span<const std::uint8_t> header,
                     std::span<const std::uint8_t> data = {});
 
+  // HART-IP: what the link did of its own accord, in words ("HART-IP " and the text).
+  void HartIpNote(std::int64_t ms, const std::string& text);
+
   static std::string Hex(std::span<const std::uint8_t> bytes);
 
  private:

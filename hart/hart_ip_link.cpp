@@ -35,6 +35,17 @@ constexpr int kPumpMs = 5;
 constexpr int kLongestIdleTickMs = 1000;
 constexpr std::size_t kShortResponseCode = 4;
 constexpr std::uint8_t kResponseCodeBusy = 32;
+// The most one tick reads: a peer that streams can neither hold the window's thread nor make us
+// hold more than this.
+constexpr std::size_t kTickReadBytes = 64 * 1024;
+// Unasked messages (publications, the server's own requests, what does not fit) in one second
+// beyond any real gateway's: a multiplexer with 32 loops in burst mode publishes some hundred.
+// Implementer's choice: ten times that, then the session is given up.
+constexpr int kMaxUnaskedPerSecond = 1000;
+constexpr int kTracedUnaskedPerSecond = 50;
+// The server's inactivity timer is taken within these.
+constexpr std::uint32_t kMinInactivityMs = 1000;
+constexpr std::uint32_t kMaxInactivityMs = 3600 * 1000;
 
 std::string Decimal(long value) {
   char buffer[24];
@@ -51,6 +62,16 @@ bool NoWay(int error) {
 
 std::string NotFoundText(const std::string& host) {
   return "Узел HART-IP " + host + " не найден.";
+}
+
+// The top bit of the address byte after the delimiter, short frame or long: the request comes
+// from the primary master, as the session was opened.
+constexpr std::uint8_t kPrimaryMasterBit = 0x80;
+
+void MarkPrimaryMaster(std::vector<std::uint8_t>& frame) {
+  if (frame.size() < 3 || (frame[1] & kPrimaryMasterBit) != 0) return;
+  frame[1] |= kPrimaryMasterBit;
+  frame.back() = Checksum(std::span(frame).first(frame.size() - 1));
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -168,7 +189,6 @@ HartIpLink::HartIpLink(HartIpAddress address, HartIpOptions options)
   server_ = (v6 ? "[" + address_.host + "]" : address_.host) + ":" + Decimal(address_.port);
   options_.replyTimeoutMs = std::max(options_.replyTimeoutMs, 1);
   options_.inactivityMs = std::max<std::uint32_t>(options_.inactivityMs, 2);
-  options_.minimumReplyMs = std::max(options_.minimumReplyMs, 0);
   inactivityMs_ = options_.inactivityMs;
 }
 
@@ -208,6 +228,7 @@ void HartIpLink::Transmit(THartProtokol& dialog) {
   dialog_ = &dialog;
   const auto request = dialog.Request();
   request_.assign(request.begin(), request.end());
+  MarkPrimaryMaster(request_);
   linkParam1_ = dialog.linkParam1;
   linkParam2_ = dialog.linkParam2;
   frameIsLong_ = dialog.frameIsLong;
@@ -215,8 +236,7 @@ void HartIpLink::Transmit(THartProtokol& dialog) {
   attempts_ = std::clamp(dialog.linkParam1, 1, kMaxAttempts);
   attempt_ = 0;
   rejected_ = false;
-  transmitAt_ = Now();
-  sentAt_ = transmitAt_;
+  sentAt_ = Now();
   state_ = State::Starting;
   // Everything goes out from the timer, so that no event can reach the dialog from inside its own
   // request.
@@ -242,9 +262,8 @@ void HartIpLink::Tick() {
     case State::Connecting: CheckConnect(); break;
     case State::Initiating:
     case State::Waiting: Receive(); break;
-    case State::Holding:
-      if (Now() >= transmitAt_ + options_.minimumReplyMs) Deliver();
-      break;
+    case State::Securing: Secure(); break;
+    case State::Replied: Deliver(); break;
   }
   Schedule();
 }
@@ -262,19 +281,16 @@ void HartIpLink::Schedule() {
       period = static_cast<int>(std::clamp<std::uint32_t>(inactivityMs_ / 4, 1, kLongestIdleTickMs));
       break;
     case State::Starting: period = kFastPumpMs; break;
-    case State::Holding:
-      period = static_cast<int>(std::max<std::int64_t>(
-          transmitAt_ + options_.minimumReplyMs - Now(), kFastPumpMs));
-      break;
+    case State::Replied: period = kFastPumpMs; break;
     case State::Resolving: period = kPumpMs; break;
     case State::Connecting:
     case State::Initiating:
+    case State::Securing:
     case State::Waiting:
       period = Now() - sentAt_ < kFastWindowMs ? kFastPumpMs : kPumpMs;
       break;
   }
-  // A hold ends at its own moment; the other periods only change pace.
-  if (period != pumpPeriod_ || state_ == State::Holding) {
+  if (period != pumpPeriod_) {
     pump_->SetTimer(kPumpTimerId, period);
     pumpPeriod_ = period;
   }
@@ -342,6 +358,8 @@ void HartIpLink::BeginAttempt() {
   state_ = State::Starting;
   ++attempt_;
   requestSent_ = false;
+  // A handshake left unfinished (its dialog went) cannot be taken up again.
+  if (tls_ && !secured_) CloseSocket();
   // Whatever came while nobody was waiting: late answers, or the server closing the session.
   if (fd_ >= 0 && !connecting_) ReadMessages([this](const Parsed& m) { return TakeUnasked(m); });
   const std::int64_t now = Now();
@@ -378,7 +396,8 @@ bool HartIpLink::OpenSocket() {
   }
   fd_ = fd;
   sessionOpen_ = false;
-  inbound_.clear();
+  inboundSize_ = 0;
+  unasked_ = 0;
   ++socketEpoch_;
   // A connected datagram socket takes only the server's datagrams, and hears of a closed port.
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0) {
@@ -416,8 +435,9 @@ void HartIpLink::CheckConnect() {
 
 void HartIpLink::SendInitiate() {
   awaited_ = ++sequence_;
-  const auto body = hartip::InitiateBody({hartip::kSecondaryMaster, options_.inactivityMs});
-  const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionInitiate, awaited_, body);
+  const auto body = hartip::InitiateBody({hartip::kPrimaryMaster, options_.inactivityMs});
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionInitiate, awaited_, body,
+                                      0, Version());
   state_ = State::Initiating;
   sentAt_ = Now();
   deadline_ = sentAt_ + options_.replyTimeoutMs;
@@ -425,9 +445,58 @@ void HartIpLink::SendInitiate() {
   Send(message, dialog_);
 }
 
+void HartIpLink::Secure() {
+  const TlsChannel::Step step = tls_->Handshake();
+  if (step == TlsChannel::Step::Again && Now() < deadline_) return;
+  if (step != TlsChannel::Step::Done) {
+    const bool certificate = tls_->CertificateOffered();
+    const std::string identity = options_.key->identity;
+    CloseSocket();
+    Unreachable(certificate
+                    ? "Узел HART-IP " + server_ +
+                          " предъявил сертификат вместо общего ключа: такой сеанс не поддерживается."
+                    : "Узел HART-IP " + server_ + " не принял ключ HART-IP (идентификатор " +
+                          identity + "): защищённый сеанс не открыт.");
+    return;
+  }
+  secured_ = true;
+  sessionOpen_ = true;
+  if (FrameTrace* trace = TraceOf(TraceTarget())) trace->HartIpNote(Now(), tls_->Description());
+  SendRequest();
+}
+
+bool HartIpLink::AnsweredInVersionOne(std::span<const std::uint8_t> bytes) {
+  if (!options_.key || state_ != State::Initiating || bytes.size() < hartip::kHeaderSize ||
+      bytes[0] != hartip::kVersion || bytes[2] != hartip::kSessionInitiate) {
+    return false;
+  }
+  TraceReceived(bytes.first(hartip::kHeaderSize), false);
+  CloseSocket();
+  Unreachable("Узел HART-IP " + server_ +
+              " отвечает только по версии 1 протокола HART-IP, без защиты: с ключом сеанс с ним "
+              "не открыт.");
+  return true;
+}
+
+ssize_t HartIpLink::SendBytes(const std::uint8_t* bytes, std::size_t size) {
+  if (secured_) return tls_->Send(bytes, size);
+  return ::send(fd_, bytes, size, MSG_NOSIGNAL);
+}
+
+ssize_t HartIpLink::ReceiveBytes(std::uint8_t* into, std::size_t room) {
+  if (secured_) return tls_->Receive(into, room);
+  // Nothing of the handshake may be read as a message before the channel is up.
+  if (tls_) {
+    errno = EAGAIN;
+    return -1;
+  }
+  return ::recv(fd_, into, room, MSG_DONTWAIT);
+}
+
 void HartIpLink::SendRequest() {
   awaited_ = ++sequence_;
-  const auto message = hartip::Encode(hartip::kRequest, hartip::kPassThrough, awaited_, request_);
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kPassThrough, awaited_, request_, 0,
+                                      Version());
   state_ = State::Waiting;
   requestSent_ = true;
   sentAt_ = Now();
@@ -437,13 +506,14 @@ void HartIpLink::SendRequest() {
 }
 
 void HartIpLink::SendKeepAlive() {
-  const auto message = hartip::Encode(hartip::kRequest, hartip::kKeepAlive, ++sequence_, {});
+  const auto message = hartip::Encode(hartip::kRequest, hartip::kKeepAlive, ++sequence_, {}, 0,
+                                      Version());
   Send(message, TraceTarget());
 }
 
 bool HartIpLink::Send(const std::vector<std::uint8_t>& message, THartProtokol* traceTo) {
   TraceSent(message, traceTo);
-  const ssize_t n = ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+  const ssize_t n = SendBytes(message.data(), message.size());
   lastSentAt_ = Now();
   if (n == static_cast<ssize_t>(message.size())) return true;
   // A datagram the host could not take is as good as one lost on the way: the attempt runs out.
@@ -453,29 +523,41 @@ bool HartIpLink::Send(const std::vector<std::uint8_t>& message, THartProtokol* t
   return false;
 }
 
-void HartIpLink::CloseSession() {
+void HartIpLink::CloseSession(bool drain) {
   if (fd_ >= 0 && sessionOpen_ && !connecting_) {
-    if (options_.tcp) {
-      // Unread bytes would make closing the connection a reset that may drop the message.
+    if (options_.tcp && drain) {
+      // Unread bytes would make closing the connection a reset that may drop the message; a
+      // peer that never stops sending gets no more than a tick's worth read.
       std::uint8_t buffer[512];
-      while (::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+      std::size_t drained = 0;
+      ssize_t n = 0;
+      while (drained < kTickReadBytes &&
+             (n = ReceiveBytes(buffer, sizeof buffer)) > 0) {
+        drained += static_cast<std::size_t>(n);
       }
     }
-    const auto message = hartip::Encode(hartip::kRequest, hartip::kSessionClose, ++sequence_, {});
+    const auto message =
+        hartip::Encode(hartip::kRequest, hartip::kSessionClose, ++sequence_, {}, 0, Version());
     TraceSent(message, TraceTarget());
     // Said once and not waited for: the server closes the session in time anyway.
-    if (::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) > 0) lastSentAt_ = Now();
+    if (SendBytes(message.data(), message.size()) > 0) lastSentAt_ = Now();
   }
   sessionOpen_ = false;
-  if (options_.tcp) CloseSocket();
+  if (SessionOwnsSocket()) CloseSocket();
 }
 
 void HartIpLink::CloseSocket() {
+  if (tls_ && secured_) tls_->Shutdown();
+  tls_.reset();
+  secured_ = false;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   connecting_ = false;
   sessionOpen_ = false;
-  inbound_.clear();
+  inboundSize_ = 0;
+  // A flood ends with its socket: the next one starts with a clean count.
+  flooded_ = false;
+  unasked_ = 0;
   ++socketEpoch_;
 }
 
@@ -487,6 +569,10 @@ void HartIpLink::Receive() {
     return generation == generation_ && (state_ == State::Initiating || state_ == State::Waiting);
   });
   if (!alive || generation != generation_) return;
+  if (state_ == State::Replied) {
+    Deliver();
+    return;
+  }
   if (state_ != State::Initiating && state_ != State::Waiting) return;
   if (Now() < deadline_) return;
   // Not a word in answer to a request: the session may have gone with the server; the next
@@ -496,61 +582,124 @@ void HartIpLink::Receive() {
 }
 
 bool HartIpLink::ReadMessages(const std::function<bool(const Parsed&)>& take) {
-  std::vector<std::vector<std::uint8_t>> messages;
+  // A handler that runs an event loop of its own (a message box) must not read under our feet:
+  // the messages it was handed lie in the buffer.
+  if (reading_) return true;
+  reading_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{reading_};
+
+  const unsigned epoch = socketEpoch_;
+  std::size_t budget = kTickReadBytes;
   int failure = 0;
-  std::uint8_t buffer[hartip::kMaxMessageSize + 1];
-  for (;;) {
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+  bool more = true;  // `take` wants the next message
+  while (more && failure == 0) {
+    if (options_.tcp) {
+      // The whole messages of the stream first, those left from before included.
+      std::size_t at = 0;
+      while (more) {
+        const std::span<const std::uint8_t> rest(inbound_->data() + at, inboundSize_ - at);
+        const Parsed parsed = hartip::ParseStream(rest, Version());
+        if (parsed.state == Parsed::State::Incomplete) break;
+        if (parsed.state == Parsed::State::Unfit) {
+          if (AnsweredInVersionOne(rest)) return false;
+          // Out of step: no later message of this stream can be found.
+          TraceReceived(rest, true);
+          at = inboundSize_;
+          failure = EPROTO;
+          break;
+        }
+        at += parsed.size;
+        more = Hand(parsed, parsed.whole, take);
+        if (epoch != socketEpoch_) return true;
+      }
+      // What is left of a message goes to the front, for the rest of it to follow.
+      std::memmove(inbound_->data(), inbound_->data() + at, inboundSize_ - at);
+      inboundSize_ -= at;
+      if (!more || failure != 0) break;
+    }
+    if (budget == 0) break;
+    // A datagram is one message, read whole into the buffer's start; a stream is read on behind
+    // what is left of a message.
+    const std::size_t kept = options_.tcp ? inboundSize_ : 0;
+    std::uint8_t* into = inbound_->data() + kept;
+    const ssize_t n = ReceiveBytes(into, inbound_->size() - kept);
     if (n < 0) {
       if (!Temporary(errno)) failure = errno;
       break;
     }
-    if (!options_.tcp) {
-      messages.emplace_back(buffer, buffer + n);
-      continue;
-    }
-    if (n == 0) {
+    if (n == 0 && options_.tcp) {
       failure = ECONNRESET;  // the server closed the connection
       break;
     }
-    inbound_.insert(inbound_.end(), buffer, buffer + n);
-  }
-  if (options_.tcp) {
-    std::size_t at = 0;
-    for (;;) {
-      const Parsed parsed = hartip::ParseStream(std::span(inbound_).subspan(at));
-      if (parsed.state == Parsed::State::Incomplete) break;
-      if (parsed.state == Parsed::State::Unfit) {
-        // Out of step: no later message of this stream can be found.
-        messages.emplace_back(inbound_.begin() + static_cast<std::ptrdiff_t>(at), inbound_.end());
-        at = inbound_.size();
-        failure = EPROTO;
-        break;
-      }
-      messages.emplace_back(inbound_.begin() + static_cast<std::ptrdiff_t>(at),
-                            inbound_.begin() + static_cast<std::ptrdiff_t>(at + parsed.size));
-      at += parsed.size;
-    }
-    inbound_.erase(inbound_.begin(), inbound_.begin() + static_cast<std::ptrdiff_t>(at));
-  }
-
-  // Even an answer that does not fit shows the server is there.
-  if (!messages.empty()) heard_ = true;
-  const unsigned epoch = socketEpoch_;
-  for (const auto& bytes : messages) {
-    const Parsed parsed = options_.tcp ? hartip::ParseStream(bytes) : hartip::ParseDatagram(bytes);
-    if (parsed.state != Parsed::State::Complete) {
-      // A header that does not fit answers nothing.
-      TraceReceived(bytes, true);
+    // Even an answer that does not fit shows the server is there.
+    heard_ = true;
+    budget -= std::min(budget, std::max<std::size_t>(static_cast<std::size_t>(n), 1));
+    if (options_.tcp) {
+      inboundSize_ += static_cast<std::size_t>(n);
       continue;
     }
-    if (!take(parsed) || epoch != socketEpoch_) return true;
+    const std::span<const std::uint8_t> datagram(into, static_cast<std::size_t>(n));
+    more = Hand(hartip::ParseDatagram(datagram, Version()), datagram, take);
+    if (epoch != socketEpoch_) return true;
   }
-  if (failure != 0 && epoch == socketEpoch_) {
+  // What follows may ask the operator, and the link may be wanted meanwhile.
+  reading_ = false;
+  if (failure != 0) {
     SocketFailed(failure);
     return false;
   }
+  if (flooded_) {
+    GiveUpOnFlood();
+    return false;
+  }
   return true;
+}
+
+bool HartIpLink::Hand(const Parsed& parsed, std::span<const std::uint8_t> bytes,
+                      const std::function<bool(const Parsed&)>& take) {
+  if (parsed.state == Parsed::State::Complete) return take(parsed) && !flooded_;
+  if (AnsweredInVersionOne(bytes)) return false;
+  // A header that does not fit answers nothing.
+  if (!CountUnasked()) TraceReceived(bytes, true);
+  return !flooded_;
+}
+
+bool HartIpLink::CountUnasked() {
+  const std::int64_t now = Now();
+  if (now - unaskedSince_ >= 1000) {
+    unaskedSince_ = now;
+    unasked_ = 0;
+  }
+  if (++unasked_ > kMaxUnaskedPerSecond) flooded_ = true;
+  // Traced while few, so that a flood cannot fill the disk with the trace either.
+  return unasked_ > kTracedUnaskedPerSecond;
+}
+
+void HartIpLink::GiveUpOnFlood() {
+  flooded_ = false;
+  unasked_ = 0;
+  if (FrameTrace* trace = TraceOf(TraceTarget())) {
+    trace->HartIpNote(Now(), "more than " + Decimal(kMaxUnaskedPerSecond) +
+                                 " unasked messages in a second: session closed");
+  }
+  CloseSession(false);
+  CloseSocket();
+  const State awaiting = state_;
+  const unsigned generation = generation_;
+  if (!floodReported_ && TraceTarget() != nullptr) {
+    floodReported_ = true;
+    TraceTarget()->MessageBox("Узел HART-IP " + server_ +
+                                  " шлёт сообщения без запроса чаще, чем шлёт любой шлюз.\n"
+                                  "Сеанс с ним закрыт.",
+                              "", ui::kMbOk | ui::kMbIconStop);
+  }
+  // The answer awaited went with the session; the next attempt opens another.
+  if (generation == generation_ && (awaiting == State::Initiating || awaiting == State::Waiting)) {
+    AttemptFailed();
+  }
 }
 
 void HartIpLink::TakeAnswer(const Parsed& message) {
@@ -559,7 +708,8 @@ void HartIpLink::TakeAnswer(const Parsed& message) {
   const std::uint8_t awaitedId =
       state_ == State::Initiating ? hartip::kSessionInitiate : hartip::kPassThrough;
   const hartip::Verdict verdict = hartip::Judge(header, awaitedId, awaited_);
-  if (verdict != hartip::Verdict::Answer || state_ == State::Initiating) {
+  const bool traced = verdict != hartip::Verdict::Unrelated || !CountUnasked();
+  if (traced && (verdict != hartip::Verdict::Answer || state_ == State::Initiating)) {
     TraceReceived(message.whole, true);
   }
   const bool closed = hartip::ClosesSession(header, message.body);
@@ -587,16 +737,39 @@ void HartIpLink::TakeSessionAnswer(const Parsed& message) {
   const std::uint8_t status = message.header.status;
   if (hartip::JudgeSessionStatus(status) == hartip::SessionStatus::Refused) {
     CloseSocket();
-    Unreachable(hartip::RefusalText(status, server_));
+    Unreachable(hartip::RefusalText(status, server_, Version()));
+    return;
+  }
+  if (options_.key && !secured_) {
+    std::string error;
+    tls_ = TlsChannel::Client(fd_, !options_.tcp, *options_.key, error);
+    if (!tls_) {
+      CloseSocket();
+      Unreachable(error);
+      return;
+    }
+    state_ = State::Securing;
+    sentAt_ = Now();
+    deadline_ = sentAt_ + options_.replyTimeoutMs;
+    // Taken up from the pump: the session's answer is still being read.
     return;
   }
   sessionOpen_ = true;
   failureReported_ = false;
   retryAfter_ = -1;
-  // The server may have set its own timer (a warning status); its word counts.
+  // The server may have set its own timer (a warning status); its word counts, within bounds
+  // that keep keep-alives and new sessions from flooding it, or it from forgetting us for days.
   const auto parameters = hartip::ReadInitiateBody(message.body);
-  inactivityMs_ = parameters && parameters->inactivityMs > 0 ? parameters->inactivityMs
-                                                              : options_.inactivityMs;
+  const std::uint32_t granted = parameters && parameters->inactivityMs > 0
+                                    ? parameters->inactivityMs
+                                    : options_.inactivityMs;
+  inactivityMs_ = std::clamp(granted, kMinInactivityMs, kMaxInactivityMs);
+  if (inactivityMs_ != granted) {
+    if (FrameTrace* trace = TraceOf(TraceTarget())) {
+      trace->HartIpNote(Now(), "inactivity timer " + Decimal(granted) + " ms taken as " +
+                                   Decimal(inactivityMs_) + " ms");
+    }
+  }
   SendRequest();
 }
 
@@ -611,12 +784,12 @@ void HartIpLink::TakeRequestAnswer(const Parsed& message) {
   }
   reply_.assign(message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles),
                 message.body.begin() + static_cast<std::ptrdiff_t>(scan.preambles + scan.length));
-  state_ = State::Holding;
-  if (Now() >= transmitAt_ + options_.minimumReplyMs) Deliver();
+  // Handed on from the pump once this reading is over, never from inside it.
+  state_ = State::Replied;
 }
 
 bool HartIpLink::TakeUnasked(const Parsed& message) {
-  TraceReceived(message.whole, true);
+  if (!CountUnasked()) TraceReceived(message.whole, true);
   if (hartip::ClosesSession(message.header, message.body)) SessionClosedByServer(message.header);
   return true;
 }
@@ -624,12 +797,12 @@ bool HartIpLink::TakeUnasked(const Parsed& message) {
 void HartIpLink::SessionClosedByServer(const hartip::Header& header) {
   if (header.type == hartip::kRequest && sessionOpen_ && fd_ >= 0) {
     const auto answer =
-        hartip::Encode(hartip::kResponse, hartip::kSessionClose, header.sequence, {});
+        hartip::Encode(hartip::kResponse, hartip::kSessionClose, header.sequence, {}, 0, Version());
     TraceSent(answer, TraceTarget());
-    ::send(fd_, answer.data(), answer.size(), MSG_NOSIGNAL);
+    SendBytes(answer.data(), answer.size());
   }
   sessionOpen_ = false;
-  if (options_.tcp) CloseSocket();
+  if (SessionOwnsSocket()) CloseSocket();
 }
 
 void HartIpLink::IdleTick() {
@@ -646,6 +819,7 @@ void HartIpLink::SocketFailed(int error) {
   switch (state_) {
     case State::Connecting:
     case State::Initiating:
+    case State::Securing:
       if (error == ECONNREFUSED) {
         Unreachable("Узел HART-IP " + server_ + " отказал в соединении.");
       } else if (NoWay(error)) {

@@ -11,6 +11,7 @@ constexpr std::uint8_t kStatusInvalidSelection = 2;
 constexpr std::uint8_t kStatusTooFewDataBytes = 5;
 constexpr std::uint8_t kStatusDeviceSpecific = 6;
 constexpr std::uint8_t kStatusNearestValue = 8;
+constexpr std::uint8_t kStatusSecurityNotInitialized = 9;
 constexpr std::uint8_t kStatusVersionNotSupported = 14;
 constexpr std::uint8_t kStatusSessionsInUse = 15;
 constexpr std::uint8_t kStatusAlreadyEstablished = 16;
@@ -46,8 +47,10 @@ Header DecodeHeader(std::span<const std::uint8_t, kHeaderSize> bytes) {
 }
 
 std::vector<std::uint8_t> Encode(std::uint8_t type, std::uint8_t id, std::uint16_t sequence,
-                                 std::span<const std::uint8_t> body, std::uint8_t status) {
+                                 std::span<const std::uint8_t> body, std::uint8_t status,
+                                 std::uint8_t version) {
   Header header;
+  header.version = version;
   header.type = type;
   header.id = id;
   header.status = status;
@@ -60,12 +63,12 @@ std::vector<std::uint8_t> Encode(std::uint8_t type, std::uint8_t id, std::uint16
   return message;
 }
 
-Parsed ParseStream(std::span<const std::uint8_t> bytes) {
+Parsed ParseStream(std::span<const std::uint8_t> bytes, std::uint8_t version) {
   Parsed parsed;
   if (bytes.size() < kHeaderSize) return parsed;
   parsed.header = DecodeHeader(bytes.first<kHeaderSize>());
   const std::size_t size = parsed.header.byteCount;
-  if (parsed.header.version != kVersion || size < kHeaderSize || size > kMaxMessageSize) {
+  if (parsed.header.version != version || size < kHeaderSize || size > kMaxMessageSize) {
     parsed.state = Parsed::State::Unfit;
     return parsed;
   }
@@ -77,8 +80,8 @@ Parsed ParseStream(std::span<const std::uint8_t> bytes) {
   return parsed;
 }
 
-Parsed ParseDatagram(std::span<const std::uint8_t> bytes) {
-  Parsed parsed = ParseStream(bytes);
+Parsed ParseDatagram(std::span<const std::uint8_t> bytes, std::uint8_t version) {
+  Parsed parsed = ParseStream(bytes, version);
   if (parsed.state == Parsed::State::Complete && parsed.size == bytes.size()) return parsed;
   parsed.state = Parsed::State::Unfit;
   parsed.body = {};
@@ -130,17 +133,25 @@ SessionStatus JudgeSessionStatus(std::uint8_t status) {
   }
 }
 
-std::string RefusalText(std::uint8_t status, const std::string& server) {
+std::string RefusalText(std::uint8_t status, const std::string& server, std::uint8_t version) {
   const std::string node = "Узел HART-IP " + server;
+  constexpr const char* kKeyNeeded =
+      "\nОн настроен на защищённый сеанс (HART-IP версии 2): нужен ключ HART-IP (--psk-file).";
+  if (version == kSecuredVersion && (status == kStatusVersionNotSupported ||
+                                     status == kStatusSecurityNotInitialized)) {
+    return node + " не открыл защищённый сеанс (HART-IP версии 2, статус " + Decimal(status) + ").";
+  }
   switch (status) {
+    case kStatusSecurityNotInitialized:
+      return node + " не открыл сеанс без ключа." + kKeyNeeded;
     case kStatusInvalidSelection:
-      return node + " не принимает вторичного мастера.";
+      return node + " не принимает первичного мастера.";
     case kStatusTooFewDataBytes:
       return node + " не понял запрос сеанса: мало байтов данных.";
     case kStatusDeviceSpecific:
       return node + " отказал в сеансе: ошибка устройства.";
     case kStatusVersionNotSupported:
-      return node + " не поддерживает версию 1 протокола HART-IP.";
+      return node + " не поддерживает версию 1 протокола HART-IP." + kKeyNeeded;
     case kStatusSessionsInUse:
       return node + ": все сеансы заняты.\nЗакрой связь с ним в другой программе или подожди.";
     default:

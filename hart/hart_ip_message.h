@@ -1,5 +1,8 @@
-// HART-IP version 1 (unsecured) messages: the 8-byte header in front of every message, the
-// body of Session Initiate, and what the status of a Session Initiate response says. Every field
+// HART-IP messages: the 8-byte header in front of every message, the body of Session Initiate,
+// and what the status of a Session Initiate response says. The layout is Wireshark's HART-IP
+// dissector's (epan/dissectors/packet-hartip.c). Version 2 keeps it and changes the version byte
+// only: its Session Initiate goes in the clear, and TLS (DTLS on UDP) then carries every later
+// message, as FieldComm Group's public HART-IP client examples do. Every field
 // is assembled with shifts, most significant byte first, so host byte order never matters.
 #pragma once
 
@@ -14,6 +17,7 @@
 namespace hart::hartip {
 
 constexpr std::uint8_t kVersion = 1;
+constexpr std::uint8_t kSecuredVersion = 2;
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::uint16_t kDefaultPort = 5094;
 // A token-passing frame is at most 267 bytes; a byte count far beyond any message of version 1
@@ -63,7 +67,8 @@ Header DecodeHeader(std::span<const std::uint8_t, kHeaderSize> bytes);
 
 // A whole message: the header, with the byte count filled in, then the body.
 std::vector<std::uint8_t> Encode(std::uint8_t type, std::uint8_t id, std::uint16_t sequence,
-                                 std::span<const std::uint8_t> body, std::uint8_t status = 0);
+                                 std::span<const std::uint8_t> body, std::uint8_t status = 0,
+                                 std::uint8_t version = kVersion);
 
 struct Parsed {
   enum class State { Incomplete, Complete, Unfit };
@@ -75,10 +80,10 @@ struct Parsed {
 };
 
 // The message at the start of a byte stream: Incomplete until all of it is there; Unfit when its
-// header is not one of version 1 with the byte count of a message (the stream is out of step).
-Parsed ParseStream(std::span<const std::uint8_t> bytes);
+// header is not one of `version` with the byte count of a message (the stream is out of step).
+Parsed ParseStream(std::span<const std::uint8_t> bytes, std::uint8_t version = kVersion);
 // A datagram holds exactly one message: one whose byte count disagrees with it does not fit.
-Parsed ParseDatagram(std::span<const std::uint8_t> bytes);
+Parsed ParseDatagram(std::span<const std::uint8_t> bytes, std::uint8_t version = kVersion);
 
 // What a message is to a client awaiting the answer to its request `id`, sent under `sequence`.
 enum class Verdict {
@@ -103,6 +108,8 @@ std::optional<SessionParameters> ReadInitiateBody(std::span<const std::uint8_t> 
 //   5  too few data bytes received                               refused
 //   6  device-specific command error                             refused
 //   8  set to nearest possible value (the inactivity timer)      open, with the server's timer
+//   9  security not initialized (a version 2 server without      refused: a key is needed
+//      a client's key, or one refusing version 1)
 //   14 version not supported                                     refused
 //   15 all available sessions in use                             refused
 //   16 access restricted: a session is already established      open: the server knows sessions
@@ -111,7 +118,9 @@ std::optional<SessionParameters> ReadInitiateBody(std::span<const std::uint8_t> 
 //   any other                                                    refused
 enum class SessionStatus { Open, Refused };
 SessionStatus JudgeSessionStatus(std::uint8_t status);
-// The operator's text for a refused session; `server` names it as the operator gave it.
-std::string RefusalText(std::uint8_t status, const std::string& server);
+// The operator's text for a refused session; `server` names it as the operator gave it, `version`
+// is that of the initiate refused.
+std::string RefusalText(std::uint8_t status, const std::string& server,
+                        std::uint8_t version = kVersion);
 
 }  // namespace hart::hartip

@@ -84,6 +84,14 @@ float DataFloat(std::span<std::uint8_t> reply, std::size_t at) {
   return floatform::FormToValue(std::span<const std::uint8_t, 3>(bytes.data(), 3));
 }
 
+float DataSingle(std::span<const std::uint8_t> reply, std::size_t at) {
+  const auto bytes = reply.subspan(LayoutOf(reply).data + at, 4);
+  const std::uint32_t bits = static_cast<std::uint32_t>(bytes[0]) << 24 |
+                             static_cast<std::uint32_t>(bytes[1]) << 16 |
+                             static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+  return std::bit_cast<float>(bits);
+}
+
 std::span<const std::uint8_t> DataBytes(std::span<const std::uint8_t> reply, std::size_t at,
                                         std::size_t count) {
   return reply.subspan(LayoutOf(reply).data + at, count);

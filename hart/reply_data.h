@@ -34,6 +34,9 @@ std::uint32_t DataUnsigned24(std::span<const std::uint8_t> reply, std::size_t at
 // Passes the float through the three-byte form in place, as identification does, so each float
 // of a reply is read once.
 float DataFloat(std::span<std::uint8_t> reply, std::size_t at);
+// The four bytes as the IEEE 754 single the transmitter sent, every bit of it: for readings that
+// are shown or logged as measured rather than kept in a record.
+float DataSingle(std::span<const std::uint8_t> reply, std::size_t at);
 std::span<const std::uint8_t> DataBytes(std::span<const std::uint8_t> reply, std::size_t at,
                                         std::size_t count);
 

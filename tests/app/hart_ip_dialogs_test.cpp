@@ -213,7 +213,7 @@ TEST(HartIpCommandLine, ReadPrintsTheReadingsOfTheTransmitterOverTheNetwork) {
     if (frame.size() > 6 && frame[0] == hart::kLongDelimiter && frame[6] == 3) reads.push_back(frame);
   }
   ASSERT_EQ(reads.size(), 2u);
-  EXPECT_EQ(reads[0], WithChecksum({0x82, 42, 7, 0x12, 0x34, 0x56, 3, 0}));
+  EXPECT_EQ(reads[0], WithChecksum({0x82, 42 | 0x80, 7, 0x12, 0x34, 0x56, 3, 0}));
 }
 
 }  // namespace

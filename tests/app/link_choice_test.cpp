@@ -52,6 +52,8 @@ LinkChoice HartIp(std::string host, int port, bool tcp) {
 TEST_F(LinkChoiceTest, FileContentsGiveTheLinkOrOneWarningAndTheSimulatedTransmitter) {
   LinkChoice withAddress = Serial("/dev/ttyACM0", true);
   withAddress.address = 3;
+  LinkChoice withKey = HartIp("gw", kHartIpDefaultPort, false);
+  withKey.pskFile = "/etc/k7.psk";
   const struct {
     std::string text;
     LinkChoice expected;
@@ -60,7 +62,8 @@ TEST_F(LinkChoiceTest, FileContentsGiveTheLinkOrOneWarningAndTheSimulatedTransmi
       {"link=serial\nport=/dev/ttyUSB0\nrts=off\n", Serial("/dev/ttyUSB0", false), false},
       {"# kept\r\nlink = hart-ip\r\nhost=10.0.0.5\r\nip-port=20004\r\ntransport=tcp\r\n",
        HartIp("10.0.0.5", 20004, true), false},
-      {"link=serial\nport=/dev/ttyACM0\naddress=3\npsk-file=/k\n", withAddress, false},
+      {"link=hart-ip\nhost=gw\npsk-file=/etc/k7.psk\n", withKey, false},
+      {"link=serial\nport=/dev/ttyACM0\naddress=3\ncolour=blue\n", withAddress, false},
       {"link=simulated\n", LinkChoice{}, false},
       {"link=modem\n", LinkChoice{}, true},
       {"link=serial\n", LinkChoice{}, true},
@@ -79,6 +82,8 @@ TEST_F(LinkChoiceTest, FileContentsGiveTheLinkOrOneWarningAndTheSimulatedTransmi
     std::string warning;
     EXPECT_EQ(ReadLinkConf(conf.string(), warning), c.expected);
     EXPECT_EQ(warning.empty(), !c.warned) << warning;
+    // What is kept reads back as it was.
+    EXPECT_EQ(ParseLinkConf(LinkConfText(c.expected), warning), c.expected);
     // The command line without a link option takes the file's link; with one, its own.
     const CommandLine none = ParseCommandLine(2, std::array{"kestrel7", "identify"}.data());
     EXPECT_EQ(ChosenLink(none, warning), c.expected);

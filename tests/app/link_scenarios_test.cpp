@@ -82,7 +82,6 @@ class Peer {
       hart::HartIpOptions options;
       options.tcp = kind == LinkKind::Tcp;
       options.replyTimeoutMs = 100;
-      options.minimumReplyMs = 0;
       options.retryPauseMs = 200;
       hartIp_ = hart::HartIpLink::Open(server_->Address(), options, error);
     }

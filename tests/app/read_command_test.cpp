@@ -1,6 +1,7 @@
 // kestrel7 read on the virtual clock: with the built-in simulated transmitter, and with a link
 // that answers as a transmitter would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -148,8 +149,10 @@ TEST(ReadArguments, TakesWhatIdentifyTakesAndSaysWhatIsWrongInRussian) {
       {{"read", "--no-rts"}, "--no-rts относится к --port"},
       {{"read", "--period"}, "после --period нужно число секунд"},
       {{"read", "--csv"}, "после --csv нужно имя файла"},
+      {{"read", "--csv", ""}, "после --csv нужно имя файла"},
       {{"read", "--hart-ip"}, "после --hart-ip нужно адрес узла HART-IP"},
       {{"read", "--tcp"}, "--tcp относится к --hart-ip"},
+      {{"read", "--psk-file", "k7.key"}, "--psk-file относится к --hart-ip"},
       {{"read", "--port", "/dev/ttyS0", "--tcp"}, "--tcp относится к --hart-ip"},
       {{"read", "--hart-ip", "h", "--port", "/dev/ttyS0"},
        "--port и --hart-ip не указывают вместе: преобразователь на одной связи"},
@@ -185,22 +188,21 @@ TEST(ReadArguments, TakesWhatIdentifyTakesAndSaysWhatIsWrongInRussian) {
             std::string::npos);
 }
 
-// The simulated transmitter's 152.23 kPa and 6.2 mA come as its reply carries them, in the three
-// bytes of each float the wire keeps: 152.2265625 and 6.19995117..., each written in the fewest
-// digits that give the float back.
+// The simulated transmitter's 152.23 kPa and 6.2 mA come as its reply carries them, every bit of
+// each IEEE 754 single, written in the fewest digits that give the float back.
 TEST_F(ReadCommand, SimulatedTransmitterPrintsEachReadingThenTheSummary) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run({"read", "--count", "3"}), 0);
   // Identification and three readings: three and a half seconds of the virtual clock.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(out.Text(), kHeader +
-                            "2026-12-07T14:00:00.400,152.22656,[кПа],6.199951,0x00\n"
-                            "2026-12-07T14:00:00.800,152.22656,[кПа],6.199951,0x00\n"
-                            "2026-12-07T14:00:01.200,152.22656,[кПа],6.199951,0x00\n");
+                            "2026-12-07T14:00:00.400,152.23,[кПа],6.2,0x00\n"
+                            "2026-12-07T14:00:00.800,152.23,[кПа],6.2,0x00\n"
+                            "2026-12-07T14:00:01.200,152.23,[кПа],6.2,0x00\n");
   // The summary goes to the error stream, so that the CSV on standard output stays clean.
   EXPECT_EQ(err.Text(),
-            "Показаний: 3, сбоев: 0; давление [кПа]: мин 152.227, макс 152.227, среднее 152.227; "
-            "ток [мА]: мин 6.19995, макс 6.19995, среднее 6.19995\n");
+            "Показаний: 3, сбоев: 0; давление [кПа]: мин 152.23, макс 152.23, среднее 152.23; "
+            "ток [мА]: мин 6.2, макс 6.2, среднее 6.2\n");
 }
 
 TEST_F(ReadCommand, DurationToAFileOnTheVirtualClock) {
@@ -210,10 +212,10 @@ TEST_F(ReadCommand, DurationToAFileOnTheVirtualClock) {
   // Ten minutes of readings take no ten minutes.
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   const std::string csv = FileText(path);
-  ASSERT_EQ(csv.rfind(kHeader + "2026-12-07T14:00:00.400,152.22656,[кПа],6.199951,0x00\n"
-                                "2026-12-07T14:00:00.900,152.22656,[кПа],6.199951,0x00\n", 0),
+  ASSERT_EQ(csv.rfind(kHeader + "2026-12-07T14:00:00.400,152.23,[кПа],6.2,0x00\n"
+                                "2026-12-07T14:00:00.900,152.23,[кПа],6.2,0x00\n", 0),
             0u);
-  EXPECT_NE(csv.find("\n2026-12-07T14:09:59.900,152.22656,[кПа],6.199951,0x00\n"),
+  EXPECT_NE(csv.find("\n2026-12-07T14:09:59.900,152.23,[кПа],6.2,0x00\n"),
             std::string::npos);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 1200);
   EXPECT_EQ(out.Text().rfind("Показаний: 1200, сбоев: 0;", 0), 0u);
@@ -225,27 +227,55 @@ TEST_F(ReadCommand, ARealTransmittersReadingsFailuresAndCtrlC) {
   std::vector<Bytes> requests;
   seams.makeLink = [&requests]() -> std::unique_ptr<hart::Link> {
     return std::make_unique<ScriptedTransmitter>(
-        std::vector<ScriptedTransmitter::Read>{{101.5f, 8.0f, 0},
+        // Floats with low bytes the three-byte rule would drop, and command 3's warning 8 (update
+        // failure), which still carries the reading.
+        std::vector<ScriptedTransmitter::Read>{{101.325f, 12.3456f, 0},
                                                {102.0f, 8.5f, 0},
                                                {0.0f, 0.0f, 0x10},
-                                               {103.5f, 9.0f, 0},
+                                               {103.5f, 9.0f, 8},
                                                {104.0f, 9.5f, 0}},
         requests);
   };
   ASSERT_EQ(Run({"read", "--period", "1"}), 0);
   EXPECT_EQ(out.Text(), kHeader +
-                            "2026-12-07T14:00:00.400,101.5,[кПа],8,0x00\n"
+                            "2026-12-07T14:00:00.400,101.325,[кПа],12.3456,0x00\n"
                             "2026-12-07T14:00:01.400,102,[кПа],8.5,0x00\n"
                             "2026-12-07T14:00:02.400,,,,0x00\n"
                             "2026-12-07T14:00:03.400,103.5,[кПа],9,0x00\n"
                             "2026-12-07T14:00:04.400,104,[кПа],9.5,0x00\n");
   EXPECT_EQ(err.Text(),
-            "Показаний: 5, сбоев: 1; давление [кПа]: мин 101.5, макс 104, среднее 102.75; "
-            "ток [мА]: мин 8, макс 9.5, среднее 8.75\n");
+            "Показаний: 5, сбоев: 1; давление [кПа]: мин 101.325, макс 104, среднее 102.706; "
+            "ток [мА]: мин 8.5, макс 12.3456, среднее 9.8364\n");
   // Addressed as the transmitter identified itself, with its preambles.
   ASSERT_EQ(requests.size(), 6u);
   EXPECT_EQ(requests[0], (Bytes{0x82, 38, 200, 0x0A, 0x1B, 0x2C, 3, 0,
                                 static_cast<std::uint8_t>(0x82 ^ 38 ^ 200 ^ 0x0A ^ 0x1B ^ 0x2C ^ 3)}));
+}
+
+TEST_F(ReadCommand, NotOneReadingIsAFailureAndAShortDurationStillReadsOnce) {
+  struct Case {
+    std::vector<const char*> argv;
+    std::vector<ScriptedTransmitter::Read> script;
+    int status;
+    const char* summary;
+  };
+  const Case cases[] = {
+      {{"read", "--count", "2"}, {{0, 0, 0x10}, {0, 0, 0x10}}, 1, "Показаний: 2, сбоев: 2\n"},
+      {{"read", "--duration", "0.1", "--period", "2"}, {{5, 4, 0}}, 0, "Показаний: 1, сбоев: 0;"},
+  };
+  for (const Case& c : cases) {
+    std::vector<Bytes> requests;
+    seams.makeLink = [&]() -> std::unique_ptr<hart::Link> {
+      return std::make_unique<ScriptedTransmitter>(c.script, requests);
+    };
+    Capture csv;
+    Capture summary;
+    std::string error;
+    const std::optional<ReadArgs> args = Parse(c.argv, error);
+    ASSERT_TRUE(args) << error;
+    EXPECT_EQ(RunRead(*args, csv.file, summary.file, seams), c.status) << c.summary;
+    EXPECT_EQ(summary.Text().rfind(c.summary, 0), 0u) << summary.Text();
+  }
 }
 
 TEST_F(ReadCommand, FilesAndPortsThatFailAreToldAndNothingIsRead) {
@@ -260,6 +290,21 @@ TEST_F(ReadCommand, FilesAndPortsThatFailAreToldAndNothingIsRead) {
   EXPECT_EQ(RunRead(6, argv, out.file, portErr.file), 1);
   EXPECT_EQ(portErr.Text(), "Последовательный порт /dev/k7-no-such-port не найден.\n");
   EXPECT_EQ(out.Text(), "");
+
+  // A key others may read is refused before anything goes out.
+  const std::string key = ::testing::TempDir() + "k7_read.key";
+  std::FILE* keyFile = std::fopen(key.c_str(), "w");
+  std::fputs("identity=K7-0001\nkey=3CA1075E9912F00D426BC81E7730AB54\n", keyFile);
+  std::fclose(keyFile);
+  chmod(key.c_str(), 0644);
+  Capture keyErr;
+  const char* secured[] = {"kestrel7", "read", "--hart-ip", "127.0.0.1:9", "--psk-file", key.c_str()};
+  EXPECT_EQ(RunRead(6, secured, out.file, keyErr.file), 1);
+  EXPECT_EQ(keyErr.Text(), "Файл ключа HART-IP " + key +
+                               " доступен не только владельцу (права 0644): ключ не принят.\nНужны "
+                               "права 0600: chmod 600 " + key + "\n");
+  EXPECT_EQ(out.Text(), "");
+  std::remove(key.c_str());
 
   Capture usageErr;
   const char* bad[] = {"kestrel7", "read", "--count", "-1"};

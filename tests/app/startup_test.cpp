@@ -264,7 +264,7 @@ TEST_F(StartUp, TheToolbarsTrendIsOneModelessWindowOfTheIdentifiedTransmitter) {
   ASSERT_EQ(trend->Series().Readings(), 3);
   // The simulated transmitter's reply, as the wire carries it, in the identified record's kPa.
   const calib::PvReading last = trend->Series().LastReading()->ToReading();
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(last.pv), 0x43183A00u);
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(last.pv), 0x43183AE1u);
   EXPECT_EQ(last.unitCode, 12);
   EXPECT_EQ(trend->PlotUnit(), 12);
 
@@ -381,6 +381,8 @@ TEST(CommandLineTool, ParsesCommandsAndRefusesNonsense) {
       {{"kestrel7", "identify", "a.pom"}, CommandLine::Command::Error, ""},
       {{"kestrel7", "a.pom", "identify"}, CommandLine::Command::Error, "a.pom"},
       {{"kestrel7", "no_such_thing"}, CommandLine::Command::Error, ""},
+      {{"kestrel7", "identify", "-o", ""}, CommandLine::Command::Error, ""},
+      {{"kestrel7", "--trace", ""}, CommandLine::Command::Error, ""},
   };
   for (const auto& c : cases) {
     const CommandLine parsed = ParseCommandLine(static_cast<int>(c.argv.size()), c.argv.data());
@@ -501,6 +503,17 @@ TEST(CommandLineTool, ShowOfADamagedFilePrintsTheCompleteRecordsAndFails) {
   Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunShow(show, out, e), 1); }, &err);
   EXPECT_EQ(err.rfind("Не найдено файла данных", 0), 0u);
   std::remove(path.c_str());
+
+  // A file that fails on reading, and a screen that takes nothing: each said, and a failure.
+  show.file = "/proc/self/mem";
+  Capture([&](std::FILE* out, std::FILE* e) { EXPECT_EQ(RunShow(show, out, e), 1); }, &err);
+  EXPECT_EQ(err, "Не удалось прочитать файл данных: /proc/self/mem\nОшибка ввода-вывода.\n");
+  CommandLine identify;
+  identify.command = CommandLine::Command::Identify;
+  std::FILE* full = std::fopen("/dev/full", "w");
+  Capture([&](std::FILE*, std::FILE* e) { EXPECT_EQ(RunIdentify(identify, full, e), 1); }, &err);
+  std::fclose(full);
+  EXPECT_EQ(err, "Не удалось вывести данные.\nНет места на диске.\n");
 }
 
 }  // namespace

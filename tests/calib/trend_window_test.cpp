@@ -407,14 +407,14 @@ TEST_F(Trend, PlotsInTheRecordsUnitAndReadsTheSimulatedTransmitter) {
   EXPECT_FLOAT_EQ(*calib::ChannelValue(*trend.Series().LastReading(), calib::Channel::Pv, kBar), 1.5f);
   window.reset();
 
-  // The built-in simulated transmitter's 152.23 and 6.2, in the record's unit, as its reply
-  // carries them: the wire keeps three bytes of each float.
+  // The built-in simulated transmitter's 152.23 and 6.2, in the record's unit, every bit of the
+  // IEEE 754 singles its reply carries, not the three bytes a record keeps.
   TWykres& simulated = Open(TWykres::kDefaultPeriodMs, nullptr, false);
   platform->Advance(800);
   ASSERT_EQ(simulated.Series().Size(), 2u);
   const calib::PvReading r = simulated.Series().LastReading()->ToReading();
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(r.pv), 0x43183A00u);       // 152.2265625
-  EXPECT_EQ(std::bit_cast<std::uint32_t>(r.current), 0x40C66600u);  // 6.19995117...
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(r.pv), 0x43183AE1u);       // 152.23
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(r.current), 0x40C66666u);  // 6.2
   EXPECT_EQ(r.unitCode, kBar);
 }
 

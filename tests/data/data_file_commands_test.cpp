@@ -85,6 +85,7 @@ struct Document {
 
 const std::string kNotFound = "Не найдено файла данных";
 const std::string kReadError = "Ошибка считывания данных";
+const std::string kUnwritten = "Не удалось записать файл данных: ";
 const Messages kUntitledBroadcast{{117, 1}};
 const Messages kTitledBroadcast{{117, 0}};
 const Messages kRefresh{{kMsgShowRecord, 0}};
@@ -121,7 +122,7 @@ TEST(DataFileCommands, MayCloseAnswersYesOnlyWhenNothingIsLost) {
   doc.platform->QueueAnswer(ui::kIdYes);
   doc.platform->QueueFileAnswer(doc.Path("missing/plant.pom"));
   EXPECT_FALSE(doc.file.MayClose(doc.owner));
-  EXPECT_EQ(doc.LastBox().text, kNotFound);
+  EXPECT_EQ(doc.LastBox().text, kUnwritten + doc.Path("missing/plant.pom") + "\nНет такого каталога.");
   EXPECT_EQ(doc.LastBox().caption, kReadError);
   EXPECT_EQ(doc.LastBox().flags, ui::kMbOk | ui::kMbIconExclamation);
   EXPECT_TRUE(doc.file.Changed());
@@ -163,7 +164,7 @@ TEST(DataFileCommands, SaveUsesTheLastNameAndNeverDestroysTheOldFile) {
   doc.platform->QueueFileAnswer(doc.Path("sub"));
   EXPECT_FALSE(doc.file.SaveAs(doc.owner));
   EXPECT_EQ(doc.LastDialog().fileName, path);
-  EXPECT_EQ(doc.LastBox().text, kNotFound);
+  EXPECT_EQ(doc.LastBox().text, kUnwritten + doc.Path("sub") + "\nЭто каталог, а не файл.");
   EXPECT_EQ(doc.file.FileName(), path);
   EXPECT_TRUE(doc.file.Changed());
   EXPECT_FALSE(doc.file.Untitled());
@@ -192,6 +193,15 @@ TEST(DataFileCommands, OpenNewAndIdentifyReplaceTheDatabase) {
   EXPECT_FALSE(doc.file.Open(doc.owner, &doc.panel));
   EXPECT_EQ(doc.platform->FileDialogs().size(), 2u);
   EXPECT_EQ(doc.db.Count(), 12u);
+  EXPECT_EQ(doc.file.FileName(), twelve);
+
+  // A file that fails on reading: said, naming it, and the unsaved document stays as it was.
+  doc.platform->QueueAnswer(ui::kIdNo);
+  doc.platform->QueueFileAnswer("/proc/self/mem");
+  EXPECT_FALSE(doc.file.Open(doc.owner, &doc.panel));
+  EXPECT_EQ(doc.LastBox().text, "Не удалось прочитать файл данных: /proc/self/mem\nОшибка ввода-вывода.");
+  EXPECT_EQ(doc.db.Count(), 12u);
+  EXPECT_TRUE(doc.file.Changed());
   EXPECT_EQ(doc.file.FileName(), twelve);
 
   // A file that cannot be opened: the message, and an empty, unchanged, untitled document that

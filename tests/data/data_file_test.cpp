@@ -1,8 +1,6 @@
 #include "data/data_file.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -299,19 +297,6 @@ TEST(DataFileOnDisk, ReplacesWholeOrNotAtAll) {
   EXPECT_TRUE(fs::is_symlink(folder / "link.pom"));
   EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, mode);
 
-  // The disk fills up halfway: the old file stays whole and no temporary file is left.
-  {
-    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limited = old;
-    limited.rlim_cur = 1000;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-    EXPECT_FALSE(datafile::WriteDatabaseFile(path, many));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ::signal(SIGXFSZ, oldHandler);
-  }
-  EXPECT_EQ(Contents(path), datafile::DatabaseText(one));
   EXPECT_FALSE(datafile::WriteDatabaseFile(folder / "no/such/folder.pom", many));
   EXPECT_FALSE(datafile::WriteDatabaseFile(folder, many));  // a folder
   EXPECT_FALSE(datafile::WriteDatabaseFile(folder.string() + "/", many));

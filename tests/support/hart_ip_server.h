@@ -1,10 +1,15 @@
 // A HART-IP server for the tests: on the loopback interface, at a port the system picks, over
-// UDP or TCP, served on a thread of its own. It opens sessions as a gateway would and answers each
+// UDP or TCP, served on a thread of its own. It opens sessions as a gateway would (for a primary
+// master only, as the reference server does) and answers each
 // pass-through frame with what its answer function gives: in the tests, the transmitter model
 // through the model answerer, as the pseudo-terminal test transmitter answers. A test can make
 // it refuse sessions, drop one, answer with another sequence number, a NAK, an error message or
 // a header of another version, or stay silent. It reads and writes the header with its own code,
-// so that the program's is checked against it.
+// so that the program's is checked against it. Given a key it is provisioned for version 2:
+// version 1 is refused ("security not initialized"), and a session initiated in version 2 goes on
+// in TLS (DTLS over UDP) with the same OpenSSL the program uses, the identity as the client
+// identifier of its one key slot. Unprovisioned, it answers a version-2 initiate as a server of
+// version 1 does: "version not supported".
 #pragma once
 
 #include <atomic>
@@ -15,6 +20,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace testhart {
 
@@ -33,6 +41,8 @@ class HartIpServer {
     Error,          // pass-through: an error message, "service unavailable"
     Unfit,          // pass-through: answered under a header of version 2
     Silent,         // any request: no answer at all
+    Flood,          // pass-through, TCP: thousands of publications ahead of the answer
+    TinyTimer,      // session initiates: the server says it closes a session quiet for 1 ms
   };
 
   struct Message {
@@ -57,8 +67,16 @@ class HartIpServer {
 
   // For the next `count` messages it applies to (all when negative); then it answers properly.
   void SetBehaviour(Behaviour behaviour, int count = -1, std::uint8_t status = 0);
+  // Provisions the server for version 2 with this key slot (before the first client).
+  void SetKey(std::string identity, std::vector<std::uint8_t> key);
+  // Also holds a certificate of its own, shown to a client whose identity it does not know.
+  void SetCertificate() { certified_ = true; }
+
   // Sessions end after this long without a message, whatever the client asked for (0: as asked).
   void SetInactivityLimit(std::uint32_t ms);
+  // Each pass-through answer goes this long after its request (the server does nothing else
+  // meanwhile).
+  void SetReplyDelay(int ms);
 
   // Every message that came, oldest first, and those with one message id.
   std::vector<Message> Messages() const;
@@ -79,7 +97,11 @@ class HartIpServer {
     int client = 0;
     std::vector<std::uint8_t> inbound;
     Session session;
+    SSL* ssl = nullptr;  // once secured
   };
+  // Takes the handshake on `fd` (connected, blocking); null when it fails.
+  SSL* Accept(int fd, bool datagram, const void* peer);
+  SSL_CTX* Context(bool datagram);
 
   void Serve();
   void ServeUdp();
@@ -87,6 +109,12 @@ class HartIpServer {
   // The answer to one message from a client, or nothing; `close` asks for the connection to end.
   std::vector<std::uint8_t> Handle(const std::vector<std::uint8_t>& bytes, Session& session,
                                    int client, bool& close);
+  // A flood Handle asked for, sent on a stream ahead of its answer.
+  void SendFlood(int fd);
+  // Reads what came on a connection (a stream, or a secured client's datagrams) and answers each
+  // whole message; false when the connection is to end.
+  bool ServeConnection(Connection& c);
+  void Drop(std::vector<Connection>& connections, std::size_t i);
   // Whether the behaviour set is this one, counting it off.
   bool Applies(Behaviour behaviour);
   std::int64_t NowMs() const;
@@ -104,6 +132,12 @@ class HartIpServer {
   int behaviourCount_ = -1;
   std::uint8_t behaviourStatus_ = 0;
   std::uint32_t inactivityLimit_ = 0;
+  int replyDelayMs_ = 0;
+  int floodPending_ = 0;  // the serving thread's own
+  bool certified_ = false;
+  bool securePending_ = false;  // the serving thread's own: a version-2 session was initiated
+  std::pair<std::string, std::vector<std::uint8_t>> slot_;  // identity and key
+  SSL_CTX* context_ = nullptr;
   std::vector<Message> messages_;
   std::map<std::string, Session> udpSessions_;
   std::map<std::string, int> udpClients_;

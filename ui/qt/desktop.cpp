@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPageLayout>
@@ -19,6 +18,7 @@
 #include <string>
 
 #include "ui/printing.h"
+#include "ui/safe_file.h"
 #include "ui/qt/qt_context.h"
 #include "ui/qt/qt_platform.h"
 
@@ -161,21 +161,21 @@ struct OffscreenApplication {
 
 }  // namespace
 
-bool PrintToPdf(Printout& printout, const std::string& path) {
+bool RenderPdf(Printout& printout, std::string& pdf) {
   std::unique_ptr<OffscreenApplication> own;
   if (QCoreApplication::instance() == nullptr) own = std::make_unique<OffscreenApplication>();
-  bool printed = false;
-  {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(path));
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDocName(QString::fromStdString(printout.Title()));
-    printed = PrintPages(printer, printout);
-  }
-  const QFileInfo written(QString::fromStdString(path));
-  return printed && written.exists() && written.size() > 0;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageOrientation(QPageLayout::Portrait);
+  printer.setDocName(QString::fromStdString(printout.Title()));
+  return RenderPdf(printer, printout, pdf);
+}
+
+bool PrintToPdf(Printout& printout, const std::string& path) {
+  std::string pdf;
+  std::string reason;
+  return RenderPdf(printout, pdf) && ReplaceFile(path, pdf, reason);
 }
 
 }  // namespace ui::qt

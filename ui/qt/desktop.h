@@ -39,5 +39,7 @@ int RunDesktop(int argc, char** argv, const std::function<void()>& start,
 // Prints the printout into a PDF file, A4 portrait, with no dialog. Works with or without an
 // application (without one it makes an off-screen one for the job). False on failure.
 bool PrintToPdf(Printout& printout, const std::string& path);
+// The same PDF in memory, for a writer that checks every byte on its way to the disk.
+bool RenderPdf(Printout& printout, std::string& pdf);
 
 }  // namespace ui::qt

@@ -19,10 +19,14 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <cerrno>
+
 #include "ui/printing.h"
 #include "ui/qt/qt_context.h"
+#include "ui/qt/qt_file_names.h"
 #include "ui/qt/qt_platform.h"
 #include "ui/qt/qt_window_table.h"
+#include "ui/safe_file.h"
 
 namespace ui::qt {
 namespace {
@@ -235,7 +239,7 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   const QStringList filters = QtFilters(data.filter);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(QString::fromStdString(data.defaultExt).toLower());
-  const QString start = QString::fromStdString(data.fileName);
+  const QString start = ToQtName(data.fileName);
   QString presetName;
   if (start.isEmpty()) {
     dialog.setDirectory(QDir::currentPath());
@@ -267,8 +271,8 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
         if (label->isVisible() && !label->text().isEmpty()) shown.labels.push_back(WithoutMnemonic(label->text()));
       }
       // The dialog would refuse a missing file with a box of its own; that answer is Cancel.
-      if (answer && !(mustExist && !QFileInfo::exists(QString::fromStdString(*answer)))) {
-        dialog.selectFile(QString::fromStdString(*answer));
+      if (answer && !(mustExist && !QFileInfo::exists(ToQtName(*answer)))) {
+        dialog.selectFile(ToQtName(*answer));
         static_cast<QDialog&>(dialog).accept();
       }
       if (dialog.result() != QDialog::Accepted) dialog.reject();
@@ -278,7 +282,12 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   shown.accepted = accepted;
   fileDialogs_.push_back(shown);
   if (!accepted) return false;
-  data.fileName = dialog.selectedFiles().front().toStdString();
+  const std::optional<std::string> chosen = FromQtName(dialog.selectedFiles().front());
+  if (!chosen) {
+    MessageBox(owner, kAmbiguousName, "", kMbOk | kMbIconExclamation);
+    return false;
+  }
+  data.fileName = *chosen;
   return true;
 }
 
@@ -297,7 +306,7 @@ bool QtPlatform::Print(Window* owner, Printout& printout, bool prompt) {
       // The dialog shows the printer's output as it finds it: the file goes in first.
       if (*answer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(**answer));
+        printer.setOutputFileName(ToQtName(**answer));
       }
     }
     printDialogs_.push_back(shown);
@@ -320,6 +329,16 @@ bool QtPlatform::Print(Window* owner, Printout& printout, bool prompt) {
       });
     }
     if (dialog.exec() != QDialog::Accepted) return false;
+  }
+  // A PDF file is written by the program's own checked writer, whole or not at all.
+  if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+    const std::optional<std::string> path = FromQtName(printer.outputFileName());
+    std::string pdf;
+    std::string reason = path ? FileErrorText(EIO) : kAmbiguousName;
+    if (path && RenderPdf(printer, printout, pdf) && ReplaceFile(*path, pdf, reason)) return true;
+    MessageBox(owner, "Не удалось напечатать рапорт в файл: " + path.value_or("") + "\n" + reason,
+               "", kMbOk | kMbIconStop);
+    return false;
   }
   return PrintPages(printer, printout);
 }

@@ -1,6 +1,8 @@
 #include "ui/qt/qt_context.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
+#include <QPdfWriter>
 #include <QPen>
 #include <QPolygon>
 #include <QPrinter>
@@ -130,21 +132,17 @@ void QtContext::Polyline(std::span<const Point> points, Color color, int width) 
   });
 }
 
-bool PrintPages(QPrinter& printer, Printout& printout) {
+namespace {
+
+bool PaintPages(QPagedPaintDevice& device, const QRect& page, Printout& printout, int first,
+                int last) {
   QPainter painter;
-  if (!painter.begin(&printer)) return false;
-  int first = 1;
-  int last = std::max(1, printout.PageCount());
-  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-    first = std::max(first, printer.fromPage());
-    last = std::min(last, std::max(printer.toPage(), first));
-  }
-  const QRect page = printer.pageRect(QPrinter::DevicePixel).toRect();
+  if (!painter.begin(&device)) return false;
   const Rect area{0, 0, page.width(), page.height()};
   // The printer's own font when a printout selects none: Times New Roman 12 points.
   const Font printerFont{"Times New Roman", 0, 12};
   for (int n = first; n <= last; ++n) {
-    if (n > first && !printer.newPage()) {
+    if (n > first && !device.newPage()) {
       painter.end();
       return false;
     }
@@ -152,6 +150,43 @@ bool PrintPages(QPrinter& printer, Printout& printout) {
     printout.PrintPage(dc, n);
   }
   return painter.end();
+}
+
+// The printout's pages within the printer's range.
+std::pair<int, int> PageRange(const QPrinter& printer, const Printout& printout) {
+  int first = 1;
+  int last = std::max(1, printout.PageCount());
+  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+    first = std::max(first, printer.fromPage());
+    last = std::min(last, std::max(printer.toPage(), first));
+  }
+  return {first, last};
+}
+
+}  // namespace
+
+bool PrintPages(QPrinter& printer, Printout& printout) {
+  const auto [first, last] = PageRange(printer, printout);
+  return PaintPages(printer, printer.pageRect(QPrinter::DevicePixel).toRect(), printout, first,
+                    last);
+}
+
+bool RenderPdf(const QPrinter& printer, Printout& printout, std::string& pdf) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  bool painted = false;
+  {
+    // In memory, so that the file is written whole by the program's own checked writer.
+    QPdfWriter writer(&buffer);
+    writer.setResolution(printer.resolution());
+    writer.setPageLayout(printer.pageLayout());
+    writer.setTitle(printer.docName());
+    const auto [first, last] = PageRange(printer, printout);
+    painted = PaintPages(writer, printer.pageRect(QPrinter::DevicePixel).toRect(), printout, first,
+                         last);
+  }
+  pdf.assign(buffer.data().constData(), static_cast<std::size_t>(buffer.data().size()));
+  return painted && !pdf.empty();
 }
 
 }  // namespace ui::qt

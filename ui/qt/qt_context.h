@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ui/device_context.h"
@@ -73,5 +74,7 @@ class QtContext : public DeviceContext {
 
 // Prints every page (or the printer's page range) with one painter; false when the printer fails.
 bool PrintPages(QPrinter& printer, Printout& printout);
+// The same pages as PDF in memory, laid out as the printer would; false when painting failed.
+bool RenderPdf(const QPrinter& printer, Printout& printout, std::string& pdf);
 
 }  // namespace ui::qt

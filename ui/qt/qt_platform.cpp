@@ -25,6 +25,7 @@
 #include <algorithm>
 
 #include "ui/qt/qt_context.h"
+#include "ui/qt/qt_file_names.h"
 #include "ui/qt/qt_icons.h"
 #include "ui/qt/qt_window_table.h"
 
@@ -778,7 +779,7 @@ bool QtPlatform::SaveImage(Window& window, const std::string& path, std::optiona
 bool QtPlatform::GrabToPng(Window& window, const std::string& path) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return false;
-  return record->top->grab().save(QString::fromStdString(path), "PNG");
+  return record->top->grab().save(ToQtName(path), "PNG");
 }
 
 }  // namespace ui::qt
