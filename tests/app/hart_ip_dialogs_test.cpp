@@ -87,9 +87,10 @@ TEST(HartIpReading, ContinuousReadingKeepsItsPeriod) {
   const auto frames = server.Messages(hart::hartip::kPassThrough);
   ASSERT_GE(frames.size(), 4u);
   // The first request opened the session within its 400 ms: the period shows from the second on.
+  // One request may leave a few milliseconds late on a loaded machine and the next on time.
   for (std::size_t i = 2; i < frames.size(); ++i) {
     const std::int64_t period = frames[i].atMs - frames[i - 1].atMs;
-    EXPECT_GE(period, THartProtokol::kReplyDelayMs - 1) << i;
+    EXPECT_GE(period, THartProtokol::kReplyDelayMs - 25) << i;
     EXPECT_LT(period, THartProtokol::kReplyDelayMs + 50) << i;
   }
 }
