@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "app/reach_options.h"
@@ -137,6 +138,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       takeValue(args.hartIp, arg, "адрес узла HART-IP");
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--simulated") {
+      args.simulated = true;
     } else if (arg == "--psk-file") {
       takeValue(args.pskFile, arg);
     } else if (IsReachOption(arg)) {
@@ -185,6 +188,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   } else if (args.tcp && args.hartIp.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "--tcp относится к --hart-ip";
+  } else if (args.simulated && (!args.port.empty() || !args.hartIp.empty())) {
+    args.command = CommandLine::Command::Error;
+    args.error = "--simulated не указывают вместе с --port или --hart-ip";
   } else if (!args.pskFile.empty() && args.hartIp.empty()) {
     args.command = CommandLine::Command::Error;
     args.error = "--psk-file относится к --hart-ip";
@@ -199,6 +205,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     args.error = error;
   }
   return args;
+}
+
+LinkChoice ChosenLink(const CommandLine& args, std::string& warning) {
+  return ResolveLinkChoice(
+      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
+                      args.simulated), warning);
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
@@ -268,8 +280,11 @@ std::string HelpText() {
          "--psk-file ФАЙЛ открывает защищённый сеанс HART-IP версии 2 (TLS, по UDP — DTLS)\n"
          "с общим ключом из ФАЙЛа: строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ (шестнадцатеричный);\n"
          "файл должен принадлежать вам и быть закрыт для других (права 0600).\n"
-         "СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ],\n"
-         "и с ней --address N, --tag ТЕГ или --sub N.\n" +
+         "--simulated связывается со встроенным имитатором преобразователя.\n"
+         "СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ] или\n"
+         "--simulated; без них — связь, выбранная в окне программы («Связь», Ctrl+L) и\n"
+         "записанная в $XDG_CONFIG_HOME/kestrel7/link.conf. С ней --address N, --tag ТЕГ\n"
+         "или --sub N.\n" +
          std::string(kReachHelp);
 }
 
@@ -327,14 +342,13 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
   {
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
+    std::string warning;
+    const LinkChoice choice = ChosenLink(args, warning);
+    if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
     std::unique_ptr<hart::Link> link;
-    if (!args.port.empty() || !args.hartIp.empty()) {
+    if (choice.kind != LinkChoice::Kind::Simulated) {
       std::string portError;
-      if (!args.hartIp.empty()) {
-        link = OpenHartIpLink(args, portError);
-      } else {
-        link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, portError);
-      }
+      link = OpenLink(choice, portError);
       if (!link) {
         std::fprintf(err, "%s\n", portError.c_str());
         CloseTrace(traceFile);
@@ -344,11 +358,7 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
       platform->SetRealTime(true);
     }
     const bool real = link != nullptr;
-    if (args.reach || !args.hartIp.empty()) {
-      if (!link) link = std::make_unique<hart::SimulatedLink>();
-      link = std::make_unique<hart::ReachLink>(std::move(link), args.reach.value_or(hart::Reach{}),
-                                               !args.hartIp.empty());
-    }
+    link = ReachingChoice(std::move(link), choice, args.reach);
     auto* reaching = dynamic_cast<hart::ReachLink*>(link.get());
     // Always there, so that the device status of every reply is heard; it writes only to a file.
     hart::FrameTrace trace(traceFile);
@@ -357,6 +367,7 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     std::uint8_t deviceStatus = 0;
     trace.SetDeviceStatusListener([&](std::uint8_t status) { deviceStatus |= status; });
     TMyWindow window(&trace, link.get());
+    window.SetLinkChoice(choice);
     window.Create();
     // What the transmitter said of itself, for the line that ends the output.
     std::optional<hart::Identity> identity;

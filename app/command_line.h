@@ -21,6 +21,7 @@ struct CommandLine {
   bool switchRts = true;  // --no-rts: the modem switches by itself
   std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
+  bool simulated = false;  // --simulated: the simulated transmitter whatever link.conf says
   std::string pskFile;  // --psk-file: the key of a secured HART-IP session (version 2)
   std::optional<hart::Reach> reach;  // --address, --tag, --sub: how the one device is reached
   std::string error;   // what was wrong with the arguments
@@ -39,6 +40,10 @@ int RunUsageError(const CommandLine& args, std::FILE* err);
 namespace hart {
 class Link;
 }
+struct LinkChoice;
+// The link the options ask for, or else the one kept in link.conf; a warning about the file in
+// `warning`.
+LinkChoice ChosenLink(const CommandLine& args, std::string& warning);
 // The HART-IP link of --hart-ip, --tcp and --psk-file: null, with the operator's text in `error`,
 // when the address is not one or the key file cannot be taken (then nothing was sent).
 std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);

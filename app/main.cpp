@@ -5,12 +5,10 @@
 #include "app/compare_command.h"
 #include "app/journal_command.h"
 #include "app/journal_session.h"
+#include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/read_command.h"
 #include "app/scan_command.h"
-#include "hart/reach_link.h"
-#include "hart/simulated_link.h"
-#include "hart/serial_link.h"
 #include "ui/qt/desktop.h"
 
 namespace {
@@ -30,21 +28,22 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   }
   // There without --trace too, writing nothing: the device status of every reply passes it.
   auto trace = std::make_unique<hart::FrameTrace>(traceFile);
-  std::unique_ptr<hart::Link> link;
   std::unique_ptr<TMyWindow> window;
   std::unique_ptr<JournalSession> journal;
   bool portFailed = false;
+  const bool linkGiven =
+      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
+                      args.simulated).has_value();
+  std::string warning;
+  LinkChoice choice = ChosenLink(args, warning);
   const int status = ui::qt::RunDesktop(
       argc, argv,
       [&] {
-        if (!args.port.empty() || !args.hartIp.empty()) {
+        std::unique_ptr<hart::Link> link;
+        if (choice.kind != LinkChoice::Kind::Simulated) {
           std::string error;
-          if (!args.hartIp.empty()) {
-            link = OpenHartIpLink(args, error);
-          } else {
-            link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
-          }
-          if (!link) {
+          link = OpenLink(choice, error);
+          if (!link && linkGiven) {
             // Said on the terminal, and in a window for whoever started the program without one.
             std::fprintf(stderr, "%s\n", error.c_str());
             ui::ThePlatform().MessageBox(nullptr, error, "", ui::kMbOk | ui::kMbIconStop);
@@ -52,18 +51,29 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
             ui::ThePlatform().Quit();
             return;
           }
+          if (!link) {
+            // The kept link is not there today (a modem unplugged, say): the program starts all
+            // the same, on the simulated transmitter, and says so.
+            warning = error + "\nСвязь с имитатором преобразователя; другую связь выбери кнопкой "
+                              "«Связь» (Ctrl+L).";
+            choice = LinkChoice{};
+          }
         }
-        // --address, --tag, --sub, and a gateway's sub-devices for «Поиск приборов».
-        if (args.reach || !args.hartIp.empty()) {
-          if (!link) link = std::make_unique<hart::SimulatedLink>();
-          link = std::make_unique<hart::ReachLink>(
-              std::move(link), args.reach.value_or(hart::Reach{}), !args.hartIp.empty());
+        // --address, --tag, --sub or the kept address=/sub=, and a gateway's sub-devices.
+        link = ReachingChoice(std::move(link), choice, args.reach);
+        if (!warning.empty()) {
+          std::fprintf(stderr, "%s\n", warning.c_str());
+          ui::ThePlatform().MessageBox(nullptr, warning, "Связь", ui::kMbOk | ui::kMbIconExclamation);
         }
-        window = std::make_unique<TMyWindow>(trace.get(), link.get());
+        window = std::make_unique<TMyWindow>(trace.get());
+        window->UseLink(std::move(link), choice);
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
         journal = std::make_unique<JournalSession>(
-            LinkName(args.port, args.hartIp, args.tcp), [&](const std::string& warning) {
+            LinkName(choice.kind == LinkChoice::Kind::Serial ? choice.port : std::string(),
+                     choice.kind == LinkChoice::Kind::HartIp ? HartIpAddress(choice) : std::string(),
+                     choice.tcp),
+            [&](const std::string& warning) {
               std::fprintf(stderr, "%s\n", warning.c_str());
               if (window) window->ShowJournalWarning(warning);
             });
@@ -73,7 +83,6 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
       [&] {
         window.reset();
         journal.reset();
-        link.reset();
       });
   trace.reset();
   if (!CloseTrace(traceFile, traceError)) {

@@ -5,6 +5,7 @@
 #include "app/devices_window.h"
 #include "app/compare_window.h"
 #include "app/journal_window.h"
+#include "app/loop_release.h"
 #include "app/menu.h"
 #include "app/toolbar.h"
 #include "calib/address_preambles_dialog.h"
@@ -25,28 +26,80 @@
 #include "record/packed_text.h"
 
 TMyWindow::TMyWindow(hart::FrameTrace* trace, hart::Link* link)
-    : ui::Window(nullptr), trace_(trace), dataFile_(database_) {
-  settings_.trace = trace;
+    : ui::Window(nullptr),
+      trace_(trace != nullptr ? trace : &ownTrace_),
+      dataFile_(database_),
+      status_(*this, [this](std::span<const std::uint8_t> request) -> std::optional<int> {
+        const TDaneIPPC* record = RecordAt(request.subspan(1));
+        if (record == nullptr) return std::nullopt;
+        return record->pollingAddress;
+      }) {
+  settings_.trace = trace_;
   settings_.link = link != nullptr ? link : &simulated_;
   SetCaption(kCaption);
   SetMenu(&CommandsMenu());
   SetToolbar(&CommandsToolbar());
-  if (trace_ != nullptr) {
-    earlierListener_ = trace_->CurrentDeviceStatusListener();
-    trace_->SetDeviceStatusListener([this](std::uint8_t status) {
-      if (earlierListener_) earlierListener_(status);
-      ShowDeviceStatus(status);
-    });
-  }
+  earlierListener_ = trace_->CurrentDeviceStatusListener();
+  trace_->SetDeviceStatusListener([this](std::uint8_t status) {
+    if (earlierListener_) earlierListener_(status);
+    ShowDeviceStatus(status);
+  });
+  trace_->SetExchangeListener([this](std::span<const std::uint8_t> request, unsigned event,
+                                     std::span<const std::uint8_t> reply,
+                                     const std::string& meaning) {
+    status_.Heard(request, event, reply, meaning);
+  });
+  status_.SetLink(LinkName(linkChoice_));
 }
 
 TMyWindow::~TMyWindow() {
-  if (trace_ != nullptr) trace_->SetDeviceStatusListener(std::move(earlierListener_));
+  trace_->SetDeviceStatusListener(std::move(earlierListener_));
+  trace_->SetExchangeListener(nullptr);
   // The trend, the panel and the About box go before the window they belong to; the trend
   // before the panel it was given.
   about_.reset();
   trend_.reset();
   panel_.reset();
+}
+
+void TMyWindow::SetLinkChoice(LinkChoice choice) {
+  linkChoice_ = std::move(choice);
+  status_.SetLink(LinkName(linkChoice_));
+}
+
+void TMyWindow::UseLink(std::unique_ptr<hart::Link> link, LinkChoice choice) {
+  // The trend holds the link it was opened with: it goes before that link does.
+  if (trend_ && trend_->IsCreated()) trend_->EndDialog(ui::kIdCancel);
+  trend_.reset();
+  settings_.link = link != nullptr ? link.get() : &simulated_;
+  ownedLink_ = std::move(link);
+  SetLinkChoice(std::move(choice));
+  // Who answers on the new link is not known until it is identified.
+  status_.SetTransmitter(nullptr);
+  status_.SetDeviceStatus({});
+}
+
+void TMyWindow::ChooseLink() {
+  TLinkDialog dialog(this, linkChoice_, linkOpener_, listPorts_());
+  if (dialog.Execute() != ui::kIdOk) return;
+  UseLink(ReachingChoice(dialog.TakeLink(), dialog.Choice(), std::nullopt), dialog.Choice());
+  std::string error;
+  if (!WriteLinkConf(linkConfPath_, linkChoice_, error)) {
+    MessageBox(error + "\nСвязь выбрана только до выхода из программы.", "Связь",
+               ui::kMbOk | ui::kMbIconExclamation);
+  }
+}
+
+const TDaneIPPC* TMyWindow::RecordAt(std::span<const std::uint8_t> address) const {
+  for (std::size_t i = 0; i < database_.Count() && address.size() >= 5; ++i) {
+    const hart::LongAddress a = TKomendy::AddressOf(database_.At(i));
+    if (address[0] == (a.manufacturer & 0x3F) && address[1] == a.deviceType &&
+        address[2] == (a.deviceId >> 16 & 0xFF) && address[3] == (a.deviceId >> 8 & 0xFF) &&
+        address[4] == (a.deviceId & 0xFF)) {
+      return &database_.At(i);
+    }
+  }
+  return nullptr;
 }
 
 void TMyWindow::SetupWindow() {
@@ -66,6 +119,7 @@ void TMyWindow::CleanupWindow() {
 }
 
 void TMyWindow::OnTimer(int id) {
+  if (id == TStatusLine::kOutcomeTimerId) status_.OutcomeExpired();
   if (id != kStartTimerId) return;
   if (startPhase_ == 0) {
     ShowPanel();
@@ -142,12 +196,12 @@ void TMyWindow::ShowDeviceStatus(std::uint8_t status) {
   // Each reply says the transmitter's state as it is now: one without bits clears the line, but
   // for burst mode, which stays said.
   const std::string line = hart::StatusLine(status, trace_->Condition());
-  SetStatusLine(line.empty() ? journalWarning_ : line);
+  status_.SetDeviceStatus(line.empty() ? journalWarning_ : line);
 }
 
 void TMyWindow::ShowJournalWarning(std::string warning) {
   journalWarning_ = std::move(warning);
-  SetStatusLine(journalWarning_);
+  status_.SetDeviceStatus(journalWarning_);
 }
 
 template <class Dialog>
@@ -214,10 +268,13 @@ void TMyWindow::OnCommand(int id, unsigned /*code*/) {
       dataFile_.Open(*this, panel_.get());
       break;
     case kCmdSaveAs:
-      dataFile_.SaveAs(*this);
-      break;
     case kCmdSave:
-      dataFile_.Save(*this);
+      if (id == kCmdSaveAs ? dataFile_.SaveAs(*this) : dataFile_.Save(*this)) {
+        status_.SetOutcome("Записано в файл " + dataFile_.FileName());
+      }
+      break;
+    case kCmdLink:
+      ChooseLink();
       break;
     case kCmdNewFile:
       dataFile_.NewFile(*this, panel_.get());
@@ -260,6 +317,7 @@ ui::LResult TMyWindow::HandleMessage(unsigned message, ui::WParam wParam, ui::LP
   switch (message) {
     case kMsgIdentified:
       dataFile_.StoreIdentified(*this, panel_.get(), workingRecord_);
+      status_.SetTransmitter(&workingRecord_);
       return 0;
     case kMsgFileChanged:
       // The file name follows the caption once the data file has one.
@@ -289,6 +347,20 @@ void TMyWindow::OnClose() { Exit(); }
 
 void TMyWindow::Exit() {
   if (!dataFile_.MayClose(*this)) return;
+  OfferToReleaseLoop();
   Destroy();
   ui::ThePlatform().Quit();
+}
+
+void TMyWindow::OfferToReleaseLoop() {
+  const std::optional<FixedLoop> loop = status_.Fixed();
+  if (!loop) return;
+  const int answer = MessageBox(TStatusLine::FixedLoopText(*loop) +
+                                    ".\nВернуть ток в линии к нормальной работе перед выходом?",
+                                "Выход из программы", ui::kMbYesNo | ui::kMbIconQuestion);
+  if (answer != ui::kIdYes) return;
+  const TDaneIPPC* record = RecordAt(loop->longAddress);
+  const int preambles = record != nullptr ? record->preambles : THartProtokol::kDefaultPreambles;
+  TReleaseLoop release(this, settings_, *loop, preambles);
+  release.Execute();
 }

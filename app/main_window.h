@@ -7,6 +7,9 @@
 #include <string>
 
 #include "app/about_dialog.h"
+#include "app/link_dialog.h"
+#include "app/link_settings.h"
+#include "app/status_line.h"
 #include "calib/trend_window.h"
 #include "data/data_file_commands.h"
 #include "data/data_panel.h"
@@ -33,6 +36,21 @@ class TMyWindow : public ui::Window {
   // trace, the status line shows the device status of every reply the trace hears.
   explicit TMyWindow(hart::FrameTrace* trace = nullptr, hart::Link* link = nullptr);
   ~TMyWindow() override;
+
+  // What the link given at construction is, for the status line.
+  void SetLinkChoice(LinkChoice choice);
+  // Every request from now on goes to `link` (null: the simulated transmitter), which the window
+  // keeps. A trend still reading on the old link is closed first.
+  void UseLink(std::unique_ptr<hart::Link> link, LinkChoice choice);
+  const LinkChoice& CurrentLink() const { return linkChoice_; }
+  // How «Связь» opens a link and which ports it offers; tests put their own.
+  void SetLinkOpener(TLinkDialog::Opener opener) { linkOpener_ = std::move(opener); }
+  void SetSerialPorts(std::function<std::vector<SerialPortInfo>()> list) {
+    listPorts_ = std::move(list);
+  }
+  // Where «Связь» keeps the choice for the next start.
+  void SetLinkConfPath(std::string path) { linkConfPath_ = std::move(path); }
+  TStatusLine& Status() { return status_; }
 
   // A data file to open where the start-up sequence would identify; set before Create().
   void OpenAtStart(std::string path) { startFile_ = std::move(path); }
@@ -66,12 +84,25 @@ class TMyWindow : public ui::Window {
   void Exit();
   void ShowPanel();
   void OpenTrend();
+  void ChooseLink();
+  // Asks, once, whether to let a fixed loop current go; false when the exit is called off.
+  void OfferToReleaseLoop();
+  // The record whose long address the five bytes are; null when the database has none.
+  const TDaneIPPC* RecordAt(std::span<const std::uint8_t> address) const;
   void OpenJournal();
   void OpenCompare();
   template <class Dialog>
   void RunListDialog();
 
   hart::SimulatedLink simulated_;
+  // The link chosen in «Связь» or at start, kept by the window; before the dialogs that use it.
+  std::unique_ptr<hart::Link> ownedLink_;
+  LinkChoice linkChoice_;
+  TLinkDialog::Opener linkOpener_ = OpenLink;
+  std::function<std::vector<SerialPortInfo>()> listPorts_ = [] { return ListSerialPorts(); };
+  std::string linkConfPath_ = LinkConfPath();
+  // Heard when no trace is given, so that every exchange reaches the status line.
+  hart::FrameTrace ownTrace_{nullptr};
   hart::FrameTrace* trace_ = nullptr;
   // Whoever heard the trace before the window (the command line's tally) goes on hearing it.
   hart::FrameTrace::DeviceStatusListener earlierListener_;
@@ -89,4 +120,5 @@ class TMyWindow : public ui::Window {
   journal::Journal* journal_ = nullptr;
   std::string journalWarning_;
   int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
+  TStatusLine status_;
 };

@@ -32,6 +32,8 @@ enum MenuCommand : int {
   kCmdJournal = 140,
   kCmdCompare = 141,
   kCmdFindDevices = 142,
+  // The link dialog, the toolbar's alone too: menu item 101 stays without action.
+  kCmdLink = 143,
   kCmdExit = 24310,
 };
 

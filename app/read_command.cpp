@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/reach_options.h"
 #include "app/menu.h"
@@ -124,6 +125,8 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
       args.hartIp = value;
     } else if (arg == "--tcp") {
       args.tcp = true;
+    } else if (arg == "--simulated") {
+      args.simulated = true;
     } else if (arg == "--psk-file") {
       args.pskFile = value;
     } else if (arg == "--trace") {
@@ -190,15 +193,16 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ],\n"
-         "  с ней --address N, --tag ТЕГ или --sub N\n"
+         "  СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ]\n"
+         "         или --simulated; с ней --address N, --tag ТЕГ или --sub N\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
          "на стандартный вывод: N показаний, С секунд или до Ctrl+C. В конце строка итогов:\n"
          "показания, сбои, минимум, максимум и среднее (на стандартный вывод, когда CSV\n"
          "пишется в файл, иначе в стандартный поток ошибок).\n"
-         "Без --port и --hart-ip отвечает встроенный имитатор преобразователя; N показаний\n"
+         "Без СВЯЗИ — связь, выбранная в окне программы; с --simulated или без выбранной\n"
+         "связи отвечает встроенный имитатор преобразователя; N показаний\n"
          "или С секунд он даёт сразу, по своим часам, без ожидания.\n" +
          std::string(kReachHelp);
 }
@@ -237,11 +241,15 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     // The window and the readings talk to one transmitter: one link serves both.
     hart::SimulatedLink simulatedLink;
     std::unique_ptr<hart::Link> openedLink;
-    const bool onLine = !args.port.empty() || !args.hartIp.empty();
+    // Without a link option, the link chosen in the window and kept in link.conf.
+    std::string warning;
+    const LinkChoice choice = ResolveLinkChoice(
+        ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
+                        args.simulated), warning);
+    if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
+    const bool onLine = choice.kind != LinkChoice::Kind::Simulated;
     if (onLine) {
-      openedLink = args.hartIp.empty()
-                       ? hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error)
-                       : OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
+      openedLink = OpenLink(choice, error);
       if (!openedLink) {
         std::fprintf(err, "%s\n", error.c_str());
         CloseTrace(traceFile);
@@ -271,7 +279,8 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     if (traceFile != nullptr) trace.emplace(traceFile);
     // --address, --tag, --sub: the window and the readings reach the device alike.
     const std::unique_ptr<hart::ReachLink> reached =
-        ReachingLink(*link, args.reach, !args.hartIp.empty());
+        ReachingLink(*link, ReachOfChoice(choice, args.reach),
+                     choice.kind == LinkChoice::Kind::HartIp);
     if (reached) link = reached.get();
     TMyWindow window(trace ? &*trace : nullptr, link);
     window.Create();

@@ -18,6 +18,7 @@ struct ReadArgs {
   bool switchRts = true;   // --no-rts
   std::string hartIp;      // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
   bool tcp = false;        // --tcp: HART-IP by TCP rather than UDP
+  bool simulated = false;  // --simulated: whatever link.conf says
   std::string pskFile;     // --psk-file: the key of a secured HART-IP session
   std::string trace;       // --trace: a file, or "-" for standard error
   int periodMs = 400;      // --period, in seconds on the command line

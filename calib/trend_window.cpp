@@ -46,8 +46,12 @@ constexpr const char* kContinue = "Продолжить";
 constexpr const char* kCurrentUnit = "[мА]";
 constexpr const char* kNoValue = "—";
 
-// The controls stand in one row along the top; the chart fills the rest.
-constexpr int kControlsBottomDu = 22;
+// The controls stand in two rows along the top, narrow enough for a small screen at a large
+// scale, «Закрыть» in the first; the chart fills the rest.
+constexpr int kControlsBottomDu = 40;
+constexpr const char* kBadPeriod = "Период — число от 0.4 до 60 с. Период не изменён.";
+constexpr const char* kClearQuestion =
+    "Очистить тренд? Показания этого сеанса пропадут с графика (файл CSV останется).";
 
 const ui::Font kTextFont{"Arial", 15};
 const ui::Font kSmallFont{"Arial", 13};
@@ -112,7 +116,7 @@ ui::DialogTemplate TWykres::Template() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = kCaption;
-  tpl.rect = {0, 0, 574, 300};
+  tpl.rect = {0, 0, 574, 318};
   tpl.style = ui::kStyleCaption | ui::kStyleSizingFrame | ui::kStyleSystemMenu;
   TLista::AddListControls(tpl);
   const auto button = [&tpl](int id, const char* text, ui::Rect r) {
@@ -122,14 +126,15 @@ ui::DialogTemplate TWykres::Template() {
   button(kClearId, "Очистить", {72, 4, 56, 14});
   button(kSaveCsvId, "Сохранить CSV…", {132, 4, 84, 14});
   button(kSavePngId, "Сохранить PNG…", {220, 4, 84, 14});
-  button(kBackId, "◄", {314, 4, 28, 14});
-  button(kNowId, "Сейчас", {344, 4, 48, 14});
-  button(kForwardId, "►", {394, 4, 28, 14});
+  button(ui::kIdCancel, "Закрыть", {308, 4, 54, 14});
+  button(kBackId, "◄", {4, 22, 28, 14});
+  button(kNowId, "Сейчас", {34, 22, 48, 14});
+  button(kForwardId, "►", {84, 22, 28, 14});
   tpl.controls.push_back(
-      {kPeriodLabelId, ControlKind::Static, "Период, с:", {430, 7, 44, 10}, ui::kStyleRight});
-  tpl.controls.push_back({kPeriodId, ControlKind::Edit, "0.4", {476, 4, 32, 14},
-                          ui::kStyleBorder | ui::kStyleTabStop, 7});
-  button(ui::kIdCancel, "Закрыть", {516, 4, 54, 14});
+      {kPeriodLabelId, ControlKind::Static, "Период, с:", {120, 25, 44, 10}, ui::kStyleRight});
+  // Enter here applies the period; it never reaches the buttons.
+  tpl.controls.push_back({kPeriodId, ControlKind::Edit, "0.4", {166, 22, 32, 14},
+                          ui::kStyleBorder | ui::kStyleTabStop | ui::kStyleWantReturn, 7});
   return tpl;
 }
 
@@ -206,19 +211,25 @@ void TWykres::SetPeriodMs(int ms) {
 }
 
 void TWykres::PeriodTyped() {
+  // A period being typed may pass through texts that are none: it is only marked until Enter.
+  periodTextBad_ = !PeriodOfText(Item(kPeriodId)->Text());
+  Invalidate();
+}
+
+void TWykres::ApplyPeriod() {
   const std::optional<int> ms = PeriodOfText(Item(kPeriodId)->Text());
-  // A period being typed may pass through texts that are none; the last good one holds.
-  periodTextBad_ = !ms;
-  if (ms) {
-    periodMs_ = *ms;
-    ScheduleNext();
+  if (!ms) {
+    MessageBox(kBadPeriod, kCaption, ui::kMbOk | ui::kMbIconExclamation);
+    return;
   }
+  SetPeriodMs(*ms);
   Invalidate();
 }
 
 void TWykres::OnCommand(int id, unsigned code) {
   if (id == kPeriodId) {
     if (code == ui::kNotifyTextChanged) PeriodTyped();
+    if (code == ui::kNotifyEnterPressed) ApplyPeriod();
     return;
   }
   if (code != ui::kNotifyClicked) return;
@@ -227,6 +238,9 @@ void TWykres::OnCommand(int id, unsigned code) {
       TogglePause();
       break;
     case kClearId:
+      if (MessageBox(kClearQuestion, kCaption, ui::kMbYesNo | ui::kMbIconQuestion) != ui::kIdYes) {
+        break;
+      }
       series_.Clear();
       BeginSession();
       break;
@@ -459,7 +473,11 @@ void TWykres::SavePng() {
   const std::uint32_t deviceId = Database().Count() > 0 ? Database().At(0).deviceId : 0;
   data.fileName = DefaultFileName(deviceId, NowEpochMs(), ".png");
   if (!ui::ThePlatform().SaveFileDialog(this, data)) return;
-  if (!ui::ThePlatform().SaveImage(*this, data.fileName)) {
+  // The chart and its legend, without the row of buttons above them.
+  const ui::Rect client = ClientRect();
+  const int top = static_cast<int>(std::lround(kControlsBottomDu * pixelsPerUnitY_));
+  const ui::Rect chart{0, top, client.width, std::max(1, client.height - top)};
+  if (!ui::ThePlatform().SaveImage(*this, data.fileName, chart)) {
     MessageBox("Не удалось сохранить рисунок в файл: " + data.fileName, "",
                ui::kMbOk | ui::kMbIconStop);
   }

@@ -121,6 +121,7 @@ class TWykres : public TLista {
   void SaveCsv();
   void SavePng();
   void PeriodTyped();
+  void ApplyPeriod();
   void UpdateButtons();
   std::int64_t EarliestMs() const;
   Layout MakeLayout(ui::DeviceContext& dc) const;

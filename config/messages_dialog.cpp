@@ -134,8 +134,8 @@ void TMessages::SetupWindow() {
   day_.SetValidator(1, 31);
   month_.SetValidator(1, 12);
   year_.SetValidator(1900, 2155);
-  // One more than the largest number that the three bytes of command 19 carry.
-  assemblyNumber_.SetValidator(0, 16777216);
+  // The largest number command 19's three bytes hold.
+  assemblyNumber_.SetValidator(0, 16777215);
 }
 
 void TMessages::OnCommand(int id, unsigned code) {

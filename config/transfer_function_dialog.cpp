@@ -65,6 +65,12 @@ void TChka::ShowRecord() {
 void TChka::Send() {
   if (!RecordsExist()) return;
   const TDaneIPPC& record = *CurrentRecord();
+  // Typed text that names no characteristic would go out as the linear one.
+  if (new_.Selection() < 0) {
+    MessageBox("Такой характеристики нет в списке.\nВыбери характеристику из списка.", "",
+               ui::kMbOk | ui::kMbIconExclamation);
+    return;
+  }
   const std::uint8_t data[] = {static_cast<std::uint8_t>(new_.SelectedCharacteristic())};
   IssueLong(AddressOf(record), kCmdWriteTransferFunction, data, record.preambles,
             kRequestLinkParam1);

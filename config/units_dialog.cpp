@@ -19,6 +19,7 @@ constexpr std::uint8_t kUnitNotInTransmitter = 4;
 
 constexpr const char* kUnitRefused = "Отсутствие этой единицы в преобразователе.\nВыбери другую единицу.";
 constexpr const char* kUnitErrorCaption = "ОШИБКА ВЫБОРА ЕДИНИЦЫ";
+constexpr const char* kNotAListedUnit = "Такой единицы нет в списке.\nВыбери единицу из списка.";
 
 // A value held as a float, rescaled; the product is taken in double.
 float Scaled(float value, double ratio) {
@@ -88,6 +89,11 @@ void TUnits::Send() {
   if (!RecordsExist()) return;
   const TDaneIPPC* record = CurrentRecord();
   if (record == nullptr) return;
+  // Typed text that names no unit would go out as code 0.
+  if (unitCombo_.Selection() < 0) {
+    MessageBox(kNotAListedUnit, kUnitErrorCaption, ui::kMbOk | ui::kMbIconExclamation);
+    return;
+  }
   // The old unit is the one the field shows, so a code without a catalogue entry converts as
   // pascals.
   unitField_.LookUpShownUnit();

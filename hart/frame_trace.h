@@ -25,6 +25,18 @@ class FrameTrace {
   ~FrameTrace() { Flush(); }
 
   void SetDeviceStatusListener(DeviceStatusListener listener) { listener_ = std::move(listener); }
+
+  // Hears every exchange a dialog completes: its request, the outcome event the dialog hears
+  // (302 reply, 303 no answer, 311 line busy, 320 status), the reply area, and what the response
+  // code means (an error's or a warning's; empty for none).
+  using ExchangeListener =
+      std::function<void(std::span<const std::uint8_t> request, unsigned event,
+                         std::span<const std::uint8_t> reply, const std::string& meaning)>;
+  void SetExchangeListener(ExchangeListener listener) { exchangeListener_ = std::move(listener); }
+  void Exchanged(std::span<const std::uint8_t> request, unsigned event,
+                 std::span<const std::uint8_t> reply, const std::string& meaning) const {
+    if (exchangeListener_) exchangeListener_(request, event, reply, meaning);
+  }
   const DeviceStatusListener& CurrentDeviceStatusListener() const { return listener_; }
 
   // What the replies and the line said beyond the status byte; the listener hears the last
@@ -68,6 +80,7 @@ class FrameTrace {
   void Tell();
 
   DeviceStatusListener listener_;
+  ExchangeListener exchangeListener_;
   DeviceCondition condition_;
   std::uint8_t lastStatus_ = 0;
   std::int64_t pendingMs_ = 0;

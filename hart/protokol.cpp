@@ -193,6 +193,10 @@ ui::LResult THartProtokol::HandleMessage(unsigned message, ui::WParam wParam, ui
 ui::LResult THartProtokol::Dispatch(unsigned message) {
   // The journal hears the outcome the dialog hears, a warning's reply among the replies.
   if (theObserver != nullptr) theObserver->OutcomeArrived(*this, message);
+  if (trace_ != nullptr) {
+    trace_->Exchanged(Request(), message, Reply(),
+                      message == kEvStatusError ? statusMeaning_ : caution_);
+  }
   ui::LResult result = 0;
   switch (message) {
     case kEvReply:

@@ -1,6 +1,7 @@
 #include "hart/transmitter_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <bit>
 
 #include "fields/catalogues.h"
@@ -54,6 +55,43 @@ std::size_t WriteSize(std::uint8_t command) {
     case 18: return 21;
     case 17: return 24;
     default: return 0;
+  }
+}
+
+// What a transmitter on a line refuses of a write, with HART's response code; 0: taken.
+std::uint8_t Refusal(const TransmitterModel& m, std::uint8_t command,
+                     std::span<const std::uint8_t> in) {
+  constexpr std::uint8_t kTooLarge = 3;
+  constexpr std::uint8_t kTooSmall = 4;
+  constexpr std::uint8_t kWrongCurrentMode = 9;  // trims: only in fixed-current mode
+  constexpr std::uint8_t kLowerTooHigh = 9;
+  constexpr std::uint8_t kLowerTooLow = 10;
+  constexpr std::uint8_t kUpperTooHigh = 11;
+  constexpr std::uint8_t kUpperTooLow = 12;
+  constexpr std::uint8_t kInvalidSpan = 29;  // 14 would be a mere warning
+  switch (command) {
+    case 34: {
+      const float damping = GetFloat(in, 0);
+      if (damping < 0.0f) return kTooSmall;
+      return damping > m.maxDamping ? kTooLarge : 0;
+    }
+    case 35: {
+      const double ratio = in[0] == m.unit ? 1.0 : UnitRatio(in[0], m.unit);
+      float upper = GetFloat(in, 1);
+      float lower = GetFloat(in, 5);
+      Scale(upper, ratio);
+      Scale(lower, ratio);
+      if (upper > m.upperLimit) return kUpperTooHigh;
+      if (upper < m.lowerLimit) return kUpperTooLow;
+      if (lower > m.upperLimit) return kLowerTooHigh;
+      if (lower < m.lowerLimit) return kLowerTooLow;
+      return std::fabs(upper - lower) < m.minimumSpan ? kInvalidSpan : 0;
+    }
+    case 45:
+    case 46:
+      return m.fixedCurrent == 0.0f ? kWrongCurrentMode : 0;
+    default:
+      return 0;
   }
 }
 
@@ -137,6 +175,9 @@ std::uint8_t Execute(TransmitterModel& m, const AnswerRules& rules, std::uint8_t
   const std::size_t size = WriteSize(command);
   if (size == 0) return rules.answersEverything ? 0 : kCommandNotImplemented;
   if (in.size() < size) return kTooFewDataBytes;
+  if (!rules.answersEverything) {
+    if (const std::uint8_t refused = Refusal(m, command, in); refused != 0) return refused;
+  }
   out.assign(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(size));
   switch (command) {
     case 6: m.pollingAddress = in[0]; break;

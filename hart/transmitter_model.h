@@ -57,6 +57,8 @@ struct TransmitterModel {
   float upperLimit = 249.99609375f;
   float lowerLimit = 0.0f;
   float minimumSpan = 24.99951171875f;
+  // The longest damping it takes, in seconds: a common ceiling for pressure transmitters.
+  float maxDamping = 60.0f;
 
   // "KORVALEN - TPG4100", "PP11334", "H2S04", packed.
   std::array<std::uint8_t, 24> message{0x2C, 0xF4, 0x96, 0x04, 0xC1, 0x4E, 0x82, 0xD8,
@@ -92,8 +94,10 @@ struct TransmitterModel {
 // How it answers beyond what its state says.
 struct AnswerRules {
   // Every address and every command get an answer, an unknown command one without data. Off:
-  // only its own address (or the search by its own tag) is answered and an unknown command is
-  // refused with response code 64, as by a transmitter on a line.
+  // only its own address (or the search by its own tag) is answered, an unknown command is
+  // refused with response code 64, and a write out of its limits with its response code (damping
+  // out of range, range ends beyond the sensor, a span below the minimum, a trim outside
+  // fixed-current mode), as by a transmitter on a line.
   bool answersEverything = true;
   // Found by its tag (command 11), it answers without saying who it is: twelve zero bytes.
   bool anonymousByTag = true;

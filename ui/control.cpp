@@ -189,6 +189,14 @@ bool Control::UserSpin(int delta) {
   return true;
 }
 
+bool Control::UserEnter() {
+  if (!visible_ || !enabled_ || kind_ != ControlKind::Edit || (style_ & kStyleWantReturn) == 0) {
+    return false;
+  }
+  owner_.SendMessage(kMsgCommand, MakeWParam(id_, kNotifyEnterPressed));
+  return true;
+}
+
 Control& ControlRef::State() const {
   Control* control = owner_->Item(id_);
   if (control == nullptr) {

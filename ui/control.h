@@ -71,6 +71,9 @@ class Control {
   bool UserType(const std::string& text);
   bool UserSelect(int index);
   bool UserSpin(int delta);
+  // Enter in an edit that takes it (kStyleWantReturn); false elsewhere, where Enter is the
+  // dialog's.
+  bool UserEnter();
 
  private:
   void Changed();

@@ -37,6 +37,7 @@ enum Style : std::uint32_t {
   kStyleTabStop = 1u << 7,
   kStyleMultiline = 1u << 8,
   kStyleColored = 1u << 9,  // a push button drawn in its own colour
+  kStyleWantReturn = 1u << 10,  // an edit that takes Enter itself (kNotifyEnterPressed)
   // dialog styles
   kStyleCaption = 1u << 16,
   kStyleSizingFrame = 1u << 17,

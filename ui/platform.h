@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,9 @@ class Platform {
   virtual bool Print(Window* owner, Printout& printout, bool prompt) = 0;
   virtual void PrinterSetup(Window* owner) = 0;
   // Saves what the window shows, controls included, as a PNG file; false when it could not.
-  virtual bool SaveImage(Window& window, const std::string& path) = 0;
+  // With `part`, only that rectangle of the client area (pixels).
+  virtual bool SaveImage(Window& window, const std::string& path,
+                         std::optional<Rect> part = std::nullopt) = 0;
   virtual Color GetSysColor(SysColor which) const = 0;
   // A pop-up pick list at a point of the owner's client area: the index picked, or -1.
   virtual int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) = 0;

@@ -30,6 +30,7 @@ enum Notification : unsigned {
   kNotifyTextChanged = 2,
   kNotifyTabChanged = 3,
   kNotifyUpDownDelta = 4,
+  kNotifyEnterPressed = 5,
 };
 
 inline WParam MakeWParam(int id, unsigned code) {

@@ -96,6 +96,12 @@ void Window::SetStatusLine(std::string text) {
   if (created_) ThePlatform().StatusLineChanged(*this);
 }
 
+void Window::SetStatusAlert(std::string text) {
+  if (text == statusAlert_) return;
+  statusAlert_ = std::move(text);
+  if (created_) ThePlatform().StatusLineChanged(*this);
+}
+
 int Window::StatusLineHeight() const { return created_ ? ThePlatform().StatusLineHeight(*this) : 0; }
 
 Rect Window::WindowRect() const { return ThePlatform().WindowRect(*this); }

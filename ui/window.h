@@ -43,6 +43,10 @@ class Window {
   // The status line along the bottom of a main window; empty, it says nothing.
   const std::string& StatusLine() const { return statusLine_; }
   void SetStatusLine(std::string text);
+  // A part of the status line that must not be overlooked, shown apart in a colour that stands
+  // out; empty, none.
+  const std::string& StatusAlert() const { return statusAlert_; }
+  void SetStatusAlert(std::string text);
   // What the status line takes off the bottom of the window on the screen; 0 without one.
   int StatusLineHeight() const;
   const MenuTemplate* Menu() const { return menu_; }
@@ -85,6 +89,7 @@ class Window {
   std::vector<std::unique_ptr<Control>> controls_;
   std::string caption_;
   std::string statusLine_;
+  std::string statusAlert_;
   const MenuTemplate* menu_ = nullptr;
   const ToolbarTemplate* toolbar_ = nullptr;
   bool created_ = false;

@@ -121,7 +121,7 @@ TEST(JournalCommand, AJournalThatCannotBeOpenedIsOneWarningAndTheWritesGoOn) {
   EXPECT_EQ(window.Database().At(0).damping, 2.5f);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].find("Журнал изменений недоступен (" + home.Dir()), 0u) << warnings[0];
-  EXPECT_EQ(window.StatusLine(), warnings[0]);
+  EXPECT_NE(window.StatusLine().find(warnings[0]), std::string::npos) << window.StatusLine();
   window.Destroy();
 }
 

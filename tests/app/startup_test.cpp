@@ -182,12 +182,13 @@ TEST_F(StartUp, ToolbarAndShortcutsLeadBackFromCancelAndClose) {
   }
   EXPECT_EQ(buttons, (std::vector<std::pair<int, std::string>>{{kCmdIdentify, "F5"},
                                                                 {kCmdFindDevices, "Ctrl+F"},
+                                                                {kCmdLink, "Ctrl+L"},
                                                                 {kCmdNewFile, "Ctrl+N"},
                                                                 {kCmdOpen, "Ctrl+O"},
                                                                 {kCmdSave, "Ctrl+S"},
-                                                                {kCmdRecreatePanel, ""},
-                                                                {kCmdReadPv, ""},
-                                                                {kCmdTrend, ""},
+                                                                {kCmdRecreatePanel, "Ctrl+D"},
+                                                                {kCmdReadPv, "Ctrl+R"},
+                                                                {kCmdTrend, "Ctrl+T"},
                                                                 {kCmdCompare, ""},
                                                                 {kCmdJournal, ""},
                                                                 {kCmdPrint, "Ctrl+P"}}));

@@ -127,12 +127,20 @@ TEST_F(Trend, ReadsCommandThreeOfTheFirstRecordEveryPeriod) {
   EXPECT_EQ(Times(), (std::vector<std::int64_t>{400, 800, 1200, 1600, 2000}));
   EXPECT_EQ(link.Requests().size(), 6u);
 
-  // A new period counts from the last request; a text that is no period changes nothing.
+  // A new period counts from the last request, taken with Enter; a text that is no period
+  // changes nothing and is said.
   ASSERT_TRUE(trend.Item(TWykres::kPeriodId)->UserType("1,5"));
+  EXPECT_EQ(trend.PeriodMs(), 400);
+  ASSERT_TRUE(trend.Item(TWykres::kPeriodId)->UserEnter());
   EXPECT_EQ(trend.PeriodMs(), 1500);
   ASSERT_TRUE(trend.Item(TWykres::kPeriodId)->UserType("0.1"));
-  EXPECT_EQ(trend.PeriodMs(), 1500);
   EXPECT_TRUE(Drew(Painted(), "Период — число от 0.4 до 60 с"));
+  ASSERT_TRUE(trend.Item(TWykres::kPeriodId)->UserEnter());
+  EXPECT_EQ(trend.PeriodMs(), 1500);
+  EXPECT_FALSE(trend.Paused());
+  ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+  EXPECT_EQ(platform->MessageBoxes()[0].text, "Период — число от 0.4 до 60 с. Период не изменён.");
+  platform->ClearMessageBoxes();
   platform->Advance(4000);
   EXPECT_EQ(Times(), (std::vector<std::int64_t>{400, 800, 1200, 1600, 2000, 2400, 3900, 5400}));
 
@@ -248,6 +256,11 @@ TEST_F(Trend, ScrollsBackOverTheSessionPausesAndClears) {
   EXPECT_EQ(trend.Series().At(samples).kind, TrendSample::kBreak);
   EXPECT_EQ(trend.Series().At(samples + 1).kind, TrendSample::kReading);
 
+  // Asked first: Нет keeps the readings.
+  platform->QueueAnswer(ui::kIdNo);
+  Click(TWykres::kClearId);
+  EXPECT_EQ(trend.Series().Size(), samples + 2);
+  platform->QueueAnswer(ui::kIdYes);
   Click(TWykres::kClearId);
   EXPECT_EQ(trend.Series().Size(), 0u);
   EXPECT_EQ(trend.Series().Readings(), 0);
@@ -353,6 +366,11 @@ TEST_F(Trend, WritesCsvAsItGoesAndSavesItsPicture) {
   ASSERT_EQ(platform->ImageRequests().size(), 1u);
   EXPECT_EQ(platform->ImageRequests()[0].window, &trend);
   EXPECT_EQ(platform->ImageRequests()[0].path, "trend.png");
+  // The chart only: the rows of buttons stay out of the picture.
+  ASSERT_TRUE(platform->ImageRequests()[0].part);
+  const ui::Rect pause = trend.Item(TWykres::kPeriodId)->RectDu();
+  EXPECT_GT(platform->ImageRequests()[0].part->y,
+            (pause.y + pause.height) * trend.ClientRect().height / TWykres::Template().rect.height);
   std::remove(path.c_str());
 }
 

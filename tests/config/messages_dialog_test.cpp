@@ -86,7 +86,7 @@ TEST_F(Messages, TemplatePagesAndFields) {
     const std::tuple<int, long, long> ranges[] = {{TMessages::kDay, 1, 31},
                                                   {TMessages::kMonth, 1, 12},
                                                   {TMessages::kYear, 1900, 2155},
-                                                  {TMessages::kAssemblyNumber, 0, 16777216}};
+                                                  {TMessages::kAssemblyNumber, 0, 16777215}};
     for (auto [id, min, max] : ranges) {
       ASSERT_TRUE(d.Item(id)->Validator().has_value()) << id;
       EXPECT_EQ(d.Item(id)->Validator()->min, min);
@@ -350,7 +350,7 @@ TEST_F(Messages, OutOfRangeValuesNeverReachTheLine) {
       {1, TMessages::kYear, "1850", years},
       {1, TMessages::kYear, "2156", years},
       {1, TMessages::kYear, "", years},
-      {2, TMessages::kAssemblyNumber, "16777217", "Value is not in the range 0 to 16777216."},
+      {2, TMessages::kAssemblyNumber, "16777216", "Value is not in the range 0 to 16777215."},
   };
   const TDaneIPPC before = Record();
   FakeLink link;

@@ -146,6 +146,22 @@ TEST_F(TransferFunction, UnmatchedCodeAndReselectionAndClosingDuringAWrite) {
   EXPECT_FALSE(changed);
 }
 
+TEST_F(TransferFunction, TextThatNamesNoCharacteristicIsRefusedAndNothingIsSent) {
+  platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {
+    auto& dialog = static_cast<TChka&>(d);
+    ASSERT_TRUE(dialog.Item(814)->UserType("Корень"));
+    dialog.Item(801)->UserClick();
+    EXPECT_EQ(dialog.requestLength, 0);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Такой характеристики нет в списке.\nВыбери характеристику из списка.");
+    dialog.Item(2)->UserClick();
+  });
+  TChka dialog(nullptr, db, changed, memory, {}, nullptr);
+  dialog.Execute();
+  EXPECT_FALSE(changed);
+}
+
 TEST_F(TransferFunction, FailureEventsShowTheirMessagesAndKeepTheAwaitedCommand) {
   platform->OnModal(TChka::kResourceId, [&](ui::Dialog& d) {
     auto& dialog = static_cast<TChka&>(d);

@@ -245,19 +245,18 @@ TEST_F(Units, TheUnitSentIsStoredWhateverTheDropDownShowsByTheReply) {
   });
 }
 
-TEST_F(Units, TextThatNamesNoUnitWritesCodeZeroAndConvertsToPascals) {
+TEST_F(Units, TextThatNamesNoUnitIsRefusedAndNothingIsSent) {
   InKilopascals();
   Run([&](TUnits& d) {
     ASSERT_TRUE(d.Item(TUnits::kUnitComboId)->UserType("[бар]"));
-    EXPECT_EQ(ComboSelection(d), -1);
     ASSERT_TRUE(d.Item(TLista::kSendButtonId)->UserClick());
-    EXPECT_EQ(Sent(d).at(8), 0x00);
+    EXPECT_EQ(d.requestLength, 0);
+    EXPECT_EQ(d.AwaitedCommand(), 0);
+    ASSERT_EQ(platform->MessageBoxes().size(), 1u);
+    EXPECT_EQ(platform->MessageBoxes()[0].text,
+              "Такой единицы нет в списке.\nВыбери единицу из списка.");
     platform->Advance(1200);
-    EXPECT_EQ(Record().unitCode, 0);
-    EXPECT_EQ(Field(d), "[Отсутствие]");
-    EXPECT_EQ(ComboSelection(d), 0);
-    EXPECT_DOUBLE_EQ(d.Ratio(), 1000.0);
-    EXPECT_EQ(Record().upperRange, 249996.09375f);
+    EXPECT_EQ(Record().unitCode, 12);
   });
 }
 

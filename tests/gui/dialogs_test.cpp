@@ -13,6 +13,7 @@
 #include "app/devices_window.h"
 #include "app/compare_window.h"
 #include "app/journal_window.h"
+#include "app/link_dialog.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "calib/address_preambles_dialog.h"
@@ -135,6 +136,25 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   platform_.RunFor(1500);
   Check(devices, "975_devices");
   devices.EndDialog(ui::kIdCancel);
+}
+
+// «Связь» on Qt: the ports the system has, and only the chosen kind of link's fields to fill.
+TEST_F(Program, LinkDialogListsPortsAndEnablesTheChosenLinksFields) {
+  LinkChoice current;
+  current.kind = LinkChoice::Kind::Serial;
+  current.port = "/dev/ttyUSB1";
+  TLinkDialog dialog(nullptr, current, OpenLink,
+                     {{"/dev/ttyUSB0", "FTDI FT232R USB UART"}, {"/dev/ttyUSB1", "Silicon Labs CP2102"}});
+  dialog.CreateModeless();
+  platform_.RunFor(50);
+  Check(dialog, "970_link");
+  EXPECT_EQ(dialog.Item(TLinkDialog::kPortDescription)->Text(), "Silicon Labs CP2102");
+  ASSERT_TRUE(platform_.SimulateClick(dialog, TLinkDialog::kHartIp));
+  platform_.RunFor(20);
+  EXPECT_TRUE(platform_.Widget(dialog, TLinkDialog::kHost)->enabled);
+  EXPECT_FALSE(platform_.Widget(dialog, TLinkDialog::kPort)->enabled);
+  Check(dialog, "970_link_hart_ip");
+  dialog.EndDialog(ui::kIdCancel);
 }
 
 double Luminance(ui::Color c) {
@@ -278,10 +298,12 @@ TEST_F(Program, StartUpWithRealTimersReachesTheIdentifiedTransmitter) {
   EXPECT_LE(right, bars->toolbar.x + bars->toolbar.width);
   EXPECT_EQ(tooltips, (std::vector<std::string>{
                           "Идентификация преобразователя (F5)", "Поиск приборов (Ctrl+F)",
-                          "Новый рапорт (Ctrl+N)",
-                          "Открой рапорт (Ctrl+O)", "Запиши рапорт (Ctrl+S)", "Данные преобразователя",
-                          "Действительное давление и напряжение", "Тренд давления и тока",
-                          "Сравнить с прибором", "Журнал изменений", "Печатай рапорт (Ctrl+P)"}));
+                          "Связь (Ctrl+L)",
+                          "Новый рапорт (Ctrl+N)", "Открой рапорт (Ctrl+O)",
+                          "Запиши рапорт (Ctrl+S)", "Данные преобразователя (Ctrl+D)",
+                          "Действительное давление и напряжение (Ctrl+R)",
+                          "Тренд давления и тока (Ctrl+T)", "Сравнить с прибором",
+                          "Журнал изменений", "Печатай рапорт (Ctrl+P)"}));
 
   // The trend from the toolbar: a window of its own beside the main window, reading.
   ASSERT_TRUE(platform_.SimulateToolbarButton(*window, kCmdTrend));

@@ -108,6 +108,13 @@ TEST_F(TrendWindow, TenMinutesOfAPressureTestDrawnAndSaved) {
   EXPECT_EQ(std::string(signature + 1, 3), "PNG");
   EXPECT_TRUE(platform_.MessageBoxes().empty());
 
+  // Enter in the period field applies the period and leaves the buttons alone.
+  ASSERT_TRUE(platform_.SimulateTyping(trend, TWykres::kPeriodId, "2"));  // 0.42
+  EXPECT_EQ(trend.PeriodMs(), 400);
+  ASSERT_TRUE(platform_.SimulateKey(trend, ui::qt::Key::Enter, TWykres::kPeriodId));
+  EXPECT_EQ(trend.PeriodMs(), 420);
+  EXPECT_FALSE(trend.Paused());
+
   // Paused, the button says "Продолжить", and that fits too.
   ASSERT_TRUE(platform_.SimulateClick(trend, TWykres::kPauseId));
   EXPECT_TRUE(trend.Paused());

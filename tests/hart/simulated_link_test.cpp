@@ -26,6 +26,8 @@ TDaneIPPC Record() {
   r.upperRange = 2.5f;
   r.lowerRange = -0.5f;
   r.upperSensorLimit = 10.0f;
+  r.lowerSensorLimit = -1.0f;
+  r.minimumSpan = 0.5f;
   r.damping = 0.25f;
   r.assemblyNumber = 0x123456;
   return r;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -91,6 +92,58 @@ TEST(TransmitterModel, WritesAreConfirmedWithWhatTheyTookAndReadBackAsConverted)
   const Bytes shortWrite = hart::Answer(model, Long(34, {0x3F}));
   EXPECT_EQ(shortWrite[8], hart::kTooFewDataBytes);
   EXPECT_EQ(shortWrite[7], 2);
+}
+
+// On a line, what a transmitter refuses, it refuses with HART's response code and keeps what it
+// held.
+TEST(TransmitterModel, OnALineRefusesWhatARealTransmitterRefuses) {
+  constexpr hart::AnswerRules kLine{.answersEverything = false, .anonymousByTag = false};
+  const auto f = [](float v) {
+    const auto bits = std::bit_cast<std::uint32_t>(v);
+    return Bytes{static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
+                 static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
+  };
+  const auto range = [&](std::uint8_t unit, float upper, float lower) {
+    Bytes data{unit};
+    for (float v : {upper, lower}) {
+      const Bytes b = f(v);
+      data.insert(data.end(), b.begin(), b.end());
+    }
+    return data;
+  };
+  const struct {
+    std::uint8_t command;
+    Bytes data;
+    std::uint8_t code;
+  } cases[] = {
+      {34, f(-0.5f), 4},  {34, f(60.5f), 3},   {34, f(60.0f), 0},
+      {35, range(12, 260.0f, 0.0f), 11},       {35, range(12, -1.0f, -2.0f), 12},
+      {35, range(12, 100.0f, 250.5f), 9},      {35, range(12, 100.0f, -1.0f), 10},
+      {35, range(12, 100.0f, 80.0f), 29},      {35, range(12, 100.0f, 75.0f), 0},
+      // Range ends in another unit are judged in the transmitter's own.
+      {35, range(237, 0.2f, 0.0f), 0},         {35, range(237, 0.26f, 0.0f), 11},
+      {45, f(4.01f), 9},  {46, f(20.0f), 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int{c.command} << " " << c.data.size());
+    hart::TransmitterModel model;
+    const hart::TransmitterModel before = model;
+    const Bytes reply = hart::Answer(model, Long(c.command, c.data), kLine);
+    // The simulated transmitter takes whatever it is sent, as the dialogs' own tests want.
+    hart::TransmitterModel lenient;
+    EXPECT_EQ(hart::Answer(lenient, Long(c.command, c.data))[8], 0);
+    ASSERT_GT(reply.size(), 9u);
+    EXPECT_EQ(reply[8], c.code);
+    if (c.code != 0) {
+      EXPECT_EQ(model.damping, before.damping);
+      EXPECT_EQ(model.upperRange, before.upperRange);
+      EXPECT_EQ(model.lowerRange, before.lowerRange);
+    }
+  }
+  // In fixed-current mode the trim is taken.
+  hart::TransmitterModel model;
+  hart::Answer(model, Long(40, f(4.0f)), kLine);
+  EXPECT_EQ(hart::Answer(model, Long(45, f(4.01f)), kLine)[8], 0);
 }
 
 TEST(TransmitterModel, OnALineItAnswersOnlyItsOwnAddressAndCommands) {

@@ -610,10 +610,31 @@ void Monkey::Impl::Command(int id, int via) {
   }
 }
 
+namespace {
+// The window keeps the link «Связь» gives it; this one leaves the fault link with the monkey.
+class ForwardingLink : public hart::Link {
+ public:
+  explicit ForwardingLink(hart::Link& to) : to_(to) {}
+  void Transmit(THartProtokol& dialog) override { to_.Transmit(dialog); }
+  void Forget(THartProtokol& dialog) override { to_.Forget(dialog); }
+  void ReplyDue(THartProtokol& dialog) override { to_.ReplyDue(dialog); }
+
+ private:
+  hart::Link& to_;
+};
+}  // namespace
+
 void Monkey::Impl::Restart() {
   reference_.reset();
   window_.reset();
   window_ = std::make_unique<TMyWindow>(nullptr, faults_.get());
+  // «Связь» opens no real port and keeps its choice beside the run's folder, not in it, where
+  // every file is checked: whatever is chosen, requests go on through the fault link.
+  window_->SetSerialPorts([] { return std::vector<SerialPortInfo>{{"/dev/ttyUSB0", "USB"}}; });
+  window_->SetLinkConfPath(folder_ + ".link.conf");
+  window_->SetLinkOpener([this](const LinkChoice&, std::string&) -> std::unique_ptr<hart::Link> {
+    return std::make_unique<ForwardingLink>(*faults_);
+  });
   if (Chance(15)) {
     const std::string name = PickOpenName();
     Note("  with the file \"%s\"", name.c_str());
@@ -1071,6 +1092,7 @@ void Monkey::Impl::RemoveFolder() {
   }
   std::error_code ec;
   std::filesystem::remove_all(folder_, ec);
+  std::filesystem::remove(folder_ + ".link.conf", ec);
 }
 
 TDaneIPPC Monkey::Impl::RandomRecord() {

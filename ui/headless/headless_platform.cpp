@@ -315,8 +315,8 @@ bool HeadlessPlatform::Print(Window*, Printout& printout, bool prompt) {
   return true;
 }
 
-bool HeadlessPlatform::SaveImage(Window& window, const std::string& path) {
-  imageRequests_.push_back(ImageRequest{&window, path});
+bool HeadlessPlatform::SaveImage(Window& window, const std::string& path, std::optional<Rect> part) {
+  imageRequests_.push_back(ImageRequest{&window, path, part});
   return true;
 }
 

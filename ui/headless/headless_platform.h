@@ -120,6 +120,7 @@ class HeadlessPlatform : public Platform {
   struct ImageRequest {
     const Window* window;
     std::string path;
+    std::optional<Rect> part;
   };
   const std::vector<ImageRequest>& ImageRequests() const { return imageRequests_; }
 
@@ -177,7 +178,7 @@ class HeadlessPlatform : public Platform {
   bool SaveFileDialog(Window* owner, FileDialogData& data) override;
   bool Print(Window* owner, Printout& printout, bool prompt) override;
   void PrinterSetup(Window*) override { ++printerSetups_; }
-  bool SaveImage(Window& window, const std::string& path) override;
+  bool SaveImage(Window& window, const std::string& path, std::optional<Rect> part) override;
   Color GetSysColor(SysColor which) const override;
   int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) override;
   void Quit() override { quitRequested_ = true; }

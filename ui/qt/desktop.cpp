@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPalette>
@@ -10,9 +11,11 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "ui/printing.h"
 #include "ui/safe_file.h"
@@ -30,6 +33,22 @@ constexpr const char* kQtCatalogue = "qtbase_ru";
 QStringList TranslationFolders() {
   return {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
           QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))};
+}
+
+constexpr const char* kRussian = "ru_RU.UTF-8";
+
+// Qt's file dialog writes sizes and dates in the system locale, which Qt reads from the
+// environment once; so, before the application exists, the categories it reads for them say
+// Russian whatever the desktop's language, and LC_ALL, which would override them, hands its
+// value on to LANG for the rest.
+void AskForRussianLocale() {
+  if (const char* all = std::getenv("LC_ALL"); all != nullptr && *all != '\0') {
+    setenv("LANG", std::string(all).c_str(), 1);
+    unsetenv("LC_ALL");
+  }
+  for (const char* category : {"LC_TIME", "LC_NUMERIC", "LC_MESSAGES"}) {
+    setenv(category, kRussian, 1);
+  }
 }
 
 void InstallQtTranslations(QApplication& app) {
@@ -88,7 +107,12 @@ void MakeDisabledTextReadable(QApplication& app) {
 
 }  // namespace
 
-Application::Application(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
+Application::Application(int& argc, char** argv)
+    : app_((AskForRussianLocale(), std::make_unique<QApplication>(argc, argv))) {
+  // Qt has set the C library's locale from the environment; its numbers stay C's, as every
+  // reader and writer of numbers here expects.
+  std::setlocale(LC_NUMERIC, "C");
+  QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
   InstallQtTranslations(*app_);
   MakeDisabledTextReadable(*app_);
   QApplication::setQuitOnLastWindowClosed(false);

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -179,6 +182,44 @@ int QtPlatform::MessageBox(Window* owner, const std::string& text, const std::st
   return answer;
 }
 
+namespace {
+
+// The file dialog's "Type" column in Russian: Qt's catalogue lacks these words.
+class RussianFileTypes : public QFileIconProvider {
+ public:
+  QString type(const QFileInfo& info) const override {
+    if (info.isRoot()) return QStringLiteral("Диск");
+    if (info.isDir()) return QStringLiteral("Папка");
+    if (info.isSymLink()) return QStringLiteral("Ссылка");
+    return QStringLiteral("Файл");  // its extension is in its name
+  }
+};
+
+// The "Size" column in Russian units: Qt writes them in English (KiB, MiB) whatever the locale.
+class RussianFileSizes : public QIdentityProxyModel {
+ public:
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (files == nullptr || role != Qt::DisplayRole || index.column() != 1) {
+      return QIdentityProxyModel::data(index, role);
+    }
+    const QModelIndex source = mapToSource(index);
+    if (files->isDir(source)) return QIdentityProxyModel::data(index, role);
+    const double bytes = static_cast<double>(files->size(source));
+    static const char* const kUnits[] = {"Б", "КБ", "МБ", "ГБ", "ТБ"};
+    int unit = 0;
+    double value = bytes;
+    while (value >= 1024.0 && unit < 4) {
+      value /= 1024.0;
+      ++unit;
+    }
+    return QLocale(QLocale::Russian).toString(value, 'f', unit == 0 ? 0 : 1) + QLatin1Char(' ') +
+           QString::fromUtf8(kUnits[unit]);
+  }
+};
+
+}  // namespace
+
 bool QtPlatform::OpenFileDialog(Window* owner, FileDialogData& data) { return FileDialog(owner, data, false); }
 
 bool QtPlatform::SaveFileDialog(Window* owner, FileDialogData& data) { return FileDialog(owner, data, true); }
@@ -187,6 +228,11 @@ bool QtPlatform::FileDialog(Window* owner, FileDialogData& data, bool save) {
   // Titles as a Russian desktop gives its common dialogs.
   QFileDialog dialog(OwnerWidget(*table_, owner), save ? QStringLiteral("Сохранить как") : QStringLiteral("Открыть"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  RussianFileTypes types;
+  dialog.setIconProvider(&types);
+  auto* sizes = new RussianFileSizes;  // the dialog takes it
+  sizes->setParent(&dialog);
+  dialog.setProxyModel(sizes);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, (data.flags & kOverwritePrompt) == 0);

@@ -14,7 +14,10 @@
 #include <QTabBar>
 #include <QToolButton>
 
+#include <QKeyEvent>
+
 #include <algorithm>
+#include <functional>
 
 #include "ui/qt/qt_window_table.h"
 
@@ -66,6 +69,27 @@ bool SameItems(const QListWidget& list, const QStringList& items) {
   }
   return true;
 }
+
+// Takes Enter and Return from the widget it watches.
+class ReturnTaker : public QObject {
+ public:
+  ReturnTaker(QObject* parent, std::function<void()> pressed)
+      : QObject(parent), pressed_(std::move(pressed)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (event->type() == QEvent::KeyPress) pressed_();
+        event->accept();
+        return event->type() == QEvent::KeyPress;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> pressed_;
+};
 
 bool SameItems(const QComboBox& combo, const QStringList& items) {
   if (combo.count() != items.size()) return false;
@@ -148,6 +172,12 @@ void WindowTable::CreateControl(WindowRecord& record, Control& control) {
       } else {
         auto* edit = new QLineEdit(parent);
         edit->setGeometry(r);
+        if (control.Style() & kStyleWantReturn) {
+          // Enter stays with the edit: it never reaches the dialog's buttons.
+          edit->installEventFilter(new ReturnTaker(edit, [this, serial, id] {
+            UserAction(serial, id, [](Control& c) { c.UserEnter(); });
+          }));
+        }
         QObject::connect(edit, &QLineEdit::textEdited, edit, [this, serial, id, edit](const QString& typed) {
           const int cursor = edit->cursorPosition();
           UserAction(serial, id, [&](Control& c) { c.UserType(typed.toStdString()); });

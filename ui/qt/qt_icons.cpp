@@ -134,6 +134,22 @@ void Trend(QPainter& p) {
                             QPointF(14, 9.5), QPointF(17, 8.5), QPointF(19.5, 6.5)}));
 }
 
+// The link: a modem box with its cable to a plug.
+void Link(QPainter& p) {
+  p.setPen(QPen(kOutline, 1));
+  p.setBrush(kPaper);
+  p.drawRoundedRect(QRectF(2.5, 12.5, 11, 8), 1.5, 1.5);
+  p.setBrush(QColor(40, 170, 70));
+  p.drawEllipse(QRectF(4.5, 15, 2.5, 2.5));
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(QColor(50, 100, 180), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.drawPolyline(QPolygonF({QPointF(13.5, 16.5), QPointF(17, 16.5), QPointF(17, 7),
+                            QPointF(19, 7)}));
+  p.setPen(QPen(kOutline, 1));
+  p.setBrush(QColor(190, 195, 205));
+  p.drawRect(QRectF(18.5, 4.5, 3.5, 5));
+}
+
 void Reading(QPainter& p) { p.drawPixmap(QRectF(1, 1, 22, 22), GaugePicture(QSize(88, 88)), QRectF(0, 0, 88, 88)); }
 
 // «Поиск приборов»: devices hanging on one loop, and a magnifying glass over them.
@@ -187,7 +203,7 @@ struct Named {
 const Named kDrawings[] = {
     {"document-new", NewFile},      {"document-open", OpenFile},    {"document-save", SaveFile},
     {"document-print", PrintFile},  {"kestrel7-identify", Identify}, {"kestrel7-panel", Panel},
-    {"kestrel7-reading", Reading},  {"kestrel7-trend", Trend},
+    {"kestrel7-reading", Reading},  {"kestrel7-trend", Trend},      {"kestrel7-link", Link},
     {"kestrel7-compare", Compare},  {"kestrel7-journal", Journal},
     {"kestrel7-find-devices", FindDevices},
 };

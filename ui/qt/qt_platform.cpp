@@ -69,7 +69,20 @@ QMargins FrameOf(const QWidget& top) {
   return QMargins();
 }
 
-void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& table, std::uint64_t serial) {
+// The toolbar's key for a menu item's command, to be shown beside the item; none: empty.
+QString ShortcutOf(const ToolbarTemplate* toolbar, int id) {
+  if (toolbar == nullptr) return {};
+  for (const ToolbarButton& button : toolbar->buttons) {
+    if (button.id == id && !button.shortcut.empty()) {
+      return QKeySequence(QString::fromStdString(button.shortcut), QKeySequence::PortableText)
+          .toString(QKeySequence::NativeText);
+    }
+  }
+  return {};
+}
+
+void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, const ToolbarTemplate* toolbar,
+                  WindowTable& table, std::uint64_t serial) {
   for (const MenuPopup& popup : menu.popups) {
     QMenu* pulldown = main.menuBar()->addMenu(QString::fromStdString(popup.text));
     for (const MenuItem& item : popup.items) {
@@ -77,7 +90,11 @@ void BuildMenuBar(QMainWindow& main, const MenuTemplate& menu, WindowTable& tabl
         pulldown->addSeparator();
         continue;
       }
-      QAction* action = pulldown->addAction(QString::fromStdString(item.text));
+      // Shown after a tab, not bound: the toolbar's action alone owns the key, and two actions
+      // with one key would make Qt call it ambiguous and fire neither.
+      const QString keys = ShortcutOf(toolbar, item.id);
+      QAction* action = pulldown->addAction(QString::fromStdString(item.text) +
+                                            (keys.isEmpty() ? QString() : u'\t' + keys));
       action->setData(item.id);
       const int id = item.id;
       QObject::connect(action, &QAction::triggered, &main, [&table, serial, id] {
@@ -166,7 +183,14 @@ void QtPlatform::CreateWindow(Window& window) {
     // widened, its client area centred in it.
     const QSize outer(std::max(client.width(), CaptionWidth(WindowTitle(window.Caption()))), client.height());
     if (tpl.style & kStyleSizingFrame) {
-      dialog->resize(outer);
+      // A window that may be resized opens no larger than the screen leaves room for, frame and
+      // title bar included; what it holds is laid out to fit.
+      QSize opened = outer;
+      if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - QSize(16, 48);
+        opened = opened.boundedTo(room);
+      }
+      dialog->resize(opened);
     } else {
       dialog->setFixedSize(outer);
       dialog->SetClientWidth(client.width());
@@ -192,9 +216,10 @@ void QtPlatform::CreateWindow(Window& window) {
     record.units = DialogUnits(record.qfont);
     auto* main = new MainWindowWidget(*table_, serial);
     main->Client()->setFont(record.qfont);
-    BuildMenuBar(*main, *window.Menu(), *table_, serial);
+    BuildMenuBar(*main, *window.Menu(), window.Toolbar(), *table_, serial);
     if (window.Toolbar() != nullptr) BuildToolbar(*main, *window.Toolbar(), *table_, serial);
     main->Status()->setText(QString::fromStdString(window.StatusLine()));
+    main->SetAlert(QString::fromStdString(window.StatusAlert()));
     main->resize(800, 600);
     record.top = main;
     record.client = main->Client();
@@ -276,9 +301,9 @@ void QtPlatform::CaptionChanged(Window& window) {
 void QtPlatform::StatusLineChanged(Window& window) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top || !record->mainWindow) return;
-  static_cast<MainWindowWidget*>(record->top.data())
-      ->Status()
-      ->setText(QString::fromStdString(window.StatusLine()));
+  auto* main = static_cast<MainWindowWidget*>(record->top.data());
+  main->Status()->setText(QString::fromStdString(window.StatusLine()));
+  main->SetAlert(QString::fromStdString(window.StatusAlert()));
 }
 
 int QtPlatform::StatusLineHeight(const Window& window) const {
@@ -531,10 +556,10 @@ bool QtPlatform::SimulateSpin(Window& window, int id, int delta) {
   return spin != nullptr;
 }
 
-bool QtPlatform::SimulateKey(Window& window, Key key) {
+bool QtPlatform::SimulateKey(Window& window, Key key, int id) {
   WindowRecord* record = table_->Find(window);
   if (record == nullptr || !record->top) return false;
-  QWidget* target = record->top->focusWidget();
+  QWidget* target = id != 0 ? table_->ControlWidget(*record, id) : record->top->focusWidget();
   if (target == nullptr) target = record->top;
   const int code = key == Key::Enter ? Qt::Key_Return : Qt::Key_Escape;
   QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
@@ -741,6 +766,14 @@ std::optional<Image> QtPlatform::Grab(Window& window) {
     }
   }
   return image;
+}
+
+bool QtPlatform::SaveImage(Window& window, const std::string& path, std::optional<Rect> part) {
+  WindowRecord* record = table_->Find(window);
+  if (!part) return GrabToPng(window, path);
+  if (record == nullptr || !record->client) return false;
+  return record->client->grab(QRect(part->x, part->y, part->width, part->height))
+      .save(QString::fromStdString(path), "PNG");
 }
 
 bool QtPlatform::GrabToPng(Window& window, const std::string& path) {

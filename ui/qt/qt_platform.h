@@ -127,7 +127,8 @@ class QtPlatform : public Platform {
   bool SimulateClick(Window& window, int id);
   bool SimulateSelect(Window& window, int id, int index);
   bool SimulateSpin(Window& window, int id, int delta);
-  bool SimulateKey(Window& window, Key key);
+  // To the focused widget, or with `id` to that control's.
+  bool SimulateKey(Window& window, Key key, int id = 0);
   bool SimulateRightClick(Window& window, Point at);
   bool SimulateClose(Window& window);
   bool SimulateMenu(Window& window, int commandId);
@@ -180,7 +181,7 @@ class QtPlatform : public Platform {
   bool SaveFileDialog(Window* owner, FileDialogData& data) override;
   bool Print(Window* owner, Printout& printout, bool prompt) override;
   void PrinterSetup(Window* owner) override;
-  bool SaveImage(Window& window, const std::string& path) override { return GrabToPng(window, path); }
+  bool SaveImage(Window& window, const std::string& path, std::optional<Rect> part) override;
   Color GetSysColor(SysColor which) const override;
   int TrackPopupMenu(Window& owner, const std::vector<std::string>& items, Point at) override;
   void Quit() override;

@@ -67,11 +67,24 @@ MainWindowWidget::MainWindowWidget(WindowTable& table, std::uint64_t serial)
     : table_(table),
       serial_(serial),
       client_(new PaintArea(table, serial, this)),
-      status_(new QLabel(this)) {
+      status_(new QLabel(this)),
+      alert_(new QLabel(this)) {
   setCentralWidget(client_);
   // The line is there from the start, empty or not, so that what docks above it never moves.
   status_->setMinimumHeight(status_->fontMetrics().height());
+  // A long line is cut at the window's edge rather than widen the window past the screen.
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusBar()->addWidget(status_, 1);
+  // Dark red under white whatever the desktop's theme, so that it reads as a warning.
+  alert_->setStyleSheet(QStringLiteral(
+      "QLabel { background-color: #b00020; color: white; font-weight: bold; padding: 0 6px; }"));
+  alert_->hide();
+  statusBar()->addPermanentWidget(alert_);
+}
+
+void MainWindowWidget::SetAlert(const QString& text) {
+  alert_->setText(text);
+  alert_->setVisible(!text.isEmpty());
 }
 
 void MainWindowWidget::closeEvent(QCloseEvent* event) {

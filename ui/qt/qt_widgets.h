@@ -58,6 +58,8 @@ class MainWindowWidget : public QMainWindow {
   PaintArea* Client() const { return client_; }
   // The label of the status line along the bottom.
   QLabel* Status() const { return status_; }
+  // The alert beside it, hidden while empty.
+  void SetAlert(const QString& text);
   // No menu that hides the toolbar: a hidden toolbar could not be brought back.
   QMenu* createPopupMenu() override { return nullptr; }
 
@@ -69,6 +71,7 @@ class MainWindowWidget : public QMainWindow {
   std::uint64_t serial_;
   PaintArea* client_;
   QLabel* status_;
+  QLabel* alert_;
 };
 
 // Two arrow buttons, up above down.
