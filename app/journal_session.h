@@ -20,6 +20,8 @@ class JournalSession {
   JournalSession(const JournalSession&) = delete;
   JournalSession& operator=(const JournalSession&) = delete;
 
+  // The link later entries name.
+  void SetLink(std::string link) { recorder_->SetLink(std::move(link)); }
   // Null when it could not be opened.
   journal::Journal* Journal() { return journal_.get(); }
 

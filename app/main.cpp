@@ -68,7 +68,8 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
               std::fprintf(stderr, "%s\n", warning.c_str());
               if (window) window->ShowJournalWarning(warning);
             });
-        window->SetJournal(journal->Journal());
+        // The window names each link it changes to in the journal's later entries.
+        window->SetJournalSession(journal.get());
         window->Show(true);
       },
       [&] {
