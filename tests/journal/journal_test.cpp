@@ -125,6 +125,7 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
   ASSERT_NE(open, nullptr) << warning;
   ui::ScopedHeadlessPlatform platform;
   FakeLink link;
+  link.likeARealLink = true;
   journal::Recorder recorder(open.get(), "имитатор", {});
   hart::SetRequestObserver(&recorder);
   const TDaneIPPC record = UnlikeDefaultsRecord();
@@ -133,9 +134,10 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
   link.Answer(1, ReplyData({{7}, WireFloat(2.25f)}));
   link.Answer(67, ReplyData({{0, 7}, WireFloat(0.25f)}));
   link.Answer(44, {}, 7);
+  link.Answer(59, {5}, 8);
   for (const Bytes& request :
        {ToRecord(34, WireFloat(2.0f)), ToRecord(1), ToRecord(67, ReplyData({{0, 7}, WireFloat(0.5f)})),
-        ToRecord(44, {12})}) {
+        ToRecord(44, {12}), ToRecord(59, {4})}) {
     probe->SendRaw(request);
     platform->Advance(FakeLink::kAnswerDelayMs);
   }
@@ -152,7 +154,11 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
       {34, "Постоянная времени", "1.5 с", "2 с", "2 с", "выполнено", "", ""},
       {67, "Калибровка давления: начальная точка", "", "0.5 [Bar]", "0.25 [Bar]", "выполнено",
        "2.25 [Bar]", "0.25 [Bar]"},
-      {44, "Единицы", "[Bar]", "[кПа]", "", "отказ прибора, код ответа 7", "", ""},
+      {44, "Единицы", "[Bar]", "[кПа]", "",
+       "отказ прибора. Код ответа 7: Преобразователь защищён от записи.", "", ""},
+      {59, "Число преамбул", "9", "4", "5",
+       "выполнено. Код ответа 8: Предупреждение: установлено ближайшее возможное значение.", "",
+       ""},
       {47, "Характеристика преобразования", "Корень 2 ст.", "Линейная", "",
        "ответ не дождались: запрос заменён следующим", "", ""},
       {35, "Диапазон", "верхний 16, нижний -0.5 [Bar]", "верхний 20, нижний 0 [Bar]", "",
