@@ -62,12 +62,17 @@ class Journal {
   // False, with the reason in `error`, when it could not be stored.
   bool Append(Entry& entry, std::string& error);
   std::vector<Entry> List(const Filter& filter) const;
-  // Walks the whole chain; empty when every entry is as it was written.
+  // Walks the whole chain, and holds its end against the anchor; empty when every entry is as it
+  // was written.
   std::vector<Problem> Verify() const;
   const std::string& Path() const { return path_; }
+  // The anchor beside the database: the last entry's number and hash as Append left them, so
+  // that entries removed from the end, which leave the chain whole, are found too.
+  std::string AnchorPath() const { return path_ + ".head"; }
 
  private:
   Journal(sqlite3* db, std::string path);
+  void AdvanceAnchor(const Entry& entry);
   sqlite3* db_;
   std::string path_;
   sqlite3_stmt* last_ = nullptr;

@@ -54,11 +54,16 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
     std::string sql;
     std::int64_t seq;
     const char* says;
+    std::int64_t rehashed = 0;  // the entry edited with its hash made anew, instead of `sql`
+    // A journal from before the anchor: it has none until the entry appended before tampering.
+    bool older = false;
+    bool appendedAfter = false;
   };
-  const auto rehashed = [&] {
-    journal::Entry e = open->List({})[2];
+  const auto rehashed = [&](std::int64_t seq) {
+    journal::Entry e = open->List({})[static_cast<std::size_t>(seq - 1)];
     e.sent = "0 с";
-    return "UPDATE entries SET value_sent='0 с', hash='" + journal::HashOf(e) + "' WHERE seq=3";
+    return "UPDATE entries SET value_sent='0 с', hash='" + journal::HashOf(e) +
+           "' WHERE seq=" + std::to_string(seq);
   };
   const std::vector<Case> cases{
       {"edited", "UPDATE entries SET value_sent='0 с' WHERE seq=3", 3, "запись 3 изменена"},
@@ -68,7 +73,15 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
        "UPDATE entries SET seq=-1 WHERE seq=2; UPDATE entries SET seq=2 WHERE seq=3;"
        "UPDATE entries SET seq=3 WHERE seq=-1",
        2, "запись 2 стоит не на своём месте"},
-      {"edited and hashed anew", "", 4, "запись перед записью 4 удалена или подменена"},
+      {"edited and hashed anew", "", 4, "запись перед записью 4 удалена или подменена", 3},
+      {"the last edited and hashed anew", "", 5, "запись 5 не совпадает с меткой", 5},
+      {"the last two deleted", "DELETE FROM entries WHERE seq > 3", 4, "записи после 3 удалены"},
+      {"all deleted", "DELETE FROM entries", 1, "все записи удалены"},
+      {"the last two deleted, the count set back, one appended",
+       "DELETE FROM entries WHERE seq > 3; UPDATE sqlite_sequence SET seq = 3", 5,
+       "записи после 4 удалены", 0, false, true},
+      {"older, the entry its first anchor names deleted", "DELETE FROM entries WHERE seq = 6", 6,
+       "записи после 5 удалены", 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -83,8 +96,16 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
       e.sent = std::to_string(i) + " с";
       ASSERT_TRUE(open->Append(e, warning)) << warning;
     }
+    if (c.older) fs::remove(open->AnchorPath());
     ASSERT_TRUE(open->Verify().empty());
-    Run(c.sql.empty() ? rehashed() : c.sql);
+    journal::Entry another;
+    if (c.older) {
+      ASSERT_TRUE(open->Append(another, warning)) << warning;
+    }
+    Run(c.rehashed != 0 ? rehashed(c.rehashed) : c.sql);
+    if (c.appendedAfter) {
+      ASSERT_TRUE(open->Append(another, warning)) << warning;
+    }
     const auto problems = open->Verify();
     ASSERT_FALSE(problems.empty());
     EXPECT_EQ(problems.front().seq, c.seq);
@@ -96,11 +117,15 @@ TEST_F(JournalTest, ADamagedJournalIsSetAsideAndANewOneBegun) {
   open.reset();
   const std::string garbage(9000, 'x');
   std::ofstream(path) << garbage;
+  std::ofstream(path + ".head") << "7 " << std::string(64, 'a') << "\n";
   open = journal::Journal::Open(path, warning);
   ASSERT_NE(open, nullptr);
   std::vector<fs::path> aside;
   for (const auto& f : fs::directory_iterator(fs::path(path).parent_path())) {
-    if (f.path().filename().string().starts_with("journal-damaged-")) aside.push_back(f.path());
+    const std::string name = f.path().filename().string();
+    if (name.starts_with("journal-damaged-") && name.ends_with(".sqlite")) {
+      aside.push_back(f.path());
+    }
   }
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_NE(warning.find(aside[0].string()), std::string::npos) << warning;
@@ -109,6 +134,7 @@ TEST_F(JournalTest, ADamagedJournalIsSetAsideAndANewOneBegun) {
   journal::Entry e;
   EXPECT_TRUE(open->Append(e, warning));
   EXPECT_EQ(open->List({}).size(), 1u);
+  EXPECT_TRUE(open->Verify().empty());
 }
 
 TEST_F(JournalTest, OneThatCannotBeOpenedSaysSoAndIsNotReplaced) {
