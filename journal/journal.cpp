@@ -121,8 +121,8 @@ bool Damaged(int rc) {
   return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB;
 }
 
-void TimeTexts(std::string& utc, std::string& local) {
-  const auto now = std::chrono::system_clock::now();
+void TimeTexts(std::string& utc, std::string& local,
+               std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) {
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
                       .count() % 1000;
@@ -331,7 +331,9 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& war
 }
 
 bool Journal::Append(Entry& entry, std::string& error) {
-  if (entry.timeUtc.empty()) TimeTexts(entry.timeUtc, entry.timeLocal);
+  if (entry.timeUtc.empty()) {
+    TimeTexts(entry.timeUtc, entry.timeLocal, clock_ ? clock_() : std::chrono::system_clock::now());
+  }
   // Taken before the last hash is read, so that two programs cannot both chain to it.
   if (!Exec(db_, "BEGIN IMMEDIATE")) {
     error = sqlite3_errmsg(db_);

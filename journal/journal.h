@@ -3,7 +3,9 @@
 // removed or moved after the fact is found.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -66,6 +68,10 @@ class Journal {
   // was written.
   std::vector<Problem> Verify() const;
   const std::string& Path() const { return path_; }
+  // Where the times of entries come from: the system's clock, unless a run keeps its own.
+  void SetClock(std::function<std::chrono::system_clock::time_point()> clock) {
+    clock_ = std::move(clock);
+  }
   // The anchor beside the database: the last entry's number and hash as Append left them, so
   // that entries removed from the end, which leave the chain whole, are found too.
   std::string AnchorPath() const { return path_ + ".head"; }
@@ -77,6 +83,7 @@ class Journal {
   std::string path_;
   sqlite3_stmt* last_ = nullptr;
   sqlite3_stmt* insert_ = nullptr;
+  std::function<std::chrono::system_clock::time_point()> clock_;
 };
 
 // $XDG_DATA_HOME/kestrel7/journal.sqlite, or ~/.local/share/kestrel7/journal.sqlite; empty
