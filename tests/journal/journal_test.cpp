@@ -99,13 +99,9 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
     if (c.older) fs::remove(open->AnchorPath());
     ASSERT_TRUE(open->Verify().empty());
     journal::Entry another;
-    if (c.older) {
-      ASSERT_TRUE(open->Append(another, warning)) << warning;
-    }
+    ASSERT_TRUE(!c.older || open->Append(another, warning)) << warning;
     Run(c.rehashed != 0 ? rehashed(c.rehashed) : c.sql);
-    if (c.appendedAfter) {
-      ASSERT_TRUE(open->Append(another, warning)) << warning;
-    }
+    ASSERT_TRUE(!c.appendedAfter || open->Append(another, warning)) << warning;
     const auto problems = open->Verify();
     ASSERT_FALSE(problems.empty());
     EXPECT_EQ(problems.front().seq, c.seq);

@@ -116,10 +116,10 @@ TEST(Monkey, EachCheckStopsTheRunAtItsFault) {
          if (m.Journal() == nullptr || m.Journal()->List({}).empty()) return false;
          sqlite3* db = nullptr;
          sqlite3_open(m.Journal()->Path().c_str(), &db);
-         sqlite3_exec(db, "UPDATE entries SET value_sent = value_sent || ' ' WHERE seq = 1",
-                      nullptr, nullptr, nullptr);
+         const char* edit = "UPDATE entries SET value_sent = value_sent || ' ' WHERE seq = 1";
+         const bool edited = sqlite3_exec(db, edit, nullptr, nullptr, nullptr) == SQLITE_OK;
          sqlite3_close(db);
-         return true;
+         return edited;
        },
        "the journal does not verify: запись 1 изменена", false},
       {"memory",
