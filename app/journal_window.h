@@ -11,7 +11,7 @@
 
 class TJournalWindow : public ui::Dialog {
  public:
-  static constexpr int kResourceId = 970;
+  static constexpr int kResourceId = 985;
   enum : int {
     kTransmitterId = 971,
     kFilterId = 972,

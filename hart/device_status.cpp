@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "hart/frame_trace.h"
+
 namespace hart {
 namespace {
 
@@ -35,17 +37,6 @@ constexpr std::array<std::pair<std::uint8_t, const char*>, 6> kExtendedWords{{
 constexpr std::size_t kDeviceSpecificBytes = 6;
 constexpr std::size_t kExtendedStatus = 6;
 
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    if (!out.empty()) out.push_back(' ');
-    out.push_back(kDigits[b >> 4]);
-    out.push_back(kDigits[b & 0xF]);
-  }
-  return out;
-}
-
 }  // namespace
 
 std::string MoreStatusText(std::span<const std::uint8_t> reply, int revision) {
@@ -67,7 +58,7 @@ std::string MoreStatusText(std::span<const std::uint8_t> reply, int revision) {
   const auto specific = data.first(std::min(data.size(), kDeviceSpecificBytes));
   if (std::any_of(specific.begin(), specific.end(), [](std::uint8_t b) { return b != 0; })) {
     if (!text.empty()) text += "; ";
-    text += "специфический статус " + Hex(specific);
+    text += "специфический статус " + FrameTrace::Hex(specific);
   }
   return text;
 }

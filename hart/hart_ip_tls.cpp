@@ -122,6 +122,26 @@ TlsChannel::Step TlsChannel::Handshake() {
   return Step::Failed;
 }
 
+// What a read or write of `n` bytes comes to, as a socket call would say it: the count, 0 for a
+// closed session, or -1 with errno (EAGAIN to try again, `lost` for a connection gone).
+static ssize_t Outcome(SSL* ssl, int n, int lost) {
+  if (n > 0) return n;
+  switch (SSL_get_error(ssl, n)) {
+    case SSL_ERROR_WANT_READ:
+    case SSL_ERROR_WANT_WRITE:
+      errno = EAGAIN;
+      return -1;
+    case SSL_ERROR_ZERO_RETURN: return 0;
+    case SSL_ERROR_SYSCALL:
+      if (errno == 0) errno = lost;
+      return -1;
+    default:
+      ERR_clear_error();
+      errno = EPROTO;
+      return -1;
+  }
+}
+
 std::string TlsChannel::Description() const {
   SSL* ssl = state_->ssl;
   const int version = SSL_version(ssl);
@@ -137,40 +157,13 @@ std::string TlsChannel::Description() const {
 ssize_t TlsChannel::Receive(std::uint8_t* into, std::size_t room) {
   ERR_clear_error();
   const int n = SSL_read(state_->ssl, into, static_cast<int>(std::min<std::size_t>(room, 1 << 20)));
-  if (n > 0) return n;
-  switch (SSL_get_error(state_->ssl, n)) {
-    case SSL_ERROR_WANT_READ:
-    case SSL_ERROR_WANT_WRITE:
-      errno = EAGAIN;
-      return -1;
-    case SSL_ERROR_ZERO_RETURN: return 0;
-    case SSL_ERROR_SYSCALL:
-      if (errno == 0) errno = ECONNRESET;
-      return -1;
-    default:
-      ERR_clear_error();
-      errno = EPROTO;
-      return -1;
-  }
+  return Outcome(state_->ssl, n, ECONNRESET);
 }
 
 ssize_t TlsChannel::Send(const std::uint8_t* bytes, std::size_t size) {
   ERR_clear_error();
   const int n = SSL_write(state_->ssl, bytes, static_cast<int>(size));
-  if (n > 0) return n;
-  switch (SSL_get_error(state_->ssl, n)) {
-    case SSL_ERROR_WANT_READ:
-    case SSL_ERROR_WANT_WRITE:
-      errno = EAGAIN;
-      return -1;
-    case SSL_ERROR_SYSCALL:
-      if (errno == 0) errno = EPIPE;
-      return -1;
-    default:
-      ERR_clear_error();
-      errno = EPROTO;
-      return -1;
-  }
+  return Outcome(state_->ssl, n, EPIPE);
 }
 
 void TlsChannel::Shutdown() {

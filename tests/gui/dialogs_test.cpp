@@ -116,7 +116,7 @@ TEST_F(Program, EveryDialogRendersWithItsTextsFitting) {
   entry.outcome = "выполнено";
   ASSERT_TRUE(journal->Append(entry, warning));
   TJournalWindow journalWindow(nullptr, journal.get(), 12556, "ПД-107");
-  Render(journalWindow, "970_journal");
+  Render(journalWindow, "985_journal");
   TDaneIPPC changed = IdentifiedRecord();
   changed.unitCode = 7;
   changed.damping = 1.5f;
