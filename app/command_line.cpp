@@ -9,7 +9,6 @@
 #include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/menu.h"
-#include "app/reach_options.h"
 #include "data/data_file.h"
 #include "data/data_panel.h"
 #include "data/report.h"
@@ -17,6 +16,7 @@
 #include "hart/hart_ip_link.h"
 #include "hart/identification_dialog.h"
 #include "hart/identity.h"
+#include "hart/reach_link.h"
 #include "hart/serial_link.h"
 #include "hart/simulated_link.h"
 #include "ui/headless/headless_platform.h"
@@ -29,9 +29,11 @@ constexpr std::int64_t kStartUpMs = 10000;
 // A real link may poll all sixteen addresses, three attempts each, before it gives up.
 constexpr std::int64_t kRealStartUpMs = 60000;
 
-constexpr const char* kPortNameWanted = "имя последовательного порта";
 constexpr const char* kDamagedFile = "Файл данных повреждён.\nСчитано записей: ";
 constexpr const char* kMissingFile = "Не найдено файла данных";
+constexpr const char* kLinkNotForFiles =
+    "СВЯЗЬ (--port, --hart-ip, --simulated, --address…) относится к окну программы и к командам "
+    "identify, read, scan, compare и apply";
 
 void PrintRecord(std::FILE* out, const TDaneIPPC& record, std::size_t number) {
   // The panel itself formats the fields, so the text is exactly what it shows.
@@ -123,29 +125,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       takeValue(args.trace, arg);
     } else if (arg == "-o") {
       takeValue(args.output, arg);
-    } else if (arg == "--port") {
-      takeValue(args.port, arg, kPortNameWanted);
-      // An unset variable in a script gives an empty name, or takes the next option for one:
-      // either would quietly run the simulated transmitter or open nonsense.
-      if (args.command != CommandLine::Command::Error &&
-          (args.port.empty() || args.port.front() == '-')) {
-        args.command = CommandLine::Command::Error;
-        args.error = "после --port нужно " + std::string(kPortNameWanted);
-      }
-    } else if (arg == "--no-rts") {
-      args.switchRts = false;
-    } else if (arg == "--hart-ip") {
-      takeValue(args.hartIp, arg, "адрес узла HART-IP");
-    } else if (arg == "--tcp") {
-      args.tcp = true;
-    } else if (arg == "--simulated") {
-      args.simulated = true;
-    } else if (arg == "--psk-file") {
-      takeValue(args.pskFile, arg);
-    } else if (IsReachOption(arg)) {
-      if (!TakeReachOption(argc, argv, i, args.reach, args.error)) {
-        args.command = CommandLine::Command::Error;
-      }
+    } else if (TakeLinkOption(argc, argv, i, args, args.error)) {
+      if (!args.error.empty()) args.command = CommandLine::Command::Error;
     } else if (!commandSeen && arg == "identify") {
       args.command = CommandLine::Command::Identify;
       commandSeen = true;
@@ -160,61 +141,34 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
       args.error = "непонятный аргумент: " + std::string(arg);
     }
   }
-  if (args.command == CommandLine::Command::Identify && !args.file.empty()) {
-    args.command = CommandLine::Command::Error;
-    args.error = "непонятный аргумент: " + args.file;
-  } else if (args.command == CommandLine::Command::Desktop && !args.output.empty()) {
-    args.command = CommandLine::Command::Error;
-    args.error = "-o относится к командам identify и report";
-  } else if ((args.command == CommandLine::Command::Show ||
-              args.command == CommandLine::Command::Report) &&
-             (!args.port.empty() || !args.switchRts)) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--port и --no-rts относятся к окну программы и к команде identify";
-  } else if (args.command != CommandLine::Command::Error && args.port.empty() &&
-             !args.switchRts) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--no-rts относится к --port";
-  }
   if (args.command == CommandLine::Command::Error) return args;
-  if ((args.command == CommandLine::Command::Show ||
-       args.command == CommandLine::Command::Report) &&
-      (!args.hartIp.empty() || args.tcp)) {
+  const bool onFile =
+      args.command == CommandLine::Command::Show || args.command == CommandLine::Command::Report;
+  const bool linkGiven = ChoiceOf(args) || args.reach || !args.switchRts || args.tcp ||
+                         !args.pskFile.empty();
+  std::string error;
+  if (args.command == CommandLine::Command::Identify && !args.file.empty()) {
+    error = "непонятный аргумент: " + args.file;
+  } else if (args.command == CommandLine::Command::Desktop && !args.output.empty()) {
+    error = "-o относится к командам identify и report";
+  } else if (onFile && linkGiven) {
+    error = kLinkNotForFiles;
+  } else {
+    error = LinkOptionsError(args);
+  }
+  if (!error.empty()) {
     args.command = CommandLine::Command::Error;
-    args.error = "--hart-ip и --tcp относятся к окну программы и к команде identify";
-  } else if (!args.hartIp.empty() && !args.port.empty()) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--port и --hart-ip не указывают вместе: преобразователь на одной связи";
-  } else if (args.tcp && args.hartIp.empty()) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--tcp относится к --hart-ip";
-  } else if (args.simulated && (!args.port.empty() || !args.hartIp.empty())) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--simulated не указывают вместе с --port или --hart-ip";
-  } else if (!args.pskFile.empty() && args.hartIp.empty()) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--psk-file относится к --hart-ip";
-  } else if (args.reach && (args.command == CommandLine::Command::Show ||
-                            args.command == CommandLine::Command::Report)) {
-    args.command = CommandLine::Command::Error;
-    args.error = "--address, --tag и --sub относятся к окну программы и к командам identify, "
-                 "read и scan";
-  } else if (const std::string error = ReachUsageError(args.reach, !args.hartIp.empty());
-             !error.empty()) {
-    args.command = CommandLine::Command::Error;
-    args.error = error;
+    args.error = std::move(error);
   }
   return args;
 }
 
-LinkChoice ChosenLink(const CommandLine& args, std::string& warning) {
-  return ResolveLinkChoice(
-      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
-                      args.simulated), warning);
+LinkChoice ChosenLink(const LinkOptions& options, std::string& warning) {
+  return ResolveLinkChoice(ChoiceOf(options), warning);
 }
 
-std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error) {
-  return OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
+std::unique_ptr<hart::Link> OpenHartIpLink(const LinkOptions& options, std::string& error) {
+  return OpenHartIpLink(options.hartIp, options.tcp, options.pskFile, error);
 }
 
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
@@ -271,8 +225,7 @@ std::string HelpText() {
          "\n"
          "--trace ФАЙЛ записывает все кадры HART в ФАЙЛ (- : стандартный поток ошибок).\n"
          "--port ПОРТ связывается с преобразователем через модем HART на последовательном\n"
-         "порту ПОРТ (например /dev/ttyUSB0); без --port и --hart-ip отвечает встроенный\n"
-         "имитатор преобразователя.\n"
+         "порту ПОРТ (например /dev/ttyUSB0).\n"
          "--no-rts не переключает линию RTS: для модемов, которые переключаются сами.\n"
          "--hart-ip УЗЕЛ[:ПОРТ] связывается с преобразователем по сети через шлюз,\n"
          "мультиплексор или преобразователь HART-IP (порт по умолчанию 5094), по UDP;\n"
@@ -280,12 +233,8 @@ std::string HelpText() {
          "--psk-file ФАЙЛ открывает защищённый сеанс HART-IP версии 2 (TLS, по UDP — DTLS)\n"
          "с общим ключом из ФАЙЛа: строки identity=ИДЕНТИФИКАТОР и key=КЛЮЧ (шестнадцатеричный);\n"
          "файл должен принадлежать вам и быть закрыт для других (права 0600).\n"
-         "--simulated связывается со встроенным имитатором преобразователя.\n"
-         "СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ] или\n"
-         "--simulated; без них — связь, выбранная в окне программы («Связь», Ctrl+L) и\n"
-         "записанная в $XDG_CONFIG_HOME/kestrel7/link.conf. С ней --address N, --tag ТЕГ\n"
-         "или --sub N.\n" +
-         std::string(kReachHelp);
+         "--simulated связывается со встроенным имитатором преобразователя.\n" +
+         std::string(kLinkHelp);
 }
 
 std::string VersionText() { return std::string("kestrel7 ") + K7_VERSION + "\n"; }
@@ -342,23 +291,17 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
   {
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
-    std::string warning;
-    const LinkChoice choice = ChosenLink(args, warning);
-    if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
-    std::unique_ptr<hart::Link> link;
-    if (choice.kind != LinkChoice::Kind::Simulated) {
-      std::string portError;
-      link = OpenLink(choice, portError);
-      if (!link) {
-        std::fprintf(err, "%s\n", portError.c_str());
-        CloseTrace(traceFile);
-        return 1;
-      }
-      // The transmitter answers in real time.
-      platform->SetRealTime(true);
+    ResolvedLink resolved = ResolveLink(args);
+    if (!resolved.warning.empty()) std::fprintf(err, "%s\n", resolved.warning.c_str());
+    if (!resolved.error.empty()) {
+      std::fprintf(err, "%s\n", resolved.error.c_str());
+      CloseTrace(traceFile);
+      return 1;
     }
-    const bool real = link != nullptr;
-    link = ReachingChoice(std::move(link), choice, args.reach);
+    // The transmitter on a line or the network answers in real time.
+    const bool real = resolved.realTime;
+    platform->SetRealTime(real);
+    std::unique_ptr<hart::Link> link = std::move(resolved.link);
     auto* reaching = dynamic_cast<hart::ReachLink*>(link.get());
     // Always there, so that the device status of every reply is heard; it writes only to a file.
     hart::FrameTrace trace(traceFile);
@@ -367,7 +310,7 @@ int RunIdentify(const CommandLine& args, std::FILE* out, std::FILE* err) {
     std::uint8_t deviceStatus = 0;
     trace.SetDeviceStatusListener([&](std::uint8_t status) { deviceStatus |= status; });
     TMyWindow window(&trace, link.get());
-    window.SetLinkChoice(choice);
+    window.SetLinkChoice(resolved.choice);
     window.Create();
     // What the transmitter said of itself, for the line that ends the output.
     std::optional<hart::Identity> identity;

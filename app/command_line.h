@@ -7,23 +7,17 @@
 #include <optional>
 #include <string>
 
-#include "hart/reach.h"
+#include "app/link_options.h"
 #include "ui/printing.h"
 #include "ui/types.h"
 
-struct CommandLine {
+// The link options are the base's: the desktop and identify take them.
+struct CommandLine : LinkOptions {
   enum class Command { Desktop, Help, Version, Identify, Show, Report, Error };
   Command command = Command::Desktop;
   std::string file;    // show, report; the window: a data file to open at start
   std::string output;  // -o
   std::string trace;   // --trace: a file, or "-" for standard error
-  std::string port;    // --port: a HART modem's serial device; empty: the simulated transmitter
-  bool switchRts = true;  // --no-rts: the modem switches by itself
-  std::string hartIp;  // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
-  bool tcp = false;    // --tcp: HART-IP by TCP rather than UDP
-  bool simulated = false;  // --simulated: the simulated transmitter whatever link.conf says
-  std::string pskFile;  // --psk-file: the key of a secured HART-IP session (version 2)
-  std::optional<hart::Reach> reach;  // --address, --tag, --sub: how the one device is reached
   std::string error;   // what was wrong with the arguments
 };
 
@@ -43,10 +37,10 @@ class Link;
 struct LinkChoice;
 // The link the options ask for, or else the one kept in link.conf; a warning about the file in
 // `warning`.
-LinkChoice ChosenLink(const CommandLine& args, std::string& warning);
+LinkChoice ChosenLink(const LinkOptions& options, std::string& warning);
 // The HART-IP link of --hart-ip, --tcp and --psk-file: null, with the operator's text in `error`,
 // when the address is not one or the key file cannot be taken (then nothing was sent).
-std::unique_ptr<hart::Link> OpenHartIpLink(const CommandLine& args, std::string& error);
+std::unique_ptr<hart::Link> OpenHartIpLink(const LinkOptions& options, std::string& error);
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,
                                            std::string& error);
 std::unique_ptr<hart::Link> OpenHartIpLink(const std::string& address, bool tcp,

@@ -8,21 +8,22 @@
 #include "app/journal_session.h"
 #include "data/data_file.h"
 #include "data/database.h"
-#include "hart/serial_link.h"
+#include "hart/reach_link.h"
 #include "hart/simulated_link.h"
 #include "ui/headless/headless_platform.h"
 
 namespace {
 
 std::string Usage(bool apply) {
-  return apply ? "Использование: kestrel7 apply ФАЙЛ [СВЯЗЬ] [--record N] [--force]\n"
+  return std::string(apply ? "Использование: kestrel7 apply ФАЙЛ [СВЯЗЬ] [--record N] [--force]\n"
                  "  записывает в преобразователь конфигурацию записи N (по умолчанию 1) файла\n"
                  "  данных: единицы, диапазон, постоянную времени, характеристику, тег,\n"
                  "  дескриптор, дату и сообщение; каждое значение читается обратно. Другому\n"
                  "  изготовителю или типу прибора не записывает без --force.\n"
                : "Использование: kestrel7 compare ФАЙЛ [СВЯЗЬ] [--record N]\n"
                  "  сравнивает конфигурацию преобразователя с записью N (по умолчанию 1) файла\n"
-                 "  данных; код 0: совпадает, 1: различается, 3: преобразователь не прочитан.\n";
+                 "  данных; код 0: совпадает, 1: различается, 3: преобразователь не прочитан.\n") +
+         "\n" + kLinkHelp;
 }
 
 bool IsCommand(int argc, const char* const* argv, std::string_view name) {
@@ -53,36 +54,39 @@ bool LoadRecord(const DeviceArgs& args, TDaneIPPC& record, std::FILE* err) {
 
 // Runs `work` with the platform and the link the arguments name, the transmitter identified.
 // Returns the exit status of `work`, or kExitUnread.
-int WithTransmitter(const DeviceArgs& args, std::FILE* err, const LinkMaker& makeLink,
-                    const std::function<int(const TSerialPortSettings&, const TDaneIPPC&)>& work) {
+int WithTransmitter(
+    const DeviceArgs& args, std::FILE* err, const LinkMaker& makeLink,
+    const std::function<int(const TSerialPortSettings&, const TDaneIPPC&, const LinkChoice&)>&
+        work) {
   ui::ScopedHeadlessPlatform platform;
   hart::SimulatedLink simulated;
-  std::unique_ptr<hart::Link> link;
-  std::string error;
-  if (makeLink) {
-    link = makeLink();
-  } else if (!args.hartIp.empty()) {
-    link = OpenHartIpLink(args.hartIp, args.tcp, error);
-  } else if (!args.port.empty()) {
-    link = hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error);
-  }
-  if (!error.empty()) {
-    std::fprintf(err, "%s\n", error.c_str());
+  // Without a link option, the link chosen in the window and kept in link.conf.
+  const ResolvedLink resolved = ResolveLink(args, makeLink);
+  if (!resolved.warning.empty()) std::fprintf(err, "%s\n", resolved.warning.c_str());
+  if (!resolved.error.empty()) {
+    std::fprintf(err, "%s\n", resolved.error.c_str());
     return kExitUnread;
   }
+  const std::unique_ptr<hart::Link>& link = resolved.link;
   // A real transmitter answers in real time; the simulated one on the virtual clock.
-  if (!args.hartIp.empty() || !args.port.empty()) platform->SetRealTime(true);
+  platform->SetRealTime(resolved.realTime);
   TSerialPortSettings settings;
   settings.link = link ? link.get() : &simulated;
   const auto device = IdentifyTransmitter(nullptr, settings);
   for (const ui::MessageBoxRecord& box : platform->MessageBoxes()) {
     std::fprintf(err, "%s\n", box.text.c_str());
   }
+  auto* reaching = dynamic_cast<hart::ReachLink*>(link.get());
+  if (reaching != nullptr && reaching->IndexRefused()) {
+    // Nothing went to a sub-device the gateway does not have: the number given was wrong.
+    std::fprintf(err, "%s\n", reaching->Refusal().c_str());
+    return kExitUsage;
+  }
   if (!device) {
     std::fputs("Преобразователь не прочитан: нет ответа.\n", err);
     return kExitUnread;
   }
-  return work(settings, *device);
+  return work(settings, *device, resolved.choice);
 }
 
 }  // namespace
@@ -97,23 +101,15 @@ std::optional<DeviceArgs> ParseDeviceArgs(int argc, const char* const* argv, boo
   DeviceArgs args;
   for (int i = 2; i < argc && error.empty(); ++i) {
     const std::string_view arg = argv[i];
-    const bool takes = arg == "--record" || arg == "--port" || arg == "--hart-ip";
-    if (takes && (i + 1 >= argc || argv[i + 1][0] == '\0' || argv[i + 1][0] == '-')) {
-      error = "после " + std::string(arg) + " нужно значение";
+    if (TakeLinkOption(argc, argv, i, args, error)) continue;
+    if (arg == "--record" && (i + 1 >= argc || argv[i + 1][0] == '\0' || argv[i + 1][0] == '-')) {
+      error = "после --record нужен номер записи";
     } else if (arg == "--record") {
       const std::string_view n = argv[++i];
       const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), args.record);
       if (ec != std::errc() || end != n.data() + n.size() || args.record < 1) {
         error = "--record: номер записи от 1: " + std::string(n);
       }
-    } else if (arg == "--port") {
-      args.port = argv[++i];
-    } else if (arg == "--hart-ip") {
-      args.hartIp = argv[++i];
-    } else if (arg == "--no-rts") {
-      args.switchRts = false;
-    } else if (arg == "--tcp") {
-      args.tcp = true;
     } else if (apply && arg == "--force") {
       args.force = true;
     } else if (args.file.empty() && !arg.empty() && arg[0] != '-') {
@@ -123,11 +119,7 @@ std::optional<DeviceArgs> ParseDeviceArgs(int argc, const char* const* argv, boo
     }
   }
   if (error.empty() && args.file.empty()) error = "нужно имя файла данных";
-  if (error.empty() && !args.port.empty() && !args.hartIp.empty()) {
-    error = "--port и --hart-ip не указывают вместе: преобразователь на одной связи";
-  }
-  if (error.empty() && !args.switchRts && args.port.empty()) error = "--no-rts относится к --port";
-  if (error.empty() && args.tcp && args.hartIp.empty()) error = "--tcp относится к --hart-ip";
+  if (error.empty()) error = LinkOptionsError(args);
   if (!error.empty()) return std::nullopt;
   return args;
 }
@@ -146,7 +138,8 @@ int RunCompare(int argc, const char* const* argv, std::FILE* out, std::FILE* err
 int RunCompare(const DeviceArgs& args, std::FILE* out, std::FILE* err, const LinkMaker& link) {
   TDaneIPPC file;
   if (!LoadRecord(args, file, err)) return kExitUsage;
-  return WithTransmitter(args, err, link, [&](const TSerialPortSettings&, const TDaneIPPC& device) {
+  return WithTransmitter(args, err, link, [&](const TSerialPortSettings&, const TDaneIPPC& device,
+                                              const LinkChoice&) {
     const auto rows = CompareConfiguration(file, device);
     std::fputs(ComparisonText(rows).c_str(), out);
     for (const ConfigRow& r : rows) {
@@ -169,10 +162,11 @@ int RunApply(int argc, const char* const* argv, std::FILE* out, std::FILE* err) 
 int RunApply(const DeviceArgs& args, std::FILE* out, std::FILE* err, const LinkMaker& link) {
   TDaneIPPC file;
   if (!LoadRecord(args, file, err)) return kExitUsage;
-  JournalSession journal(LinkName(args.port, args.hartIp, args.tcp),
-                         [&](const std::string& w) { std::fprintf(err, "%s\n", w.c_str()); });
   return WithTransmitter(args, err, link, [&](const TSerialPortSettings& settings,
-                                              const TDaneIPPC& device) {
+                                              const TDaneIPPC& device, const LinkChoice& choice) {
+    // Identification writes nothing: the journal is opened for the writes, naming their link.
+    JournalSession journal(LinkName(choice),
+                           [&](const std::string& w) { std::fprintf(err, "%s\n", w.c_str()); });
     if (!SameKind(file, device) && !args.force) {
       std::fprintf(err,
                    "Запись %d файла %s — другого прибора: изготовитель %d, тип %d; "

@@ -8,15 +8,13 @@
 #include <optional>
 #include <string>
 
+#include "app/link_options.h"
 #include "hart/link.h"
 
-struct DeviceArgs {
+// The link options are the base's.
+struct DeviceArgs : LinkOptions {
   std::string file;
   int record = 1;          // --record, counted from 1
-  std::string port;        // --port
-  bool switchRts = true;   // --no-rts
-  std::string hartIp;      // --hart-ip
-  bool tcp = false;        // --tcp
   bool force = false;      // --force (apply only)
 };
 
@@ -27,7 +25,7 @@ bool IsApplyCommand(int argc, const char* const* argv);
 std::optional<DeviceArgs> ParseDeviceArgs(int argc, const char* const* argv, bool apply,
                                           std::string& error);
 
-// What a test puts in place of the link the options name.
+// What a test puts in place of the simulated transmitter.
 using LinkMaker = std::function<std::unique_ptr<hart::Link>()>;
 
 // compare: 0 equal, 1 different, 2 wrong arguments or data file, 3 the transmitter unread.

@@ -17,9 +17,3 @@ JournalSession::JournalSession(std::string link, Warn warn) {
 }
 
 JournalSession::~JournalSession() { hart::SetRequestObserver(nullptr); }
-
-std::string LinkName(const std::string& port, const std::string& hartIp, bool tcp) {
-  if (!port.empty()) return "порт " + port;
-  if (!hartIp.empty()) return "HART-IP " + hartIp + (tcp ? " (TCP)" : " (UDP)");
-  return "имитатор";
-}

@@ -13,13 +13,15 @@
 class JournalSession {
  public:
   using Warn = std::function<void(const std::string&)>;
-  // `link` names the link in every entry; `warn` hears what went wrong, once each: that the
+  // `link` names the link in every entry (LinkName of app/link_settings.h, as the status line); `warn` hears what went wrong, once each: that the
   // journal could not be opened (or was set aside), and that an entry could not be stored.
   JournalSession(std::string link, Warn warn);
   ~JournalSession();
   JournalSession(const JournalSession&) = delete;
   JournalSession& operator=(const JournalSession&) = delete;
 
+  // The link later entries name.
+  void SetLink(std::string link) { recorder_->SetLink(std::move(link)); }
   // Null when it could not be opened.
   journal::Journal* Journal() { return journal_.get(); }
 
@@ -27,7 +29,3 @@ class JournalSession {
   std::unique_ptr<journal::Journal> journal_;
   std::unique_ptr<journal::Recorder> recorder_;
 };
-
-// How an entry names the link of the command line's options: the simulated transmitter, a port,
-// or a HART-IP node.
-std::string LinkName(const std::string& port, const std::string& hartIp, bool tcp);

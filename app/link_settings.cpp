@@ -194,27 +194,6 @@ bool WriteLinkConf(const std::string& path, const LinkChoice& choice, std::strin
   return done;
 }
 
-std::optional<LinkChoice> ChoiceOfOptions(const std::string& port, bool switchRts,
-                                          const std::string& hartIp, bool tcp,
-                                          const std::string& pskFile, bool simulated) {
-  LinkChoice choice;
-  if (!port.empty()) {
-    choice.kind = LinkChoice::Kind::Serial;
-    choice.port = port;
-    choice.switchRts = switchRts;
-  } else if (!hartIp.empty()) {
-    // The whole HOST[:PORT] as typed: the HART-IP link reads it and says what is wrong with it.
-    choice.kind = LinkChoice::Kind::HartIp;
-    choice.host = hartIp;
-    choice.ipPort = 0;
-    choice.tcp = tcp;
-    choice.pskFile = pskFile;
-  } else if (!simulated) {
-    return std::nullopt;
-  }
-  return choice;
-}
-
 LinkChoice ResolveLinkChoice(const std::optional<LinkChoice>& fromOptions, std::string& warning) {
   warning.clear();
   if (fromOptions) return *fromOptions;

@@ -49,11 +49,6 @@ LinkChoice ReadLinkConf(const std::string& path, std::string& warning);
 // Written whole or not at all (a temporary file beside it, then renamed); false with `error`.
 bool WriteLinkConf(const std::string& path, const LinkChoice& choice, std::string& error);
 
-// The choice the command line's link options make; none when it gives none. `simulated` is
-// --simulated, which asks for the simulated transmitter whatever the file says.
-std::optional<LinkChoice> ChoiceOfOptions(const std::string& port, bool switchRts,
-                                          const std::string& hartIp, bool tcp,
-                                          const std::string& pskFile, bool simulated);
 // The command line's choice, or else the file's (a warning of the file's in `warning`).
 LinkChoice ResolveLinkChoice(const std::optional<LinkChoice>& fromOptions, std::string& warning);
 

@@ -31,53 +31,45 @@ int RunWindow(int argc, char** argv, const CommandLine& args) {
   std::unique_ptr<TMyWindow> window;
   std::unique_ptr<JournalSession> journal;
   bool portFailed = false;
-  const bool linkGiven =
-      ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
-                      args.simulated).has_value();
-  std::string warning;
-  LinkChoice choice = ChosenLink(args, warning);
+  const bool linkGiven = ChoiceOf(args).has_value();
   const int status = ui::qt::RunDesktop(
       argc, argv,
       [&] {
-        std::unique_ptr<hart::Link> link;
-        if (choice.kind != LinkChoice::Kind::Simulated) {
-          std::string error;
-          link = OpenLink(choice, error);
-          if (!link && linkGiven) {
-            // Said on the terminal, and in a window for whoever started the program without one.
-            std::fprintf(stderr, "%s\n", error.c_str());
-            ui::ThePlatform().MessageBox(nullptr, error, "", ui::kMbOk | ui::kMbIconStop);
-            portFailed = true;
-            ui::ThePlatform().Quit();
-            return;
-          }
-          if (!link) {
-            // The kept link is not there today (a modem unplugged, say): the program starts all
-            // the same, on the simulated transmitter, and says so.
-            warning = error + "\nСвязь с имитатором преобразователя; другую связь выбери кнопкой "
-                              "«Связь» (Ctrl+L).";
-            choice = LinkChoice{};
-          }
+        ResolvedLink resolved = ResolveLink(args);
+        std::string warning = resolved.warning;
+        if (!resolved.error.empty() && linkGiven) {
+          // Said on the terminal, and in a window for whoever started the program without one.
+          std::fprintf(stderr, "%s\n", resolved.error.c_str());
+          ui::ThePlatform().MessageBox(nullptr, resolved.error, "", ui::kMbOk | ui::kMbIconStop);
+          portFailed = true;
+          ui::ThePlatform().Quit();
+          return;
         }
-        // --address, --tag, --sub or the kept address=/sub=, and a gateway's sub-devices.
-        link = ReachingChoice(std::move(link), choice, args.reach);
+        if (!resolved.error.empty()) {
+          // The kept link is not there today (a modem unplugged, say): the program starts all
+          // the same, on the simulated transmitter, and says so.
+          warning = resolved.error + "\nСвязь с имитатором преобразователя; другую связь выбери "
+                                     "кнопкой «Связь» (Ctrl+L).";
+          resolved.choice = LinkChoice{};
+          // --address or --tag still reach the device asked for.
+          resolved.link = ReachingChoice(nullptr, resolved.choice, args.reach);
+        }
         if (!warning.empty()) {
           std::fprintf(stderr, "%s\n", warning.c_str());
           ui::ThePlatform().MessageBox(nullptr, warning, "Связь", ui::kMbOk | ui::kMbIconExclamation);
         }
         window = std::make_unique<TMyWindow>(trace.get());
-        window->UseLink(std::move(link), choice);
+        window->UseLink(std::move(resolved.link), resolved.choice);
         if (!args.file.empty()) window->OpenAtStart(args.file);
         window->Create();
         journal = std::make_unique<JournalSession>(
-            LinkName(choice.kind == LinkChoice::Kind::Serial ? choice.port : std::string(),
-                     choice.kind == LinkChoice::Kind::HartIp ? HartIpAddress(choice) : std::string(),
-                     choice.tcp),
+            LinkName(resolved.choice),
             [&](const std::string& warning) {
               std::fprintf(stderr, "%s\n", warning.c_str());
               if (window) window->ShowJournalWarning(warning);
             });
-        window->SetJournal(journal->Journal());
+        // The window names each link it changes to in the journal's later entries.
+        window->SetJournalSession(journal.get());
         window->Show(true);
       },
       [&] {

@@ -4,6 +4,7 @@
 
 #include "app/devices_window.h"
 #include "app/compare_window.h"
+#include "app/journal_session.h"
 #include "app/journal_window.h"
 #include "app/loop_release.h"
 #include "app/menu.h"
@@ -65,6 +66,12 @@ TMyWindow::~TMyWindow() {
 void TMyWindow::SetLinkChoice(LinkChoice choice) {
   linkChoice_ = std::move(choice);
   status_.SetLink(LinkName(linkChoice_));
+  if (journalSession_ != nullptr) journalSession_->SetLink(LinkName(linkChoice_));
+}
+
+void TMyWindow::SetJournalSession(JournalSession* session) {
+  journalSession_ = session;
+  SetJournal(session != nullptr ? session->Journal() : nullptr);
 }
 
 void TMyWindow::UseLink(std::unique_ptr<hart::Link> link, LinkChoice choice) {

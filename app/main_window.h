@@ -23,6 +23,8 @@
 // Broadcast after the database or the data file changed; wParam 1: the file is untitled.
 constexpr unsigned kMsgFileChanged = 117;
 
+class JournalSession;
+
 class TMyWindow : public ui::Window {
  public:
   static constexpr int kStartTimerId = 345;
@@ -64,6 +66,9 @@ class TMyWindow : public ui::Window {
   TAboutBox* AboutBox() { return about_.get(); }
   // The change journal «Журнал изменений» shows; null: it could not be opened.
   void SetJournal(journal::Journal* journal) { journal_ = journal; }
+  // The process's journal session: its journal is shown, and each link the window changes to is
+  // named in its later entries. Null: none.
+  void SetJournalSession(JournalSession* session);
   // What went wrong with the journal: on the status line until a device status takes it, and
   // back whenever the device reports none.
   void ShowJournalWarning(std::string warning);
@@ -118,6 +123,7 @@ class TMyWindow : public ui::Window {
   int startPhase_ = 0;
   std::string startFile_;
   journal::Journal* journal_ = nullptr;
+  JournalSession* journalSession_ = nullptr;
   std::string journalWarning_;
   int commandsRunning_ = 0;  // commands being carried out, modal dialogs open
   TStatusLine status_;

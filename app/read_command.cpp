@@ -8,7 +8,6 @@
 #include "app/command_line.h"
 #include "app/link_settings.h"
 #include "app/main_window.h"
-#include "app/reach_options.h"
 #include "app/menu.h"
 #include "calib/reading_log.h"
 #include "calib/trend_window.h"
@@ -26,7 +25,6 @@ constexpr std::int64_t kRealStartUpMs = 60000;
 // How soon Ctrl+C is noticed when the readings come in real time, whatever the period.
 constexpr int kInterruptPollMs = 100;
 constexpr double kMaxDurationSeconds = 1e7;
-constexpr const char* kPortNameWanted = "имя последовательного порта";
 
 // Set by the SIGINT handler, which may do nothing else.
 volatile std::sig_atomic_t interrupted = 0;
@@ -57,8 +55,7 @@ class Waker : public ui::Window {
 };
 
 bool TakesValue(std::string_view option) {
-  return option == "--port" || option == "--hart-ip" || option == "--psk-file" ||
-         option == "--trace" || option == "--period" || option == "--count" ||
+  return IsLinkValueOption(option) || option == "--trace" || option == "--period" || option == "--count" ||
          option == "--duration" || option == "--csv" || option == "-o";
 }
 
@@ -87,17 +84,15 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
   bool commandSeen = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (IsReachOption(arg)) {
-      if (!TakeReachOption(argc, argv, i, args.reach, error)) return std::nullopt;
+    if (TakeLinkOption(argc, argv, i, args, error)) {
+      if (!error.empty()) return std::nullopt;
       continue;
     }
     std::string value;
     if (TakesValue(arg)) {
       if (i + 1 >= argc) {
         error = "после " + std::string(arg) + " нужно " +
-                (arg == "--port"                            ? kPortNameWanted
-                 : arg == "--hart-ip"                       ? "адрес узла HART-IP"
-                 : arg == "--period" || arg == "--duration" ? "число секунд"
+                (arg == "--period" || arg == "--duration" ? "число секунд"
                  : arg == "--count"                         ? "число показаний"
                                                             : "имя файла");
         return std::nullopt;
@@ -111,24 +106,6 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     }
     if (arg == "read" && !commandSeen) {
       commandSeen = true;
-    } else if (arg == "--port") {
-      // An unset variable in a script gives an empty name, or takes the next option for one:
-      // either would quietly read the simulated transmitter or open nonsense.
-      if (value.empty() || value.front() == '-') {
-        error = std::string("после --port нужно ") + kPortNameWanted;
-        return std::nullopt;
-      }
-      args.port = value;
-    } else if (arg == "--no-rts") {
-      args.switchRts = false;
-    } else if (arg == "--hart-ip") {
-      args.hartIp = value;
-    } else if (arg == "--tcp") {
-      args.tcp = true;
-    } else if (arg == "--simulated") {
-      args.simulated = true;
-    } else if (arg == "--psk-file") {
-      args.pskFile = value;
     } else if (arg == "--trace") {
       args.trace = value;
     } else if (arg == "--csv") {
@@ -168,23 +145,7 @@ std::optional<ReadArgs> ParseReadArgs(int argc, const char* const* argv, std::st
     error = "--count и --duration вместе не задаются: одно из двух";
     return std::nullopt;
   }
-  if (args.port.empty() && !args.switchRts) {
-    error = "--no-rts относится к --port";
-    return std::nullopt;
-  }
-  if (!args.port.empty() && !args.hartIp.empty()) {
-    error = "--port и --hart-ip не указывают вместе: преобразователь на одной связи";
-    return std::nullopt;
-  }
-  if (args.tcp && args.hartIp.empty()) {
-    error = "--tcp относится к --hart-ip";
-    return std::nullopt;
-  }
-  if (!args.pskFile.empty() && args.hartIp.empty()) {
-    error = "--psk-file относится к --hart-ip";
-    return std::nullopt;
-  }
-  error = ReachUsageError(args.reach, !args.hartIp.empty());
+  error = LinkOptionsError(args);
   if (!error.empty()) return std::nullopt;
   return args;
 }
@@ -193,18 +154,15 @@ std::string ReadUsage() {
   return "Использование:\n"
          "  kestrel7 read [СВЯЗЬ] [--period С] [--count N | --duration С] [--csv ФАЙЛ]\n"
          "                [--trace ФАЙЛ]\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts], --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ]\n"
-         "         или --simulated; с ней --address N, --tag ТЕГ или --sub N\n"
          "\n"
          "Идентифицирует преобразователь, затем читает давление и ток в линии каждые С секунд\n"
          "(от 0.4 до 60, по умолчанию 0.4) и выводит каждое показание строкой CSV в ФАЙЛ или\n"
          "на стандартный вывод: N показаний, С секунд или до Ctrl+C. В конце строка итогов:\n"
          "показания, сбои, минимум, максимум и среднее (на стандартный вывод, когда CSV\n"
          "пишется в файл, иначе в стандартный поток ошибок).\n"
-         "Без СВЯЗИ — связь, выбранная в окне программы; с --simulated или без выбранной\n"
-         "связи отвечает встроенный имитатор преобразователя; N показаний\n"
-         "или С секунд он даёт сразу, по своим часам, без ожидания.\n" +
-         std::string(kReachHelp);
+         "Имитатор преобразователя (--simulated или без выбранной связи) даёт N показаний\n"
+         "или С секунд сразу, по своим часам, без ожидания.\n\n" +
+         std::string(kLinkHelp);
 }
 
 int RunRead(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
@@ -240,25 +198,17 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     platform->SetToday(LocalToday());
     // The window and the readings talk to one transmitter: one link serves both.
     hart::SimulatedLink simulatedLink;
-    std::unique_ptr<hart::Link> openedLink;
-    // Without a link option, the link chosen in the window and kept in link.conf.
-    std::string warning;
-    const LinkChoice choice = ResolveLinkChoice(
-        ChoiceOfOptions(args.port, args.switchRts, args.hartIp, args.tcp, args.pskFile,
-                        args.simulated), warning);
-    if (!warning.empty()) std::fprintf(err, "%s\n", warning.c_str());
-    const bool onLine = choice.kind != LinkChoice::Kind::Simulated;
-    if (onLine) {
-      openedLink = OpenLink(choice, error);
-      if (!openedLink) {
-        std::fprintf(err, "%s\n", error.c_str());
-        CloseTrace(traceFile);
-        return 1;
-      }
-    } else if (seams.makeLink) {
-      openedLink = seams.makeLink();
+    // Without a link option, the link chosen in the window and kept in link.conf; --address,
+    // --tag, --sub: the window and the readings reach the device alike.
+    ResolvedLink resolved = ResolveLink(args, seams.makeLink);
+    if (!resolved.warning.empty()) std::fprintf(err, "%s\n", resolved.warning.c_str());
+    if (!resolved.error.empty()) {
+      std::fprintf(err, "%s\n", resolved.error.c_str());
+      CloseTrace(traceFile);
+      return 1;
     }
-    hart::Link* link = openedLink ? openedLink.get() : &simulatedLink;
+    const bool onLine = resolved.realTime;
+    hart::Link* link = resolved.link ? resolved.link.get() : &simulatedLink;
     // The CSV goes to a file or to standard output; the summary where it does not spoil the CSV.
     std::unique_ptr<calib::ReadingLog> log =
         args.csv.empty() ? calib::ReadingLog::OnStream(out, "стандартный вывод", error)
@@ -271,17 +221,12 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
     std::FILE* summaryOut = args.csv.empty() ? err : out;
     // A transmitter on a line or the network answers in real time, and so does the simulated one
     // when the readings go on until Ctrl+C; otherwise the virtual clock runs them at once.
-    const bool simulated = link == &simulatedLink;
+    const bool simulated = !onLine && !seams.makeLink;
     const bool realTime = onLine || (simulated && !args.count && !args.durationMs);
     platform->SetRealTime(realTime);
 
     std::optional<hart::FrameTrace> trace;
     if (traceFile != nullptr) trace.emplace(traceFile);
-    // --address, --tag, --sub: the window and the readings reach the device alike.
-    const std::unique_ptr<hart::ReachLink> reached =
-        ReachingLink(*link, ReachOfChoice(choice, args.reach),
-                     choice.kind == LinkChoice::Kind::HartIp);
-    if (reached) link = reached.get();
     TMyWindow window(trace ? &*trace : nullptr, link);
     window.Create();
     platform->OnModal(THartKom0::kResourceId, [&](ui::Dialog& dialog) {

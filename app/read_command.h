@@ -9,23 +9,16 @@
 #include <optional>
 #include <string>
 
+#include "app/link_options.h"
 #include "hart/link.h"
-#include "hart/reach.h"
 
-struct ReadArgs {
-  // Neither --port nor --hart-ip: the built-in simulated transmitter.
-  std::string port;        // --port: a HART modem's serial device
-  bool switchRts = true;   // --no-rts
-  std::string hartIp;      // --hart-ip: HOST[:PORT] of a HART-IP gateway, multiplexer or transmitter
-  bool tcp = false;        // --tcp: HART-IP by TCP rather than UDP
-  bool simulated = false;  // --simulated: whatever link.conf says
-  std::string pskFile;     // --psk-file: the key of a secured HART-IP session
+// The link options are the base's.
+struct ReadArgs : LinkOptions {
   std::string trace;       // --trace: a file, or "-" for standard error
   int periodMs = 400;      // --period, in seconds on the command line
   std::optional<std::int64_t> count;       // --count
   std::optional<std::int64_t> durationMs;  // --duration, in seconds on the command line
   std::string csv;         // --csv: the file; empty: standard output
-  std::optional<hart::Reach> reach;  // --address, --tag, --sub
 };
 
 // True when the command line asks for `read`, wherever its options stand.

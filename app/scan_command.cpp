@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "app/reach_options.h"
 #include "data/data_file.h"
 #include "data/database.h"
 #include "hart/device_scan.h"
@@ -79,8 +78,8 @@ bool IsScanCommand(int argc, const char* const* argv) {
     const std::string_view arg = argv[i];
     if (arg == "scan") return true;
     // The value of an option is not the command.
-    if (arg == "--port" || arg == "--hart-ip" || arg == "--trace" || arg == "-o" ||
-        IsReachOption(arg)) {
+    if (IsLinkValueOption(arg) || arg == "--trace" || arg == "-o" || arg == "--from" ||
+        arg == "--to") {
       ++i;
     } else if (!arg.starts_with("-")) {
       return false;
@@ -95,12 +94,11 @@ std::optional<ScanArgs> ParseScanArgs(int argc, const char* const* argv, std::st
   bool rangeGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (IsReachOption(arg)) {
-      if (!TakeReachOption(argc, argv, i, args.reach, error)) return std::nullopt;
+    if (TakeLinkOption(argc, argv, i, args, error)) {
+      if (!error.empty()) return std::nullopt;
       continue;
     }
-    const bool takesValue = arg == "--port" || arg == "--hart-ip" || arg == "--trace" ||
-                            arg == "--psk-file" || arg == "-o" || arg == "--from" || arg == "--to";
+    const bool takesValue = arg == "--trace" || arg == "-o" || arg == "--from" || arg == "--to";
     std::string value;
     if (takesValue) {
       if (i + 1 >= argc) {
@@ -111,20 +109,6 @@ std::optional<ScanArgs> ParseScanArgs(int argc, const char* const* argv, std::st
     }
     if (arg == "scan" && !commandSeen) {
       commandSeen = true;
-    } else if (arg == "--port") {
-      if (value.empty() || value.front() == '-') {
-        error = "после --port нужно имя последовательного порта";
-        return std::nullopt;
-      }
-      args.port = value;
-    } else if (arg == "--no-rts") {
-      args.switchRts = false;
-    } else if (arg == "--hart-ip") {
-      args.hartIp = value;
-    } else if (arg == "--tcp") {
-      args.tcp = true;
-    } else if (arg == "--psk-file") {
-      args.pskFile = value;
     } else if (arg == "--trace") {
       if (value.empty()) {
         error = "после --trace нужно имя файла или -";
@@ -152,21 +136,13 @@ std::optional<ScanArgs> ParseScanArgs(int argc, const char* const* argv, std::st
   }
   if (args.from > args.to) {
     error = "--from больше --to: адресов для поиска нет";
-  } else if (!args.port.empty() && !args.hartIp.empty()) {
-    error = "--port и --hart-ip не указывают вместе: приборы на одной связи";
-  } else if (args.tcp && args.hartIp.empty()) {
-    error = "--tcp относится к --hart-ip";
-  } else if (!args.pskFile.empty() && args.hartIp.empty()) {
-    error = "--psk-file относится к --hart-ip";
-  } else if (args.port.empty() && !args.switchRts) {
-    error = "--no-rts относится к --port";
-  } else if (rangeGiven && !args.hartIp.empty()) {
-    error = "--from и --to относятся к линии: за шлюзом приборы перечисляет сам шлюз";
   } else if (args.reach && args.reach->by == hart::Reach::By::SubDevice) {
     error = "--sub не относится к scan: scan --hart-ip перечисляет все подчинённые приборы";
+  } else if (rangeGiven && !args.hartIp.empty()) {
+    error = "--from и --to относятся к линии: за шлюзом приборы перечисляет сам шлюз";
   } else if (args.reach && rangeGiven) {
     error = "--from и --to не указывают вместе с --address и --tag";
-  } else {
+  } else if (error = LinkOptionsError(args); error.empty()) {
     if (args.reach && args.reach->by == hart::Reach::By::Address) {
       // One address is the range of one.
       args.from = args.to = args.reach->address;
@@ -185,8 +161,8 @@ std::string ScanUsage() {
          "  и выводит строку на каждый: адрес, версию HART, изготовителя, тип, номер, тег и\n"
          "  длинный тег. С -o каждый прибор идентифицируется и записывается в файл данных.\n"
          "  Ctrl+C прекращает поиск с тем, что найдено.\n"
-         "  СВЯЗЬ: --port ПОРТ [--no-rts] или --hart-ip УЗЕЛ[:ПОРТ] [--tcp] [--psk-file ФАЙЛ];\n"
-         "  без неё отвечает встроенный имитатор (один прибор, адрес 0).\n";
+         "  Встроенный имитатор — один прибор, адрес 0.\n\n" +
+         std::string(kLinkHelp);
 }
 
 std::optional<TDaneIPPC> IdentifyReached(ui::Window* parent, const TSerialPortSettings& settings,
@@ -231,22 +207,16 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
     };
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
-    std::unique_ptr<hart::Link> inner;
-    const bool onLine = !args.port.empty() || !args.hartIp.empty();
-    if (onLine) {
-      inner = args.hartIp.empty()
-                  ? hart::SerialLink::Open(args.port, hart::SerialOptions{args.switchRts}, error)
-                  : OpenHartIpLink(args.hartIp, args.tcp, args.pskFile, error);
-      if (!inner) {
-        std::fprintf(err, "%s\n", error.c_str());
-        CloseTrace(traceFile);
-        return 1;
-      }
-      platform->SetRealTime(true);
-    } else if (seams.makeLink) {
-      inner = seams.makeLink();
-      platform->SetRealTime(true);
+    // A kept address= or sub= is not looked at: a scan looks for every device on the link.
+    ResolvedLink resolved = ResolveLink(args, seams.makeLink, false);
+    if (!resolved.warning.empty()) std::fprintf(err, "%s\n", resolved.warning.c_str());
+    if (!resolved.error.empty()) {
+      std::fprintf(err, "%s\n", resolved.error.c_str());
+      CloseTrace(traceFile);
+      return 1;
     }
+    platform->SetRealTime(resolved.realTime || seams.makeLink);
+    std::unique_ptr<hart::Link> inner = std::move(resolved.link);
     int from = args.from;
     int to = args.to;
     if (!inner) {
@@ -255,7 +225,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
       to = from == 0 ? 0 : -1;
     }
     hart::ReachLink link(std::move(inner), args.reach.value_or(hart::Reach{}),
-                         !args.hartIp.empty() || seams.gateway);
+                         resolved.choice.kind == LinkChoice::Kind::HartIp || seams.gateway);
     std::optional<hart::FrameTrace> trace;
     if (traceFile != nullptr) trace.emplace(traceFile);
     TSerialPortSettings settings;

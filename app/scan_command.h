@@ -10,22 +10,19 @@
 #include <optional>
 #include <string>
 
+#include "app/link_options.h"
 #include "hart/protokol.h"
 #include "hart/reach.h"
 #include "hart/reach_link.h"
 #include "record/record.h"
 
-struct ScanArgs {
-  std::string port;
-  bool switchRts = true;
-  std::string hartIp;
-  bool tcp = false;
-  std::string pskFile;  // --psk-file: the key of a secured HART-IP session
+// The link options are the base's; of --address, --tag and --sub only --tag stays in `reach`
+// (an address is the range of one).
+struct ScanArgs : LinkOptions {
   std::string trace;
   std::string output;  // -o
   int from = 0;
   int to = hart::kLastPollingAddress;
-  std::optional<hart::Reach> reach;  // --tag (or --address: one address)
 };
 
 bool IsScanCommand(int argc, const char* const* argv);

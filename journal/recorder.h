@@ -23,6 +23,8 @@ class Recorder : public hart::RequestObserver {
   // `journal` may be null (it could not be opened): then nothing is recorded. `warn` hears, once,
   // that an entry could not be stored.
   Recorder(Journal* journal, std::string link, Warn warn);
+  // The link the entries from now on name: the technician chose another.
+  void SetLink(std::string link) { link_ = std::move(link); }
 
   void RequestLeft(const THartProtokol& dialog) override;
   void OutcomeArrived(const THartProtokol& dialog, unsigned event) override;

@@ -9,6 +9,7 @@
 #include "app/compare_command.h"
 #include "app/compare_window.h"
 #include "app/configuration.h"
+#include "app/link_settings.h"
 #include "data/data_file.h"
 #include "data/database.h"
 #include "hart/protokol.h"
@@ -265,17 +266,33 @@ TEST_F(CompareApplyTest, TheWindowWritesTheRowsTheTechnicianTicks) {
             "Единицы: [Bar] — записано и прочитано\nКонфигурация записана в преобразователь.");
 }
 
-// The same over a serial line, the pseudo-terminal test transmitter in real time.
+// The same over a serial line, the pseudo-terminal test transmitter in real time: the link kept
+// in link.conf, the transmitter at address 7 of a loop whose address 0 is another, and the
+// journal naming the link as the status line does.
 TEST_F(CompareApplyTest, ApplyOverTheSerialTestTransmitter) {
-  testhart::TestTransmitter transmitter;
-  transmitter.SetModel(line.model);
+  line.model.pollingAddress = 7;
   Save(Reconfigured(Identified()));
-  args.port = transmitter.Device();
+  testhart::TestTransmitter transmitter;
+  hart::TransmitterModel other = testhart::TestModel();
+  other.deviceId = 0x0B0B0B;
+  transmitter.SetModel(other);
+  transmitter.AddDevice(line.model);
+  const std::string kept = std::getenv("XDG_CONFIG_HOME");
+  ::setenv("XDG_CONFIG_HOME", home.Dir().c_str(), 1);
+  LinkChoice serial;
+  serial.kind = LinkChoice::Kind::Serial;
+  serial.port = transmitter.Device();
+  std::string error;
+  ASSERT_TRUE(WriteLinkConf(LinkConfPath(), serial, error)) << error;
+  args.reach = hart::ReachAtAddress("7", error);
   const Outcome o = Run(RunApply, {});
   EXPECT_EQ(o.status, 0) << o.out << o.err;
-  EXPECT_EQ(transmitter.Model().unit, 7);
-  EXPECT_EQ(transmitter.Model().transferFunction, 1);
   EXPECT_EQ(Run(RunCompare, {}).status, 0);
+  ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+  EXPECT_EQ(transmitter.Model().unit, other.unit);
+  const auto journal = journal::Journal::Open(journal::DefaultPath(), error);
+  ASSERT_NE(journal, nullptr);
+  EXPECT_EQ(journal->List({}).back().link, "Модем " + transmitter.Device());
 }
 
 }  // namespace

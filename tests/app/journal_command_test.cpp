@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "config/damping_dialog.h"
+#include "hart/simulated_link.h"
 #include "tests/support/temp_data_home.h"
 #include "ui/headless/headless_platform.h"
 
@@ -64,10 +65,15 @@ TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
     JournalSession session("имитатор", [](const std::string& w) { ADD_FAILURE() << w; });
     ASSERT_NE(session.Journal(), nullptr);
     TMyWindow window;
-    window.SetJournal(session.Journal());
+    window.SetJournalSession(&session);
     window.Create();
     platform->Advance(5000);
     ASSERT_EQ(window.Database().Count(), 1u);
+    // Another link chosen: the entries from now on name it.
+    LinkChoice gateway;
+    gateway.kind = LinkChoice::Kind::HartIp;
+    gateway.host = "10.0.0.5";
+    window.UseLink(std::make_unique<hart::SimulatedLink>(), gateway);
     WriteDamping(*platform, window, "2.5");
     platform->OnModal(TJournalWindow::kResourceId, [&](ui::Dialog& d) {
       auto& w = static_cast<TJournalWindow&>(d);
@@ -87,6 +93,7 @@ TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
   EXPECT_EQ(shown[0].sent, "2.5 с");
   EXPECT_EQ(shown[0].readBack, "2.5 с");
   EXPECT_EQ(shown[0].outcome, "выполнено");
+  EXPECT_EQ(shown[0].link, "HART-IP 10.0.0.5:5094 UDP");
   std::ifstream csv(exported);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(csv), {}), journal::CsvOf(shown));
 
