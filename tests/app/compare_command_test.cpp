@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -277,7 +279,8 @@ TEST_F(CompareApplyTest, ApplyOverTheSerialTestTransmitter) {
   other.deviceId = 0x0B0B0B;
   transmitter.SetModel(other);
   transmitter.AddDevice(line.model);
-  const std::string kept = std::getenv("XDG_CONFIG_HOME");
+  const char* before = std::getenv("XDG_CONFIG_HOME");
+  const std::optional<std::string> kept = before ? std::optional<std::string>(before) : std::nullopt;
   ::setenv("XDG_CONFIG_HOME", home.Dir().c_str(), 1);
   LinkChoice serial;
   serial.kind = LinkChoice::Kind::Serial;
@@ -288,7 +291,11 @@ TEST_F(CompareApplyTest, ApplyOverTheSerialTestTransmitter) {
   const Outcome o = Run(RunApply, {});
   EXPECT_EQ(o.status, 0) << o.out << o.err;
   EXPECT_EQ(Run(RunCompare, {}).status, 0);
-  ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1);
+  if (kept) {
+    ::setenv("XDG_CONFIG_HOME", kept->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
   EXPECT_EQ(transmitter.Model().unit, other.unit);
   const auto journal = journal::Journal::Open(journal::DefaultPath(), error);
   ASSERT_NE(journal, nullptr);
