@@ -5,6 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hart/hart_ip_key.h"
+#include "hart/reach.h"
+#include "ui/utf8.h"
+
 namespace {
 
 using ui::ControlKind;
@@ -58,6 +62,10 @@ bool SplitHost(std::string text, std::string& host, int& port) {
 
 }  // namespace
 
+std::string HartIpKeyPath() {
+  return (std::filesystem::path(LinkConfPath()).parent_path() / "hart-ip.key").string();
+}
+
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& devRoot, const std::string& sysRoot) {
   namespace fs = std::filesystem;
   std::vector<SerialPortInfo> ports;
@@ -87,7 +95,7 @@ ui::DialogTemplate TLinkDialog::BuildTemplate() {
   ui::DialogTemplate tpl;
   tpl.resourceId = kResourceId;
   tpl.caption = "Связь";
-  tpl.rect = {30, 30, 250, 128};
+  tpl.rect = {30, 30, 250, 210};
   auto& c = tpl.controls;
   const auto tab = ui::kStyleTabStop;
   c.push_back({kSimulated, ControlKind::RadioButton, "Имитатор преобразователя", {10, 8, 220, 10}, tab});
@@ -102,8 +110,21 @@ ui::DialogTemplate TLinkDialog::BuildTemplate() {
   c.push_back({kHost, ControlKind::Edit, "", {72, 79, 118, 12}, ui::kStyleBorder | tab});
   c.push_back({kTransport, ControlKind::ComboBox, "", {196, 79, 44, 12},
                ui::kStyleBorder | ui::kStyleReadOnly | tab});
-  c.push_back({ui::kIdOk, ControlKind::DefPushButton, "Выбери", {66, 104, 54, 14}, tab});
-  c.push_back({ui::kIdCancel, ControlKind::PushButton, "Отмена", {130, 104, 54, 14}, tab});
+  c.push_back({kSubLabel, ControlKind::Static, "Прибор №", {22, 97, 48, 8}});
+  c.push_back({kSub, ControlKind::Edit, "", {72, 95, 30, 12}, ui::kStyleBorder | tab});
+  c.push_back({kSubHint, ControlKind::Static, "в шлюзе, 1–65535; пусто — сам узел", {108, 97, 132, 8}});
+  c.push_back({kKeyTitle, ControlKind::Static, "Ключ HART-IP (защищённый сеанс, версия 2)",
+               {22, 113, 218, 8}});
+  c.push_back({kIdentityLabel, ControlKind::Static, "Клиент", {22, 127, 48, 8}});
+  c.push_back({kIdentity, ControlKind::Edit, "", {72, 125, 168, 12}, ui::kStyleBorder | tab});
+  c.push_back({kKeyLabel, ControlKind::Static, "Ключ (hex)", {22, 143, 48, 8}});
+  c.push_back({kKey, ControlKind::Edit, "", {72, 141, 168, 12}, ui::kStyleBorder | tab});
+  c.push_back({kKeyHint, ControlKind::Static, "", {72, 155, 168, 8}});
+  c.push_back({kAddressLabel, ControlKind::Static, "Адрес опроса", {10, 171, 60, 8}});
+  c.push_back({kAddress, ControlKind::Edit, "", {72, 169, 30, 12}, ui::kStyleBorder | tab});
+  c.push_back({kAddressHint, ControlKind::Static, "0–63; пусто — поиск прибора", {108, 171, 132, 8}});
+  c.push_back({ui::kIdOk, ControlKind::DefPushButton, "Выбери", {66, 190, 54, 14}, tab});
+  c.push_back({ui::kIdCancel, ControlKind::PushButton, "Отмена", {130, 190, 54, 14}, tab});
   return tpl;
 }
 
@@ -132,6 +153,16 @@ void TLinkDialog::SetupWindow() {
   transport.Add("UDP");
   transport.Add("TCP");
   transport.SetSelection(choice_.tcp ? 1 : 0);
+  ui::Edit(*this, kAddress).SetText(choice_.address ? std::to_string(*choice_.address) : "");
+  ui::Edit(*this, kSub).SetText(choice_.sub);
+  // The key itself is never shown: only that one is kept, and for whom.
+  std::string unreadable;
+  if (const auto key = choice_.pskFile.empty() ? std::nullopt
+                                               : hart::LoadHartIpKey(choice_.pskFile, unreadable)) {
+    keptIdentity_ = key->identity;
+    ui::Edit(*this, kIdentity).SetText(keptIdentity_);
+    ui::ControlRef(*this, kKeyHint).SetText("ключ сохранён; пусто — оставить его");
+  }
   Pick(choice_.kind);
   ShowPortDescription();
 }
@@ -143,8 +174,12 @@ void TLinkDialog::Pick(LinkChoice::Kind kind) {
   for (int id : {kPort, kNoRts, kPortDescription}) {
     ui::ControlRef(*this, id).Enable(kind == LinkChoice::Kind::Serial);
   }
-  for (int id : {kHostLabel, kHost, kTransport}) {
+  for (int id : {kHostLabel, kHost, kTransport, kSubLabel, kSub, kSubHint, kKeyTitle,
+                 kIdentityLabel, kIdentity, kKeyLabel, kKey, kKeyHint}) {
     ui::ControlRef(*this, id).Enable(kind == LinkChoice::Kind::HartIp);
+  }
+  for (int id : {kAddressLabel, kAddress, kAddressHint}) {
+    ui::ControlRef(*this, id).Enable(kind != LinkChoice::Kind::Simulated);
   }
 }
 
@@ -159,11 +194,7 @@ void TLinkDialog::ShowPortDescription() {
 }
 
 bool TLinkDialog::ReadChoice(LinkChoice& choice) {
-  // What the dialog does not show (the device behind the link) goes on as it was.
   choice = LinkChoice{};
-  choice.address = choice_.address;
-  choice.sub = choice_.sub;
-  choice.pskFile = choice_.pskFile;
   const auto refuse = [this](const std::string& text) {
     MessageBox(text, "Связь", ui::kMbOk | ui::kMbIconExclamation);
     return false;
@@ -184,19 +215,89 @@ bool TLinkDialog::ReadChoice(LinkChoice& choice) {
     choice.tcp = ui::ComboBox(*this, kTransport).Selection() == 1;
   } else {
     choice.kind = LinkChoice::Kind::Simulated;
+    // The simulated transmitter has no address or key to choose: what was chosen for a real
+    // link is kept for the next time one is chosen.
+    choice.address = choice_.address;
+    choice.sub = choice_.sub;
+    choice.pskFile = choice_.pskFile;
+    return true;
   }
+  // The command line's own rules and words, with the sentence's first letter raised.
+  const auto said = [](const std::string& error) {
+    const std::string first = ui::utf8::Left(error, 1);
+    return ui::utf8::ToUpper(first) + error.substr(first.size()) + ".";
+  };
+  std::string error;
+  const std::string address = ui::Edit(*this, kAddress).Text();
+  if (!address.empty()) {
+    const std::optional<hart::Reach> reach = hart::ReachAtAddress(address, error);
+    if (!reach) return refuse(said(error));
+    choice.address = reach->address;
+  }
+  if (choice.kind == LinkChoice::Kind::Serial) return true;
+  choice.sub = ui::Edit(*this, kSub).Text();
+  if (!choice.sub.empty() && !hart::ReachSubDevice(choice.sub, error)) return refuse(said(error));
+  return ReadKey(choice);
+}
+
+bool TLinkDialog::ReadKey(LinkChoice& choice) {
+  const std::string identity = ui::Edit(*this, kIdentity).Text();
+  const std::string keyHex = ui::Edit(*this, kKey).Text();
+  const auto refuse = [this](const std::string& text) {
+    MessageBox(text, "Связь", ui::kMbOk | ui::kMbIconExclamation);
+    return false;
+  };
+  // No identity and no key: a session without one (version 1).
+  if (identity.empty() && keyHex.empty()) return true;
+  hart::HartIpKey key;
+  std::string wrong = hart::CheckHartIpKey(identity, keyHex);
+  if (keyHex.empty() && !keptIdentity_.empty()) {
+    if (identity == keptIdentity_) {
+      choice.pskFile = choice_.pskFile;
+      return true;
+    }
+    // A new identity for the kept key: written anew under our own name.
+    std::optional<hart::HartIpKey> kept = hart::LoadHartIpKey(choice_.pskFile, wrong);
+    if (!kept) return refuse(wrong);
+    key.key = kept->key;
+    wrong = hart::CheckHartIpKey(identity, std::string(2 * key.key.size(), '0'));
+  } else {
+    key.key = hart::KeyFromHex(keyHex);
+  }
+  if (!wrong.empty()) return refuse(wrong);
+  key.identity = identity;
+  // Written beside the kept key, not over it: the link in use keeps its key until this one opens.
+  const std::filesystem::path file = HartIpKeyPath() + ".new";
+  std::error_code ec;
+  std::filesystem::create_directories(file.parent_path(), ec);
+  std::string error;
+  if (!hart::SaveHartIpKey(file.string(), key, error)) {
+    std::filesystem::remove(file, ec);
+    return refuse(error);
+  }
+  newKeyFile_ = file.string();
+  choice.pskFile = newKeyFile_;
   return true;
 }
 
 void TLinkDialog::Apply() {
   LinkChoice choice;
+  newKeyFile_.clear();
   if (!ReadChoice(choice)) return;
   std::string error;
   // Null without an error: the window's own simulated transmitter.
   std::unique_ptr<hart::Link> link = opener_(choice, error);
+  std::error_code ec;
   if (!link && !error.empty()) {
+    if (!newKeyFile_.empty()) std::filesystem::remove(newKeyFile_, ec);
     MessageBox(error + "\nСвязь не изменена.", "Связь", ui::kMbOk | ui::kMbIconStop);
     return;
+  }
+  // The link has read its key already; the file takes the kept key's name for the next start
+  // (should that fail, link.conf names the new file itself, which is as good).
+  if (!newKeyFile_.empty()) {
+    std::filesystem::rename(newKeyFile_, HartIpKeyPath(), ec);
+    if (!ec) choice.pskFile = HartIpKeyPath();
   }
   choice_ = std::move(choice);
   link_ = std::move(link);

@@ -1,7 +1,8 @@
 // «Связь»: the technician chooses the link in the window: the simulated transmitter, a HART
 // modem on one of the serial ports the system has, or a HART-IP gateway. The link is opened
 // before the dialog closes, so a port that cannot be opened is said at once and the link in use
-// stays.
+// stays. A polling address, a gateway's sub-device and the key of a secured HART-IP session are
+// chosen here too; the key goes to a file of the user's own that link.conf names.
 #pragma once
 
 #include <functional>
@@ -36,6 +37,18 @@ class TLinkDialog : public ui::Dialog {
     kHostLabel = 977,
     kHost = 978,
     kTransport = 979,
+    kSubLabel = 980,
+    kSub = 981,
+    kSubHint = 982,
+    kKeyTitle = 983,
+    kIdentityLabel = 984,
+    kIdentity = 985,
+    kKeyLabel = 986,
+    kKey = 987,
+    kKeyHint = 988,
+    kAddressLabel = 989,
+    kAddress = 990,
+    kAddressHint = 991,
   };
 
   // Opens the link chosen; null with an error when it cannot, null without one for the window's
@@ -59,10 +72,17 @@ class TLinkDialog : public ui::Dialog {
   void ShowPortDescription();
   // The choice the controls make; false, having said why, when they make none.
   bool ReadChoice(LinkChoice& choice);
+  // The key as the fields give it: none, a kept file, or a new key written to `newKeyFile_`.
+  bool ReadKey(LinkChoice& choice);
   void Apply();
 
   LinkChoice choice_;
   Opener opener_;
   std::vector<SerialPortInfo> ports_;
   std::unique_ptr<hart::Link> link_;
+  std::string keptIdentity_;  // the identity of the key file the choice names, when it is readable
+  std::string newKeyFile_;    // a key written for this choice, made the kept one once it opens
 };
+
+// Where a key typed in «Связь» is kept: beside link.conf, as hart-ip.key.
+std::string HartIpKeyPath();

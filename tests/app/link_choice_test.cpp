@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "app/command_line.h"
+#include "hart/hart_ip_key.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "tests/support/fake_link.h"
@@ -156,19 +157,45 @@ TEST_F(LinkChoiceTest, ChosenInTheWindowAppliedAndKeptRefusedOpeningKeepsThePrev
   ASSERT_EQ(window.Database().Count(), 1u);
   platform->ClearMessageBoxes();
 
-  platform->OnModal(TLinkDialog::kResourceId, [](ui::Dialog& d) {
-    ASSERT_EQ(d.Item(TLinkDialog::kPort)->Text(), "/dev/ttyUSB0");
-    d.Item(TLinkDialog::kHartIp)->UserClick();
-    ASSERT_TRUE(d.Item(TLinkDialog::kHost)->UserType("10.0.0.5:20004"));
-    d.Item(TLinkDialog::kTransport)->UserSelect(1);
-    d.Item(ui::kIdOk)->UserClick();
-  });
-  ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+L"));
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0], HartIp("10.0.0.5", 20004, true));
-  EXPECT_EQ(window.CurrentLink(), asked[0]);
+  // HART-IP fields → the refusal (nothing opened or kept) or the key file kept: the key typed, then
+  // kept while its field is empty, then none without an identity; a kept key is never shown.
+  const std::string key = "00112233445566778899AABBCCDDEEFF", file = HartIpKeyPath();
+  const std::vector<std::array<std::string, 6>> rows = {
+      {"64", "", "", "", "Адрес опроса должен быть числом от 0 до 63: 64.", ""},
+      {"", "0", "", "", "Номер подчинённого прибора шлюза должен быть числом от 1 до 65535: 0.", ""},
+      {"", "", "K7-0001", "0011", hart::CheckHartIpKey("K7-0001", "0011"), ""},
+      {"5", "2", "K7-0001", key, "", file},
+      {"5", "2", "K7-0001", "", "", file},
+      {"5", "2", "", "", "", ""}};
+  const std::array ids = {TLinkDialog::kAddress, TLinkDialog::kSub, TLinkDialog::kIdentity,
+                          TLinkDialog::kKey};
+  std::size_t applied = 0;
   std::string warning;
-  EXPECT_EQ(ReadLinkConf(conf.string(), warning), asked[0]);
+  for (const auto& row : rows) {
+    platform->OnModal(TLinkDialog::kResourceId, [&](ui::Dialog& d) {
+      ASSERT_EQ(d.Item(TLinkDialog::kPort)->Text(), "/dev/ttyUSB0");
+      EXPECT_EQ(d.Item(TLinkDialog::kIdentity)->Text(), window.CurrentLink().pskFile.empty() ? "" : "K7-0001");
+      EXPECT_EQ(d.Item(TLinkDialog::kKey)->Text(), "");
+      d.Item(TLinkDialog::kHartIp)->UserClick();
+      ASSERT_TRUE(d.Item(TLinkDialog::kHost)->UserType("10.0.0.5:20004"));
+      d.Item(TLinkDialog::kTransport)->UserSelect(1);
+      for (int i = 0; i < 4; ++i) ASSERT_TRUE(d.Item(ids[i])->UserType(row[i]));
+      d.Item(ui::kIdOk)->UserClick();
+      if (d.Ended()) return;
+      EXPECT_EQ(platform->MessageBoxes().back().text, row[4]);
+      d.Item(ui::kIdCancel)->UserClick();
+    });
+    ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+L"));
+    EXPECT_EQ(asked.size(), applied += row[4].empty()) << row[4];
+    EXPECT_EQ(window.CurrentLink().pskFile, row[5]);
+    EXPECT_EQ(ReadLinkConf(conf.string(), warning), window.CurrentLink());
+    EXPECT_EQ(LinkConfText(window.CurrentLink()).find("DDEEFF"), std::string::npos);
+  }
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(hart::LoadHartIpKey(file, warning)->key, hart::KeyFromHex(key));
+  const LinkChoice chosen = window.CurrentLink();
+  EXPECT_EQ(LinkConfText(chosen),
+            "link=hart-ip\nhost=10.0.0.5\nip-port=20004\ntransport=tcp\naddress=5\nsub=2\n");
   EXPECT_EQ(window.StatusLine(), "HART-IP 10.0.0.5:20004 TCP");
   // The next request goes to the link chosen.
   platform->OnModal(310, [](ui::Dialog&) {});
@@ -185,11 +212,12 @@ TEST_F(LinkChoiceTest, ChosenInTheWindowAppliedAndKeptRefusedOpeningKeepsThePrev
     d.Item(ui::kIdCancel)->UserClick();
   });
   ASSERT_TRUE(platform->PressShortcut(window, "Ctrl+L"));
-  EXPECT_EQ(asked.back(), Serial("/dev/ttyUSB0", true));
+  EXPECT_EQ(LinkConfText(asked.back()), "link=serial\nport=/dev/ttyUSB0\nrts=on\naddress=5\n");
   ASSERT_FALSE(platform->MessageBoxes().empty());
   EXPECT_EQ(platform->MessageBoxes().back().text, refusal + "\nСвязь не изменена.");
-  EXPECT_EQ(window.CurrentLink(), asked[0]);
-  EXPECT_EQ(ReadLinkConf(conf.string(), warning), asked[0]);
+  EXPECT_EQ(window.CurrentLink(), chosen);
+  EXPECT_EQ(ReadLinkConf(conf.string(), warning), chosen);
+
   window.Destroy();
 }
 
