@@ -47,7 +47,6 @@ void BM_ScanGateway(benchmark::State& state) {
   seams.gateway = true;
   seams.makeLink = [&] {
     hart::HartIpOptions options;
-    options.minimumReplyMs = 0;
     std::string error;
     return std::unique_ptr<hart::Link>(hart::HartIpLink::Open(server.Address(), options, error));
   };
