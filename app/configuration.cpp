@@ -5,6 +5,7 @@
 #include "fields/catalogues.h"
 #include "hart/identification_dialog.h"
 #include "hart/reply_data.h"
+#include "hart/response_code.h"
 #include "record/packed_text.h"
 #include "ui/control.h"
 
@@ -144,21 +145,6 @@ std::optional<TDaneIPPC> IdentifyTransmitter(ui::Window* owner,
   identification.Execute();
   if (!listener.heard) return std::nullopt;
   return record;
-}
-
-std::string RefusalText(std::uint8_t code) {
-  // The common meanings of the codes a write may be refused with.
-  switch (code) {
-    case 2: return "недопустимый выбор";
-    case 3: return "значение слишком велико";
-    case 4: return "значение слишком мало";
-    case 5: return "слишком мало байтов данных";
-    case 7: return "прибор защищён от записи";
-    case 16: return "доступ ограничен";
-    case 32: return "прибор занят";
-    case 64: return "команда не поддерживается";
-    default: return "код ответа " + std::to_string(code);
-  }
 }
 
 TApplyDialog::TApplyDialog(ui::Window* parent, const TSerialPortSettings& settings,
@@ -329,7 +315,12 @@ ui::LResult TApplyDialog::EvLineBusy() {
 }
 
 ui::LResult TApplyDialog::EvStatusError() {
-  Fail("прибор отказал: " + RefusalText(Reply()[hart::LayoutOf(Reply()).responseCode]));
+  // The engine gives the meaning of the code a link received; the code's own otherwise.
+  const auto reply = Reply();
+  const hart::ReplyLayout at = hart::LayoutOf(reply);
+  Fail("прибор отказал: " + (StatusMeaning().empty()
+                                 ? hart::ResponseText(reply[at.byteCount - 1], reply[at.responseCode])
+                                 : StatusMeaning()));
   return 0;
 }
 

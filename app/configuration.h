@@ -83,6 +83,3 @@ class TApplyDialog : public TKomendy {
   bool failed_ = false;
   std::vector<Step> steps_;
 };
-
-// What a response code of a refused write means, in Russian.
-std::string RefusalText(std::uint8_t code);

@@ -117,6 +117,7 @@ ui::LResult TZeroSpan::EvNoAnswer() {
 }
 
 ui::LResult TZeroSpan::EvStatusError() {
+  // 14 is a warning: its reply, with data, goes to EvReply after ShowCaution.
   const char* text = hart::texts::kStatusNotZero;
   const char* caption = kRangeChangeError;
   const char* fieldText = nullptr;
@@ -129,24 +130,24 @@ ui::LResult TZeroSpan::EvStatusError() {
       text = "Изменение вне\nнижнего диапазона преобразователя.\nУстановки не изменены.";
       fieldText = kZeroNotChanged;
       break;
-    case kSpanAffected:
-      if (awaited_ == kCmdSetUpperRange) {
-        text = "Изменения ширины диапазона преобразователя\nниже минимальной.\n"
-               "Установки не изменены.";
-        fieldText = kZeroNotChanged;
-      } else if (awaited_ == kCmdSetLowerRange) {
-        text = "Изменения установки\nширины диапазона преобразователя.\nУстановки изменены.";
-        caption = kRangeChangeWarning;
-        fieldText = kZeroChanged;
-      } else {
-        text = nullptr;
-      }
-      break;
     default:
       break;
   }
-  if (text != nullptr) MessageBox(text, caption, ui::kMbOk | ui::kMbIconStop);
+  MessageBox(text, caption, ui::kMbOk | ui::kMbIconStop);
   if (fieldText != nullptr) result_.SetText(fieldText);
   awaited_ = 0;
   return 0;
+}
+
+// 14 in answer to 37: the lower end was set and the upper one moved with it, which this dialog's
+// own words say, at each set as its other messages. 14 in answer to 36 keeps the general
+// caution: the value was taken, so "not changed" would be false.
+void TZeroSpan::ShowCaution(std::uint8_t command, std::uint8_t code) {
+  if (command != kCmdSetLowerRange || code != kSpanAffected) {
+    TLista::ShowCaution(command, code);
+    return;
+  }
+  MessageBox("Изменения установки\nширины диапазона преобразователя.\nУстановки изменены.",
+             kRangeChangeWarning, ui::kMbOk | ui::kMbIconStop);
+  result_.SetText(kZeroChanged);
 }

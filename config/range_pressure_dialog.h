@@ -37,6 +37,7 @@ class TZeroSpan : public TLista {
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
   ui::LResult EvStatusError() override;
+  void ShowCaution(std::uint8_t command, std::uint8_t code) override;
 
  private:
   void SetEnd(std::uint8_t command);

@@ -119,6 +119,10 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   virtual ui::LResult EvLineBusy();
   virtual ui::LResult EvStatusError();
   virtual ui::LResult EvSpare() { return 0; }
+  // Before EvReply, the caution of a reply that carried a warning (`code`) with its data: the
+  // general box with the code's meaning, once per command and code. A dialog with its own words
+  // for a warning says them instead.
+  virtual void ShowCaution(std::uint8_t command, std::uint8_t code);
   int Run() override { return 0; }
 
   // Short and long request frames from byte 0, with the request parameters that go with them.
@@ -145,7 +149,6 @@ class THartProtokol : public ui::Dialog, protected ui::Thread {
   bool AskMoreStatus(unsigned event);
   void TakeMoreStatus();
   ui::LResult Dispatch(unsigned message);
-  void ShowCaution(std::uint8_t command, std::uint8_t code);
 
   hart::FrameTrace* trace_;
   std::unique_ptr<hart::Link> ownLink_;

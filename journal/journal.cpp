@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <openssl/evp.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -119,8 +121,8 @@ bool Damaged(int rc) {
   return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB;
 }
 
-void TimeTexts(std::string& utc, std::string& local) {
-  const auto now = std::chrono::system_clock::now();
+void TimeTexts(std::string& utc, std::string& local,
+               std::chrono::system_clock::time_point now = std::chrono::system_clock::now()) {
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch())
                       .count() % 1000;
@@ -160,6 +162,47 @@ std::string AsideName(const std::string& path) {
 std::string Reason(sqlite3* db, int rc) {
   if (db != nullptr && sqlite3_errcode(db) == rc) return sqlite3_errmsg(db);
   return sqlite3_errstr(rc);
+}
+
+// The anchor's text: "<seq> <hash>\n". One that is not such a text counts as none: a crash may
+// leave it so, and one removed says no more.
+struct Anchor {
+  bool read = false;
+  std::int64_t seq = 0;
+  std::string hash;
+};
+
+Anchor ReadAnchor(const std::string& path) {
+  Anchor a;
+  std::FILE* f = std::fopen(path.c_str(), "re");
+  if (f == nullptr) return a;
+  char text[128] = {};
+  const std::size_t n = std::fread(text, 1, sizeof text - 1, f);
+  std::fclose(f);
+  long long seq = 0;
+  char hash[65] = {};
+  int used = 0;
+  if (std::sscanf(text, "%lld %64[0-9a-f]\n%n", &seq, hash, &used) == 2 &&
+      static_cast<std::size_t>(used) == n && std::strlen(hash) == 64 && seq > 0) {
+    a.read = true;
+    a.seq = seq;
+    a.hash = hash;
+  }
+  return a;
+}
+
+// Written whole beside it and renamed over it, so that a reader sees the old anchor or the new.
+// Not synced: the entry itself is, and an anchor a crash leaves behind the journal is taken as
+// it is, so the append keeps its time.
+void WriteAnchor(const std::string& path, std::int64_t seq, const std::string& hash) {
+  const std::string temporary = path + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  const std::string text = std::to_string(seq) + " " + hash + "\n";
+  const bool written = ::fchmod(fd, 0600) == 0 &&
+                       ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  ::close(fd);
+  if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) ::unlink(temporary.c_str());
 }
 
 }  // namespace
@@ -276,7 +319,8 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& war
                 ec.message() + tail;
       return nullptr;
     }
-    for (const char* suffix : {"-wal", "-shm"}) {
+    // The anchor belongs to the journal set aside; the new one begins without.
+    for (const char* suffix : {"-wal", "-shm", ".head"}) {
       std::error_code ignored;
       if (fs::exists(path + suffix, ignored)) fs::rename(path + suffix, setAside + suffix, ignored);
     }
@@ -287,7 +331,9 @@ std::unique_ptr<Journal> Journal::Open(const std::string& path, std::string& war
 }
 
 bool Journal::Append(Entry& entry, std::string& error) {
-  if (entry.timeUtc.empty()) TimeTexts(entry.timeUtc, entry.timeLocal);
+  if (entry.timeUtc.empty()) {
+    TimeTexts(entry.timeUtc, entry.timeLocal, clock_ ? clock_() : std::chrono::system_clock::now());
+  }
   // Taken before the last hash is read, so that two programs cannot both chain to it.
   if (!Exec(db_, "BEGIN IMMEDIATE")) {
     error = sqlite3_errmsg(db_);
@@ -324,11 +370,38 @@ bool Journal::Append(Entry& entry, std::string& error) {
   }
   if (rc == SQLITE_DONE && Exec(db_, "COMMIT")) {
     entry.seq = sqlite3_last_insert_rowid(db_);
+    AdvanceAnchor(entry);
     return true;
   }
   error = sqlite3_errmsg(db_);
   Exec(db_, "ROLLBACK");
   return false;
+}
+
+// The entry is stored whatever becomes of the anchor: a failure to write it only leaves the old
+// one, which the next append tries again.
+void Journal::AdvanceAnchor(const Entry& entry) {
+  const std::string folderPath = fs::path(path_).parent_path().string();
+  const int folder = ::open(folderPath.empty() ? "." : folderPath.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return;
+  // Two programs appending at once move the anchor one after the other, never back.
+  ::flock(folder, LOCK_EX);
+  const Anchor anchor = ReadAnchor(AnchorPath());
+  bool advance = !anchor.read;
+  if (anchor.read && anchor.seq < entry.seq) {
+    // Only from the entry it names, unchanged: an anchor the journal has fallen behind is the
+    // evidence that entries were removed from the end, and is kept.
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT hash FROM entries WHERE seq = ?", -1, &st, nullptr) ==
+        SQLITE_OK) {
+      sqlite3_bind_int64(st, 1, anchor.seq);
+      advance = sqlite3_step(st) == SQLITE_ROW && Text(st, 0) == anchor.hash;
+    }
+    sqlite3_finalize(st);
+  }
+  if (advance) WriteAnchor(AnchorPath(), entry.seq, entry.hash);
+  ::close(folder);  // and the lock with it
 }
 
 std::vector<Entry> Journal::List(const Filter& filter) const {
@@ -383,6 +456,24 @@ std::vector<Problem> Journal::Verify() const {
     }
     expected = e.hash;
     previousSeq = e.seq;
+  }
+
+  const Anchor anchor = ReadAnchor(AnchorPath());
+  if (anchor.read && previousSeq < anchor.seq) {
+    const std::string named = " (по метке " + AnchorPath() + " последняя запись " +
+                              std::to_string(anchor.seq) + ")";
+    problems.push_back({previousSeq + 1, previousSeq == 0 ? "все записи удалены" + named
+                                                          : "записи после " +
+                                                                std::to_string(previousSeq) +
+                                                                " удалены" + named});
+  } else if (anchor.read) {
+    const auto at = std::find_if(entries.begin(), entries.end(),
+                                 [&](const Entry& e) { return e.seq == anchor.seq; });
+    // One missing from the middle the chain has named already.
+    if (at != entries.end() && at->hash != anchor.hash) {
+      problems.push_back({anchor.seq, "запись " + std::to_string(anchor.seq) +
+                                          " не совпадает с меткой конца журнала " + AnchorPath()});
+    }
   }
   return problems;
 }

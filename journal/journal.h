@@ -3,7 +3,9 @@
 // removed or moved after the fact is found.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,16 +64,26 @@ class Journal {
   // False, with the reason in `error`, when it could not be stored.
   bool Append(Entry& entry, std::string& error);
   std::vector<Entry> List(const Filter& filter) const;
-  // Walks the whole chain; empty when every entry is as it was written.
+  // Walks the whole chain, and holds its end against the anchor; empty when every entry is as it
+  // was written.
   std::vector<Problem> Verify() const;
   const std::string& Path() const { return path_; }
+  // Where the times of entries come from: the system's clock, unless a run keeps its own.
+  void SetClock(std::function<std::chrono::system_clock::time_point()> clock) {
+    clock_ = std::move(clock);
+  }
+  // The anchor beside the database: the last entry's number and hash as Append left them, so
+  // that entries removed from the end, which leave the chain whole, are found too.
+  std::string AnchorPath() const { return path_ + ".head"; }
 
  private:
   Journal(sqlite3* db, std::string path);
+  void AdvanceAnchor(const Entry& entry);
   sqlite3* db_;
   std::string path_;
   sqlite3_stmt* last_ = nullptr;
   sqlite3_stmt* insert_ = nullptr;
+  std::function<std::chrono::system_clock::time_point()> clock_;
 };
 
 // $XDG_DATA_HOME/kestrel7/journal.sqlite, or ~/.local/share/kestrel7/journal.sqlite; empty

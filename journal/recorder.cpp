@@ -9,6 +9,7 @@
 #include "hart/frame.h"
 #include "hart/protokol.h"
 #include "hart/reply_data.h"
+#include "hart/response_code.h"
 #include "hart/transmitter_model.h"
 #include "record/packed_text.h"
 
@@ -184,13 +185,19 @@ Bytes ReplyData(const THartProtokol& dialog) {
   return reply.subspan(layout.data, std::min(count, reply.size() - layout.data));
 }
 
-std::string OutcomeText(unsigned event, std::uint8_t code) {
+// The outcome as the dialog heard it; a code's meaning is the engine's, as the operator is told it.
+std::string OutcomeText(const THartProtokol& dialog, unsigned event, std::uint8_t code) {
   switch (event) {
     case kEvReply:
-      return code == 0 ? "выполнено" : "выполнено, код ответа " + std::to_string(code);
+      // A warning's reply: the transmitter did what was asked, with a caution.
+      return dialog.Caution().empty() ? "выполнено" : "выполнено. " + dialog.Caution();
     case kEvNoAnswer: return "нет ответа";
     case kEvLineBusy: return "линия занята";
-    default: return "отказ прибора, код ответа " + std::to_string(code);
+    default: {
+      const std::string& meaning = dialog.StatusMeaning();
+      return "отказ прибора. " +
+             (meaning.empty() ? hart::ResponseText(Parse(dialog.Request()).command, code) : meaning);
+    }
   }
 }
 
@@ -257,7 +264,7 @@ void Recorder::OutcomeArrived(const THartProtokol& dialog, unsigned event) {
   }
   Entry e = std::move(it->second.entry);
   pending_.erase(it);
-  e.outcome = OutcomeText(event, code);
+  e.outcome = OutcomeText(dialog, event, code);
   if (event == kEvReply) {
     const Field* f = Find(static_cast<std::uint8_t>(e.command));
     e.readBack = Show(*f, ReplyData(dialog));

@@ -189,7 +189,8 @@ TEST_F(CompareApplyTest, ApplyWritesEachPartReadsItBackAndStopsAtARefusal) {
   const hart::TransmitterModel before = line.model;
   Outcome o = Run(RunApply, maker);
   EXPECT_EQ(o.status, 1) << o.out << o.err;
-  EXPECT_NE(o.out.find("Постоянная времени: прибор отказал: прибор защищён от записи\n"
+  EXPECT_NE(o.out.find("Постоянная времени: прибор отказал: Код ответа 7: Преобразователь защищён от "
+                       "записи.\n"
                        "Запись остановлена. Уже записано: Единицы, Диапазон.\n"),
             std::string::npos)
       << o.out;
@@ -211,7 +212,7 @@ TEST_F(CompareApplyTest, ApplyWritesEachPartReadsItBackAndStopsAtARefusal) {
     outcomes.push_back(std::to_string(e.command) + " " + e.outcome);
   }
   EXPECT_EQ(outcomes, (std::vector<std::string>{
-                          "44 выполнено", "35 выполнено", "34 отказ прибора, код ответа 7",
+                          "44 выполнено", "35 выполнено", "34 отказ прибора. Код ответа 7: Преобразователь защищён от записи.",
                           "44 выполнено", "35 выполнено", "34 выполнено", "47 выполнено",
                           "18 выполнено", "17 выполнено"}));
 }

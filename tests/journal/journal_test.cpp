@@ -54,11 +54,16 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
     std::string sql;
     std::int64_t seq;
     const char* says;
+    std::int64_t rehashed = 0;  // the entry edited with its hash made anew, instead of `sql`
+    // A journal from before the anchor: it has none until the entry appended before tampering.
+    bool older = false;
+    bool appendedAfter = false;
   };
-  const auto rehashed = [&] {
-    journal::Entry e = open->List({})[2];
+  const auto rehashed = [&](std::int64_t seq) {
+    journal::Entry e = open->List({})[static_cast<std::size_t>(seq - 1)];
     e.sent = "0 с";
-    return "UPDATE entries SET value_sent='0 с', hash='" + journal::HashOf(e) + "' WHERE seq=3";
+    return "UPDATE entries SET value_sent='0 с', hash='" + journal::HashOf(e) +
+           "' WHERE seq=" + std::to_string(seq);
   };
   const std::vector<Case> cases{
       {"edited", "UPDATE entries SET value_sent='0 с' WHERE seq=3", 3, "запись 3 изменена"},
@@ -68,7 +73,15 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
        "UPDATE entries SET seq=-1 WHERE seq=2; UPDATE entries SET seq=2 WHERE seq=3;"
        "UPDATE entries SET seq=3 WHERE seq=-1",
        2, "запись 2 стоит не на своём месте"},
-      {"edited and hashed anew", "", 4, "запись перед записью 4 удалена или подменена"},
+      {"edited and hashed anew", "", 4, "запись перед записью 4 удалена или подменена", 3},
+      {"the last edited and hashed anew", "", 5, "запись 5 не совпадает с меткой", 5},
+      {"the last two deleted", "DELETE FROM entries WHERE seq > 3", 4, "записи после 3 удалены"},
+      {"all deleted", "DELETE FROM entries", 1, "все записи удалены"},
+      {"the last two deleted, the count set back, one appended",
+       "DELETE FROM entries WHERE seq > 3; UPDATE sqlite_sequence SET seq = 3", 5,
+       "записи после 4 удалены", 0, false, true},
+      {"older, the entry its first anchor names deleted", "DELETE FROM entries WHERE seq = 6", 6,
+       "записи после 5 удалены", 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -83,8 +96,12 @@ TEST_F(JournalTest, VerifyNamesTheEntryChangedRemovedOrMoved) {
       e.sent = std::to_string(i) + " с";
       ASSERT_TRUE(open->Append(e, warning)) << warning;
     }
+    if (c.older) fs::remove(open->AnchorPath());
     ASSERT_TRUE(open->Verify().empty());
-    Run(c.sql.empty() ? rehashed() : c.sql);
+    journal::Entry another;
+    ASSERT_TRUE(!c.older || open->Append(another, warning)) << warning;
+    Run(c.rehashed != 0 ? rehashed(c.rehashed) : c.sql);
+    ASSERT_TRUE(!c.appendedAfter || open->Append(another, warning)) << warning;
     const auto problems = open->Verify();
     ASSERT_FALSE(problems.empty());
     EXPECT_EQ(problems.front().seq, c.seq);
@@ -96,11 +113,15 @@ TEST_F(JournalTest, ADamagedJournalIsSetAsideAndANewOneBegun) {
   open.reset();
   const std::string garbage(9000, 'x');
   std::ofstream(path) << garbage;
+  std::ofstream(path + ".head") << "7 " << std::string(64, 'a') << "\n";
   open = journal::Journal::Open(path, warning);
   ASSERT_NE(open, nullptr);
   std::vector<fs::path> aside;
   for (const auto& f : fs::directory_iterator(fs::path(path).parent_path())) {
-    if (f.path().filename().string().starts_with("journal-damaged-")) aside.push_back(f.path());
+    const std::string name = f.path().filename().string();
+    if (name.starts_with("journal-damaged-") && name.ends_with(".sqlite")) {
+      aside.push_back(f.path());
+    }
   }
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_NE(warning.find(aside[0].string()), std::string::npos) << warning;
@@ -109,6 +130,7 @@ TEST_F(JournalTest, ADamagedJournalIsSetAsideAndANewOneBegun) {
   journal::Entry e;
   EXPECT_TRUE(open->Append(e, warning));
   EXPECT_EQ(open->List({}).size(), 1u);
+  EXPECT_TRUE(open->Verify().empty());
 }
 
 TEST_F(JournalTest, OneThatCannotBeOpenedSaysSoAndIsNotReplaced) {
@@ -125,6 +147,7 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
   ASSERT_NE(open, nullptr) << warning;
   ui::ScopedHeadlessPlatform platform;
   FakeLink link;
+  link.likeARealLink = true;
   journal::Recorder recorder(open.get(), "имитатор", {});
   hart::SetRequestObserver(&recorder);
   const TDaneIPPC record = UnlikeDefaultsRecord();
@@ -133,9 +156,10 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
   link.Answer(1, ReplyData({{7}, WireFloat(2.25f)}));
   link.Answer(67, ReplyData({{0, 7}, WireFloat(0.25f)}));
   link.Answer(44, {}, 7);
+  link.Answer(59, {5}, 8);
   for (const Bytes& request :
        {ToRecord(34, WireFloat(2.0f)), ToRecord(1), ToRecord(67, ReplyData({{0, 7}, WireFloat(0.5f)})),
-        ToRecord(44, {12})}) {
+        ToRecord(44, {12}), ToRecord(59, {4})}) {
     probe->SendRaw(request);
     platform->Advance(FakeLink::kAnswerDelayMs);
   }
@@ -152,7 +176,11 @@ TEST_F(JournalTest, RecordsEachWriteWithItsOutcomeAndCalibrationsWithTheirReadin
       {34, "Постоянная времени", "1.5 с", "2 с", "2 с", "выполнено", "", ""},
       {67, "Калибровка давления: начальная точка", "", "0.5 [Bar]", "0.25 [Bar]", "выполнено",
        "2.25 [Bar]", "0.25 [Bar]"},
-      {44, "Единицы", "[Bar]", "[кПа]", "", "отказ прибора, код ответа 7", "", ""},
+      {44, "Единицы", "[Bar]", "[кПа]", "",
+       "отказ прибора. Код ответа 7: Преобразователь защищён от записи.", "", ""},
+      {59, "Число преамбул", "9", "4", "5",
+       "выполнено. Код ответа 8: Предупреждение: установлено ближайшее возможное значение.", "",
+       ""},
       {47, "Характеристика преобразования", "Корень 2 ст.", "Линейная", "",
        "ответ не дождались: запрос заменён следующим", "", ""},
       {35, "Диапазон", "верхний 16, нижний -0.5 [Bar]", "верхний 20, нижний 0 [Bar]", "",

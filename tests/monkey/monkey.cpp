@@ -18,13 +18,18 @@
 #include <sstream>
 #include <vector>
 
+#include "app/compare_window.h"
+#include "app/journal_window.h"
 #include "app/main_window.h"
 #include "app/menu.h"
 #include "app/toolbar.h"
 #include "data/data_file.h"
 #include "data/data_panel.h"
 #include "data/selection_list.h"
+#include "hart/request_observer.h"
 #include "hart/simulated_link.h"
+#include "journal/journal.h"
+#include "journal/recorder.h"
 #include "tests/support/identified_record.h"
 #include "ui/headless/headless_platform.h"
 
@@ -35,6 +40,9 @@ std::atomic<std::uint64_t> g_seed{0};
 std::atomic<std::uint64_t> g_step{0};
 
 constexpr const char* kMayCloseQuestion = "Рапорт составлен. Куда хочешь записать?";
+// The journal's entries are timed by the run's own clock from here (2026-01-01 UTC), so that a
+// seed writes the same journal each time.
+constexpr std::int64_t kJournalEpochMs = 1767225600000;
 // A dialog the monkey means to leave gets this many tries (buttons, close box, keys, the clock
 // running seconds at a time) before it counts as one that cannot be closed.
 constexpr int kMaxCloseAttempts = 60;
@@ -164,6 +172,7 @@ class Monkey::Impl {
   TMyWindow* Window() { return window_.get(); }
   ui::HeadlessPlatform& Platform() { return platform_; }
   testhart::FaultLink& Faults() { return *faults_; }
+  journal::Journal* Journal() { return journal_.get(); }
   Monkey* owner = nullptr;
 
  private:
@@ -236,8 +245,10 @@ class Monkey::Impl {
   std::optional<std::string> AnswerFile(bool save, const ui::FileDialogData& data);
   std::string PickOpenName();
 
-  // The folder.
+  // The folder, and the journal in one of its own beside it.
   void MakeFolder();
+  void OpenJournal();
+  void CloseJournal();
   void RemoveFolder();
   void WriteFile(const std::string& name, const std::string& content, bool good);
   TDaneIPPC RandomRecord();
@@ -271,6 +282,15 @@ class Monkey::Impl {
   std::unique_ptr<TMonitorHart> reference_;  // what the panel ought to show
   std::string folder_;
   std::string previousFolder_;
+  std::string journalFolder_;
+  std::unique_ptr<journal::Journal> journal_;
+  std::unique_ptr<journal::Recorder> recorder_;
+  // What the journal window's export was asked to write, until the step's checks.
+  struct Export {
+    std::string name;  // absolute
+    std::string csv;
+  };
+  std::optional<Export> export_;
   std::map<std::string, Entry> files_;
   std::vector<Modal> modal_;
   FileCommand file_;
@@ -448,12 +468,14 @@ void Monkey::Impl::BeginStep(Action action) {
 void Monkey::Impl::EndStep() {
   platform_.ClearRecords();
   Check();
+  export_.reset();
 }
 
 Result Monkey::Impl::Run() {
   g_seed = options_.seed;
   ui::SetPlatform(&platform_);
   MakeFolder();
+  OpenJournal();
 
   std::mt19937_64 rateRandom(options_.seed * 0x9E3779B97F4A7C15ULL + 1);
   double ceiling = options_.faultCeiling;
@@ -502,6 +524,7 @@ Result Monkey::Impl::Run() {
   // The program goes as a killed one would: no questions.
   reference_.reset();
   window_.reset();
+  CloseJournal();
   platform_.ClearModalHandlers();
   platform_.OnMessageBox(nullptr);
   platform_.OnFileDialog(nullptr);
@@ -641,6 +664,7 @@ void Monkey::Impl::Restart() {
     window_->OpenAtStart(name);
   }
   window_->Create();
+  window_->SetJournal(journal_.get());
   reference_ = std::make_unique<TMonitorHart>(nullptr, window_->Database());
 }
 
@@ -655,8 +679,14 @@ void Monkey::Impl::RunDialog(ui::Dialog& dialog) {
       1 + static_cast<std::uint64_t>(std::geometric_distribution<int>(1.0 / 30)(random_));
   modal_.push_back(modal);
   const std::size_t index = modal_.size() - 1;
+  // «Сравнить с прибором» and the writes it makes work on copies of the record.
+  const bool comparing = dialog.ResourceId() == TCompareWindow::kResourceId;
+  const std::string before = comparing ? DbText() : std::string();
   while (!dialog.Ended() && !Done()) DialogStep(index);
   modal_.pop_back();
+  if (comparing && !failed_ && DbText() != before) {
+    Fail("«Сравнить с прибором» changed the database's records");
+  }
 }
 
 void Monkey::Impl::DialogStep(std::size_t index) {
@@ -998,7 +1028,17 @@ std::string Monkey::Impl::PickOpenName() {
 std::optional<std::string> Monkey::Impl::AnswerFile(bool save, const ui::FileDialogData& data) {
   ++result_.fileDialogs;
   std::optional<std::string> answer;
-  if (Chance(20)) {
+  auto* journalWindow =
+      modal_.empty() ? nullptr : dynamic_cast<TJournalWindow*>(modal_.back().dialog);
+  if (journalWindow != nullptr) {
+    // The journal's export: a CSV of its own name, or one that cannot be written.
+    if (!Chance(20)) {
+      answer = Pick({std::string("journal.csv"), std::string("журнал изменений.csv"),
+                     std::string("nodir/journal.csv"), std::string("folder.pom"), std::string(),
+                     std::string("good1.pom/journal.csv")});
+      export_ = Export{Absolute(*answer), journal::CsvOf(journalWindow->Shown())};
+    }
+  } else if (Chance(20)) {
     answer = std::nullopt;  // Cancel
   } else if (Chance(6)) {
     answer = data.fileName;  // OK on what the dialog shows
@@ -1087,12 +1127,51 @@ void Monkey::Impl::RemoveFolder() {
   if (!previousFolder_.empty() && ::chdir(previousFolder_.c_str()) != 0) return;
   if (folder_.empty()) return;
   if (failed_ && options_.keepFolderOnFailure) {
-    result_.keptFolder = folder_;
+    result_.keptFolder = folder_ + (journalFolder_.empty() ? "" : ", its journal " + journalFolder_);
     return;
   }
   std::error_code ec;
   std::filesystem::remove_all(folder_, ec);
   std::filesystem::remove(folder_ + ".link.conf", ec);
+}
+
+void Monkey::Impl::OpenJournal() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/k7journal.XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    Fail("no temporary folder in " + pattern);
+    return;
+  }
+  journalFolder_ = pattern;
+  std::string warning;
+  journal_ = journal::Journal::Open(journalFolder_ + "/journal.sqlite", warning);
+  if (!journal_) {
+    Fail("the journal cannot be opened: " + warning);
+    return;
+  }
+  journal_->SetClock([this] {
+    return std::chrono::system_clock::time_point(
+        std::chrono::milliseconds(kJournalEpochMs + platform_.NowMs()));
+  });
+  recorder_ = std::make_unique<journal::Recorder>(
+      journal_.get(), "имитатор",
+      [this](const std::string& why) { Fail("an entry of the journal was lost: " + why); });
+  hart::SetRequestObserver(recorder_.get());
+}
+
+// Every write the run made is in the journal as it was written.
+void Monkey::Impl::CloseJournal() {
+  hart::SetRequestObserver(nullptr);
+  recorder_.reset();
+  if (journal_ && !failed_) {
+    const auto problems = journal_->Verify();
+    if (!problems.empty()) Fail("the journal does not verify: " + problems.front().text);
+  }
+  journal_.reset();
+  if (journalFolder_.empty() || (failed_ && options_.keepFolderOnFailure)) return;
+  std::error_code ec;
+  std::filesystem::remove_all(journalFolder_, ec);
 }
 
 TDaneIPPC Monkey::Impl::RandomRecord() {
@@ -1233,6 +1312,14 @@ void Monkey::Impl::CheckWritten(const std::string& name) {
   const Signature now = SignatureOf(name);
   if (!now.exists) {
     Fail("the file \"" + name + "\" disappeared");
+    return;
+  }
+  if (export_ && Absolute(name) == export_->name) {
+    if (Slurp(name) != export_->csv) {
+      Fail("the journal's export \"" + name + "\" holds other than the entries shown");
+      return;
+    }
+    files_[name] = Entry{now, false};
     return;
   }
   if (!file_.active || file_.allowed.count(Absolute(name)) == 0) {
@@ -1401,6 +1488,7 @@ Result Monkey::Run() { return impl_->Run(); }
 TMyWindow* Monkey::Window() { return impl_->Window(); }
 ui::HeadlessPlatform& Monkey::Platform() { return impl_->Platform(); }
 testhart::FaultLink& Monkey::Faults() { return impl_->Faults(); }
+journal::Journal* Monkey::Journal() { return impl_->Journal(); }
 
 std::string Report(const Options& options, const Result& result) {
   std::ostringstream out;

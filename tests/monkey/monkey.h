@@ -3,7 +3,10 @@
 // keys, presses buttons, types into fields, picks from lists, drop-downs and tabs, answers every
 // box and file dialog (with good, missing, damaged and unwritable files of a folder of its own),
 // and lets the clock run. After every step it checks what must always hold; the first thing that
-// does not stops the run with its step, and the same seed runs the same steps again.
+// does not stops the run with its step, and the same seed runs the same steps again. The
+// program's writes go to a change journal of the run's own, timed by its clock: «Журнал
+// изменений» shows it, its CSV export must hold the entries shown, «Сравнить с прибором» must
+// leave the database as it was, and the journal must verify when the run ends.
 #pragma once
 
 #include <array>
@@ -21,6 +24,9 @@
 class TMyWindow;
 namespace ui {
 class HeadlessPlatform;
+}
+namespace journal {
+class Journal;
 }
 
 namespace monkey {
@@ -136,6 +142,8 @@ class Monkey {
   TMyWindow* Window();
   ui::HeadlessPlatform& Platform();
   testhart::FaultLink& Faults();
+  // The run's change journal, in a folder of its own.
+  journal::Journal* Journal();
 
  private:
   class Impl;

@@ -65,8 +65,15 @@ class FakeLink : public hart::Link, private ui::Window {
     const unsigned event = answer.responseCode == 0       ? kEvReply
                            : answer.responseCode == kBusy ? kEvLineBusy
                                                           : kEvStatusError;
+    if (likeARealLink) {
+      dialog->NoteReceived(static_cast<int>(lastReply_.size()), THartProtokol::kNoPreambles);
+    }
     dialog->SendMessage(event);
   }
+
+  // Tells the dialog what it received, as the real links do, so that the engine classes the
+  // response code: a warning's reply then reaches the dialog as a reply with its caution.
+  bool likeARealLink = false;
 
   bool Waiting() const { return dialog_ != nullptr; }
   // Every request as it left a dialog, oldest first.
