@@ -156,11 +156,11 @@ void TDevicesWindow::Add(const std::vector<FoundDevice>& devices) {
         break;
       }
       ++added;
+      // Shown and flagged as each is stored: the next device's identification runs with the
+      // panel in view.
+      file_.ChangedFlag() = true;
+      if (auto* panel = dynamic_cast<TMonitorHart*>(panel_)) panel->Refresh();
     }
-  }
-  if (added > 0) {
-    file_.ChangedFlag() = true;
-    if (auto* panel = dynamic_cast<TMonitorHart*>(panel_)) panel->Refresh();
   }
   Item(kProgressText)->SetText("Записано в базу данных: " + std::to_string(added));
 }

@@ -3,6 +3,7 @@
 #include "app/journal_command.h"
 #include "ui/control.h"
 #include "ui/platform.h"
+#include "ui/safe_file.h"
 
 namespace {
 
@@ -35,11 +36,12 @@ bool Contains(const std::string& line, const std::string& text) {
 }  // namespace
 
 TJournalWindow::TJournalWindow(ui::Window* parent, journal::Journal* journal,
-                               std::int64_t deviceId, std::string tag)
+                               std::int64_t deviceId, std::string tag, std::string dataFile)
     : ui::Dialog(parent, JournalTemplate()),
       journal_(journal),
       deviceId_(deviceId),
-      tag_(std::move(tag)) {}
+      tag_(std::move(tag)),
+      dataFile_(std::move(dataFile)) {}
 
 void TJournalWindow::SetupWindow() {
   ui::Dialog::SetupWindow();
@@ -82,6 +84,13 @@ void TJournalWindow::Export() {
   data.filter = "Файл CSV (*.csv)|*.csv|Все файлы (*.*)|*.*|";
   data.defaultExt = "csv";
   if (!ui::ThePlatform().SaveFileDialog(this, data)) return;
+  // Written over the open data file, the export would leave records the program holds as saved
+  // in no file at all.
+  if (ui::SameFile(dataFile_, data.fileName)) {
+    MessageBox("Журнал не записывается на место открытого файла данных.\nВыбери другое имя.",
+               "Журнал изменений", ui::kMbOk | ui::kMbIconStop);
+    return;
+  }
   std::string error;
   if (!WriteJournalCsv(data.fileName, shown_, error)) {
     MessageBox(error, "Журнал изменений", ui::kMbOk | ui::kMbIconStop);

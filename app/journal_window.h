@@ -23,7 +23,7 @@ class TJournalWindow : public ui::Dialog {
   // `journal` null: it could not be opened, and the window says so. `deviceId` and `tag` name
   // the current transmitter.
   TJournalWindow(ui::Window* parent, journal::Journal* journal, std::int64_t deviceId,
-                 std::string tag);
+                 std::string tag, std::string dataFile = {});
 
   // What the list shows now, newest first.
   const std::vector<journal::Entry>& Shown() const { return shown_; }
@@ -39,6 +39,7 @@ class TJournalWindow : public ui::Dialog {
   journal::Journal* journal_;
   std::int64_t deviceId_;
   std::string tag_;
+  std::string dataFile_;  // the open data file, which an export never replaces
   std::vector<journal::Entry> entries_;
   std::vector<journal::Entry> shown_;
 };

@@ -174,7 +174,7 @@ void TMyWindow::OpenJournal() {
   const TDaneIPPC& record = at < database_.Count() ? database_.At(at) : workingRecord_;
   std::string tag = packed::DecodeForDisplay(record.tag, 8);
   while (!tag.empty() && tag.back() == ' ') tag.pop_back();
-  TJournalWindow window(this, journal_, record.deviceId & 0xFFFFFF, tag);
+  TJournalWindow window(this, journal_, record.deviceId & 0xFFFFFF, tag, dataFile_.FileName());
   window.Execute();
 }
 

@@ -160,6 +160,13 @@ ui::LResult TUnits::EvNoAnswer() {
   return 0;
 }
 
+// A busy line ends the exchange as surely as silence does: no reply follows, and a change still
+// awaited would keep the dialog from closing for good.
+ui::LResult TUnits::EvLineBusy() {
+  awaited_ = 0;
+  return TLista::EvLineBusy();
+}
+
 ui::LResult TUnits::EvStatusError() {
   const bool refused = Reply()[hart::kReplyResponseCode] == kUnitNotInTransmitter;
   MessageBox(refused ? kUnitRefused : hart::texts::kStatusNotZero, kUnitErrorCaption,

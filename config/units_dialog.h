@@ -38,6 +38,7 @@ class TUnits : public TLista {
   void Send() override;
   ui::LResult EvReply() override;
   ui::LResult EvNoAnswer() override;
+  ui::LResult EvLineBusy() override;
   ui::LResult EvStatusError() override;
 
  private:

@@ -353,6 +353,11 @@ TEST(DevicesWindow, FindsTheMultidropLoopAndAddsEachAsARecord) {
   window.Create();
   window.KillTimer(TMyWindow::kStartTimerId);
   std::vector<std::string> listed;
+  std::string shownWhileSecond;  // the panel while the second device is identified
+  platform->OnModal(310, [&](ui::Dialog& identifying) {
+    if (window.Database().Count() == 1) shownWhileSecond = window.Panel()->Item(732)->Text();
+    platform->RunUntil([&] { return identifying.Ended(); }, 20000);
+  });
   platform->OnModal(TDevicesWindow::kResourceId, [&](ui::Dialog& dialog) {
     auto& devices = dynamic_cast<TDevicesWindow&>(dialog);
     platform->RunUntil([&] { return devices.Found().size() == 2; }, 20000);
@@ -371,6 +376,7 @@ TEST(DevicesWindow, FindsTheMultidropLoopAndAddsEachAsARecord) {
   ASSERT_EQ(window.Database().Count(), 2u);
   EXPECT_EQ(window.Database().At(0).deviceId, 0x000100);
   EXPECT_EQ(window.Database().At(1).deviceId, 0x000102);
+  EXPECT_EQ(shownWhileSecond, std::to_string(0x000100));
   window.Destroy();
 }
 

@@ -75,6 +75,11 @@ TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
     gateway.host = "10.0.0.5";
     window.UseLink(std::make_unique<hart::SimulatedLink>(), gateway);
     WriteDamping(*platform, window, "2.5");
+    platform->QueueFileAnswer(home.Dir() + "/open.pom");
+    window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdSaveAs, 0));
+    std::ifstream saved(home.Dir() + "/open.pom");
+    const std::string records{std::istreambuf_iterator<char>(saved), {}};
+    ASSERT_FALSE(records.empty());
     platform->OnModal(TJournalWindow::kResourceId, [&](ui::Dialog& d) {
       auto& w = static_cast<TJournalWindow&>(d);
       shown = w.Shown();
@@ -83,9 +88,14 @@ TEST(JournalCommand, ADialogWriteIsInTheWindowItsExportAndTheListing) {
       ASSERT_TRUE(d.Item(TJournalWindow::kFilterId)->UserType("2.5"));
       platform->QueueFileAnswer(exported);
       ASSERT_TRUE(d.Item(TJournalWindow::kExportId)->UserClick());
+      // Never over the open data file.
+      platform->QueueFileAnswer(home.Dir() + "/open.pom");
+      ASSERT_TRUE(d.Item(TJournalWindow::kExportId)->UserClick());
       d.EndDialog(ui::kIdCancel);
     });
     window.SendMessage(ui::kMsgCommand, ui::MakeWParam(kCmdJournal, 0));
+    std::ifstream after(home.Dir() + "/open.pom");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), records);
     window.Destroy();
   }
   ASSERT_EQ(shown.size(), 1u);
