@@ -101,7 +101,9 @@ std::optional<SubDevice> ReadSubDevice(std::span<const std::uint8_t> data) {
 
 std::vector<std::uint8_t> WrapRequest(std::uint8_t card, std::uint8_t channel,
                                       std::uint8_t preambles, std::span<const std::uint8_t> frame) {
-  std::vector<std::uint8_t> out{card, channel, preambles};
+  std::vector<std::uint8_t> out;
+  out.reserve(3 + frame.size());
+  out = {card, channel, preambles};
   // The frame without its checksum.
   if (!frame.empty()) out.insert(out.end(), frame.begin(), frame.end() - 1);
   return out;
@@ -128,7 +130,9 @@ std::optional<std::vector<std::uint8_t>> UnwrapRequest(std::span<const std::uint
 
 std::vector<std::uint8_t> WrapReply(std::uint8_t card, std::uint8_t channel,
                                     std::span<const std::uint8_t> frame) {
-  std::vector<std::uint8_t> out{card, channel};
+  std::vector<std::uint8_t> out;
+  out.reserve(2 + frame.size());
+  out = {card, channel};
   if (!frame.empty()) out.insert(out.end(), frame.begin(), frame.end() - 1);
   return out;
 }

@@ -107,7 +107,7 @@ int Resolve(const std::string& path, Target& target) {
     const ssize_t n = ::readlink(next.c_str(), text.data(), text.size() - 1);
     if (n < 0) return errno;
     const std::string to(text.data(), static_cast<std::size_t>(n));
-    if (!to.empty() && to.front() == '/') at = "/";
+    if (!to.empty() && to.front() == '/') at.assign(1, '/');
     PushParts(pending, to);
   }
   target.path = at;
@@ -134,7 +134,8 @@ std::string TemporaryName(const std::string& folder, const std::string& name) {
   // The name's own start, as much as fits beside the dots and the random part.
   std::size_t keep = std::min(name.size(), static_cast<std::size_t>(longest) - kRandom - 2);
   while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
-  std::string temporary = "." + name.substr(0, keep) + ".";
+  std::string temporary(1, '.');
+  temporary.append(name, 0, keep).push_back('.');
   for (unsigned char r : random) temporary += kLetters[r % (sizeof kLetters - 1)];
   return Joined(folder, temporary);
 }

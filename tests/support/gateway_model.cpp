@@ -69,16 +69,18 @@ const hart::gateway::SubDevice& GatewayModel::Summary(std::uint16_t index) const
 
 std::vector<std::uint8_t> GatewayModel::Reply(std::uint8_t command, std::uint8_t code,
                                               const std::vector<std::uint8_t>& data) const {
-  std::vector<std::uint8_t> frame{0x86,
-                                  static_cast<std::uint8_t>(own_.manufacturer & 0x3F),
-                                  own_.deviceType,
-                                  static_cast<std::uint8_t>(own_.deviceId >> 16),
-                                  static_cast<std::uint8_t>(own_.deviceId >> 8),
-                                  static_cast<std::uint8_t>(own_.deviceId),
-                                  command,
-                                  static_cast<std::uint8_t>(data.size() + 2),
-                                  code,
-                                  0};
+  std::vector<std::uint8_t> frame;
+  frame.reserve(11 + data.size());
+  frame = {0x86,
+           static_cast<std::uint8_t>(own_.manufacturer & 0x3F),
+           own_.deviceType,
+           static_cast<std::uint8_t>(own_.deviceId >> 16),
+           static_cast<std::uint8_t>(own_.deviceId >> 8),
+           static_cast<std::uint8_t>(own_.deviceId),
+           command,
+           static_cast<std::uint8_t>(data.size() + 2),
+           code,
+           0};
   frame.insert(frame.end(), data.begin(), data.end());
   frame.push_back(hart::Checksum(frame));
   return frame;
