@@ -20,6 +20,7 @@ struct LongAddress {
   std::uint8_t manufacturer = 0;
   std::uint8_t deviceType = 0;
   std::uint32_t deviceId = 0;
+  bool operator==(const LongAddress&) const = default;
 };
 
 // Exclusive OR of every byte.
