@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/interrupt.h"
 #include "app/link_settings.h"
 #include "app/main_window.h"
 #include "app/menu.h"
@@ -25,34 +25,6 @@ constexpr std::int64_t kRealStartUpMs = 60000;
 // How soon Ctrl+C is noticed when the readings come in real time, whatever the period.
 constexpr int kInterruptPollMs = 100;
 constexpr double kMaxDurationSeconds = 1e7;
-
-// Set by the SIGINT handler, which may do nothing else.
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void OnInterrupt(int) { interrupted = 1; }
-
-// Ctrl+C ends the readings instead of the process while it is installed.
-class InterruptCatcher {
- public:
-  InterruptCatcher() {
-    interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptCatcher() { sigaction(SIGINT, &previous_, nullptr); }
-  InterruptCatcher(const InterruptCatcher&) = delete;
-  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
- private:
-  struct sigaction previous_ {};
-};
-
-// A timer that only wakes the event loop, so that it looks at the interrupt flag.
-class Waker : public ui::Window {
- public:
-  Waker() : ui::Window(nullptr) {}
-};
 
 bool TakesValue(std::string_view option) {
   return IsLinkValueOption(option) || option == "--trace" || option == "--period" || option == "--count" ||
@@ -233,7 +205,7 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       // Over once the record is stored: the dialog's closing delay would show no one anything.
       platform->RunUntil(
           [&] {
-            return interrupted != 0 || dialog.Ended() || window.Database().Count() > 0;
+            return InterruptCatcher::Interrupted() || dialog.Ended() || window.Database().Count() > 0;
           },
           onLine ? kRealStartUpMs : kStartUpMs);
     });
@@ -247,7 +219,7 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       }
     }
 
-    if (interrupted != 0) {
+    if (InterruptCatcher::Interrupted()) {
       // Stopped before the first reading: there is nothing to sum up.
       status = 1;
     } else if (window.Database().Count() == 0) {
@@ -278,7 +250,7 @@ int RunRead(const ReadArgs& args, std::FILE* out, std::FILE* err, const ReadSeam
       trend.CreateModeless();
       const std::int64_t limit = args.durationMs.value_or(INT64_MAX / 4);
       const auto taken = [&] { return summary.Readings() + summary.Failures(); };
-      const auto stopped = [&] { return interrupted != 0 || trend.Log() == nullptr; };
+      const auto stopped = [&] { return InterruptCatcher::Interrupted() || trend.Log() == nullptr; };
       platform->RunUntil([&] { return stopped() || (args.count && taken() >= *args.count); },
                          limit);
       // A duration shorter than a period still gets the reading it asked for; the trend's own

@@ -1,10 +1,10 @@
 #include "app/scan_command.h"
 
 #include <charconv>
-#include <csignal>
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/interrupt.h"
 #include "data/data_file.h"
 #include "data/database.h"
 #include "hart/device_scan.h"
@@ -15,31 +15,6 @@
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void OnScanInterrupt(int) { interrupted = 1; }
-
-class InterruptCatcher {
- public:
-  InterruptCatcher() {
-    interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = OnScanInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptCatcher() { sigaction(SIGINT, &previous_, nullptr); }
-  InterruptCatcher(const InterruptCatcher&) = delete;
-  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
- private:
-  struct sigaction previous_ {};
-};
-
-// Wakes the event loop so that it looks at the interrupt flag.
-class Waker : public ui::Window {
- public:
-  Waker() : ui::Window(nullptr) {}
-};
 constexpr int kWakeMs = 100;
 // However the scan goes, each request ends within its attempts; this only bounds a stuck peer.
 constexpr std::int64_t kScanLimitMs = 30LL * 60 * 1000;
@@ -203,7 +178,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
   {
     InterruptCatcher catcher;
     const auto stopAsked = [&] {
-      return interrupted != 0 || (seams.interrupted && seams.interrupted());
+      return InterruptCatcher::Interrupted() || (seams.interrupted && seams.interrupted());
     };
     ui::ScopedHeadlessPlatform platform;
     platform->SetToday(LocalToday());
@@ -256,7 +231,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
     }
     // Ctrl+C ended the walk: what was found is still identified, unless it is pressed again.
     const bool scanInterrupted = stopAsked();
-    interrupted = 0;
+    InterruptCatcher::Clear();
     for (const auto& [index, why] : link.Refused()) {
       std::fprintf(err, "прибор %u: пропущен, %s\n", index, why.c_str());
     }
@@ -267,7 +242,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
         continue;
       }
       std::fprintf(out, "%s\n", FoundLine(device).c_str());
-      if (args.output.empty() || interrupted != 0) continue;
+      if (args.output.empty() || InterruptCatcher::Interrupted()) continue;
       const hart::Reach reach = args.reach && !device.sub ? *args.reach : device.ReachOf();
       if (std::optional<TDaneIPPC> record = IdentifyReached(nullptr, settings, link, reach)) {
         records.Append(*record);
@@ -275,7 +250,7 @@ int RunScan(const ScanArgs& args, std::FILE* out, std::FILE* err, const ScanSeam
         std::fprintf(err, "%s: идентификация не удалась\n", FoundLine(device).c_str());
       }
     }
-    if (scanInterrupted || interrupted != 0) {
+    if (scanInterrupted || InterruptCatcher::Interrupted()) {
       std::fprintf(err, "Поиск прерван: найдено приборов %zu, записей %zu.\n", found.size(),
                    records.Count());
     }
