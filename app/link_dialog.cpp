@@ -118,7 +118,8 @@ ui::DialogTemplate TLinkDialog::BuildTemplate() {
   c.push_back({kIdentityLabel, ControlKind::Static, "Клиент", {22, 127, 48, 8}});
   c.push_back({kIdentity, ControlKind::Edit, "", {72, 125, 168, 12}, ui::kStyleBorder | tab});
   c.push_back({kKeyLabel, ControlKind::Static, "Ключ (hex)", {22, 143, 48, 8}});
-  c.push_back({kKey, ControlKind::Edit, "", {72, 141, 168, 12}, ui::kStyleBorder | tab});
+  c.push_back({kKey, ControlKind::Edit, "", {72, 141, 168, 12},
+               ui::kStyleBorder | ui::kStyleSecret | tab});
   c.push_back({kKeyHint, ControlKind::Static, "", {72, 155, 168, 8}});
   c.push_back({kAddressLabel, ControlKind::Static, "Адрес опроса", {10, 171, 60, 8}});
   c.push_back({kAddress, ControlKind::Edit, "", {72, 169, 30, 12}, ui::kStyleBorder | tab});

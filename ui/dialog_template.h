@@ -38,6 +38,7 @@ enum Style : std::uint32_t {
   kStyleMultiline = 1u << 8,
   kStyleColored = 1u << 9,  // a push button drawn in its own colour
   kStyleWantReturn = 1u << 10,  // an edit that takes Enter itself (kNotifyEnterPressed)
+  kStyleSecret = 1u << 11,      // an edit that shows dots for what is typed (a key)
   // dialog styles
   kStyleCaption = 1u << 16,
   kStyleSizingFrame = 1u << 17,

@@ -153,6 +153,7 @@ TEST_F(Program, LinkDialogListsPortsAndEnablesTheChosenLinksFields) {
   platform_.RunFor(20);
   EXPECT_TRUE(platform_.Widget(dialog, TLinkDialog::kHost)->enabled);
   EXPECT_FALSE(platform_.Widget(dialog, TLinkDialog::kPort)->enabled);
+  EXPECT_TRUE(platform_.Widget(dialog, TLinkDialog::kKey)->secret);
   Check(dialog, "970_link_hart_ip");
   dialog.EndDialog(ui::kIdCancel);
 }

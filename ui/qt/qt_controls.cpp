@@ -172,6 +172,7 @@ void WindowTable::CreateControl(WindowRecord& record, Control& control) {
       } else {
         auto* edit = new QLineEdit(parent);
         edit->setGeometry(r);
+        if (control.Style() & kStyleSecret) edit->setEchoMode(QLineEdit::Password);
         if (control.Style() & kStyleWantReturn) {
           // Enter stays with the edit: it never reaches the dialog's buttons.
           edit->installEventFilter(new ReturnTaker(edit, [this, serial, id] {

@@ -676,6 +676,7 @@ std::optional<WidgetState> QtPlatform::Widget(Window& window, int id) {
   } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     state.text = edit->text().toStdString();
     state.readOnly = edit->isReadOnly();
+    state.secret = edit->echoMode() != QLineEdit::Normal;
   } else if (auto* area = qobject_cast<QPlainTextEdit*>(widget)) {
     state.text = area->toPlainText().toStdString();
     state.readOnly = area->isReadOnly();

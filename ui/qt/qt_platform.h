@@ -56,6 +56,7 @@ struct WidgetState {
   bool enabled = false;
   bool readOnly = false;
   bool checked = false;
+  bool secret = false;  // an edit that shows dots for what is typed
   std::string text;  // edit, label, button or combo text; the current tab's text
   std::vector<std::string> items;
   int current = -1;
