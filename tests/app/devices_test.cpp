@@ -20,6 +20,7 @@
 #include "hart/serial_link.h"
 #include "hart/reply_data.h"
 #include "record/packed_text.h"
+#include "tests/support/stream_capture.h"
 #include "tests/support/gateway_model.h"
 #include "tests/support/hart_ip_server.h"
 #include "tests/support/probe_dialog.h"
@@ -28,18 +29,7 @@
 
 namespace {
 
-struct Capture {
-  std::FILE* file = std::tmpfile();
-  ~Capture() { std::fclose(file); }
-  std::string Text() {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
-    return text;
-  }
-};
+using Capture = testhart::StreamCapture;
 
 hart::TransmitterModel Device(std::uint8_t revision, std::uint8_t address, std::uint32_t id,
                               const char* tag = "", const char* longTag = "") {

@@ -17,6 +17,7 @@
 
 #include "app/command_line.h"
 #include "app/read_command.h"
+#include "tests/support/stream_capture.h"
 #include "tests/support/fake_link.h"
 
 namespace {
@@ -27,19 +28,7 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::int64_t kEpochMs = 1796641200000;
 const std::string kHeader = "Время,Давление,Единица,Ток [мА],Статус\n";
 
-// A stream a test reads back.
-struct Capture {
-  std::FILE* file = std::tmpfile();
-  ~Capture() { std::fclose(file); }
-  std::string Text() {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, file)) text.append(buffer, n);
-    return text;
-  }
-};
+using Capture = testhart::StreamCapture;
 
 std::string FileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
